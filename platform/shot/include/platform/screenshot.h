@@ -1,0 +1,29 @@
+// Reading a window's pixels back from its device context (Windows build only).
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+struct Pixels {
+  int width = 0;
+  int height = 0;
+  std::vector<std::uint32_t> data;  // 0x00RRGGBB, top row first
+  std::uint32_t At(int x, int y) const { return data[static_cast<std::size_t>(y) * width + x]; }
+};
+
+// Copies the window (client area when client_only) into a memory bitmap with BitBlt.
+bool CaptureWindow(HWND hwnd, bool client_only, Pixels* out);
+bool SaveWindowPng(HWND hwnd, const std::string& path, bool client_only = false);
+
+// COLORREF (0x00BBGGRR) to the pixel layout above.
+inline std::uint32_t PixelOf(COLORREF c) {
+  return (static_cast<std::uint32_t>(GetRValue(c)) << 16) | (static_cast<std::uint32_t>(GetGValue(c)) << 8) |
+         GetBValue(c);
+}
+
+}  // namespace platform
