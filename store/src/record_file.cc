@@ -7,55 +7,64 @@
 
 namespace store {
 
+MemoryBackend::Record* MemoryBackend::Find(std::uint32_t id) {
+  auto it = records_.find(id);
+  return it == records_.end() ? nullptr : &it->second;
+}
+
+std::size_t MemoryBackend::PositionOf(std::uint32_t number) const {
+  std::size_t lo = 0, hi = order_.size();
+  while (lo < hi) {
+    std::size_t mid = (lo + hi) / 2;
+    if (records_.at(order_[mid]).number < number) lo = mid + 1; else hi = mid;
+  }
+  return lo;
+}
+
 std::int32_t MemoryBackend::ReadByNumber(std::uint32_t number, std::uint32_t* id, std::string* bytes) {
-  if (number >= records_.size()) return kStoreRecordNotFound;
-  *id = records_[number].id;
-  *bytes = records_[number].bytes;
+  if (number >= order_.size()) return kStoreRecordNotFound;
+  *id = order_[number];
+  *bytes = records_[*id].bytes;
   return kStoreOk;
 }
 
 std::int32_t MemoryBackend::ReadById(std::uint32_t id, std::uint32_t* number, std::string* bytes) {
-  for (const Record& r : records_)
-    if (r.id == id) {
-      *number = r.number;
-      *bytes = r.bytes;
-      return kStoreOk;
-    }
-  return kStoreRecordNotFound;
+  Record* r = Find(id);
+  if (r == nullptr) return kStoreRecordNotFound;
+  *number = r->number;
+  *bytes = r->bytes;
+  return kStoreOk;
 }
 
 std::int32_t MemoryBackend::Write(std::uint32_t id, std::uint32_t number, const std::string& bytes,
                                   std::uint32_t* new_id) {
   if (id == 0) {
-    Record r{next_id_++, number, bytes};
-    auto at = std::upper_bound(records_.begin(), records_.end(), number,
-                               [](std::uint32_t n, const Record& x) { return n < x.number; });
-    records_.insert(at, r);
-    if (new_id) *new_id = r.id;
+    id = next_id_++;
+    std::size_t at = PositionOf(number);
+    records_[id] = Record{number, bytes};
+    order_.insert(order_.begin() + at, id);
+    if (new_id) *new_id = id;
     return kStoreOk;
   }
-  for (std::size_t i = 0; i < records_.size(); ++i)
-    if (records_[i].id == id) {
-      Record r = records_[i];
-      r.number = number;
-      r.bytes = bytes;
-      records_.erase(records_.begin() + i);
-      auto at = std::upper_bound(records_.begin(), records_.end(), number,
-                                 [](std::uint32_t n, const Record& x) { return n < x.number; });
-      records_.insert(at, r);
-      if (new_id) *new_id = id;
-      return kStoreOk;
-    }
-  return kStoreWriteFailed;
+  Record* r = Find(id);
+  if (r == nullptr) return kStoreWriteFailed;
+  if (r->number != number) {
+    std::size_t at = PositionOf(r->number);
+    order_.erase(order_.begin() + at);
+    r->number = number;
+    order_.insert(order_.begin() + PositionOf(number), id);
+  }
+  r->bytes = bytes;
+  if (new_id) *new_id = id;
+  return kStoreOk;
 }
 
 std::int32_t MemoryBackend::Delete(std::uint32_t id) {
-  for (std::size_t i = 0; i < records_.size(); ++i)
-    if (records_[i].id == id) {
-      records_.erase(records_.begin() + i);
-      return kStoreOk;
-    }
-  return kStoreRecordDeleteFailed;
+  Record* r = Find(id);
+  if (r == nullptr) return kStoreRecordDeleteFailed;
+  order_.erase(order_.begin() + PositionOf(r->number));
+  records_.erase(id);
+  return kStoreOk;
 }
 
 RecordFile::RecordFile(std::unique_ptr<RecordBackend> backend) : backend_(std::move(backend)) {

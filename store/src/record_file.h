@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace store {
@@ -39,20 +40,26 @@ class RecordBackend {
   virtual std::int32_t DeleteDatabase() { return 0; }
 };
 
-// Records in memory, as a vector in number order; identifiers count up from 1.
+// Records in memory, in number order; identifiers count up from 1.
+// Numbers stay strictly increasing along the order, also while a deletion
+// renumbers, so a record's position is found by bisection on its number.
 class MemoryBackend : public RecordBackend {
  public:
-  struct Record { std::uint32_t id; std::uint32_t number; std::string bytes; };
-  std::uint32_t Count() const override { return static_cast<std::uint32_t>(records_.size()); }
+  struct Record { std::uint32_t number; std::string bytes; };
+  std::uint32_t Count() const override { return static_cast<std::uint32_t>(order_.size()); }
   std::int32_t ReadByNumber(std::uint32_t number, std::uint32_t* id, std::string* bytes) override;
   std::int32_t ReadById(std::uint32_t id, std::uint32_t* number, std::string* bytes) override;
   std::int32_t Write(std::uint32_t id, std::uint32_t number, const std::string& bytes,
                      std::uint32_t* new_id) override;
   std::int32_t Delete(std::uint32_t id) override;
-  std::vector<Record>& records() { return records_; }
+  // Raw access for tests and tools: the identifier at each position.
+  const std::vector<std::uint32_t>& order() const { return order_; }
+  Record* Find(std::uint32_t id);
 
  private:
-  std::vector<Record> records_;
+  std::size_t PositionOf(std::uint32_t number) const;
+  std::vector<std::uint32_t> order_;
+  std::unordered_map<std::uint32_t, Record> records_;
   std::uint32_t next_id_ = 1;
 };
 
