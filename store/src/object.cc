@@ -53,8 +53,9 @@ std::int32_t Grow(Object* o) {
   return kStoreOk;
 }
 
+// Called after a removal: o->count + 1 is the count before it.
 void ShrinkIfSparse(Object* o) {
-  if (o->capacity >= kGrowBy && o->capacity > o->count + 4) {
+  if (o->capacity >= kGrowBy && o->capacity > o->count + 1 + 4) {
     std::uint32_t cap = o->capacity - kGrowBy;
     if (cap == 0) {
       std::free(o->properties);
