@@ -5,6 +5,7 @@
 #include "memory_store.h"
 #include "platform/services.h"
 #include "sync/base64.h"
+#include "sync/store_adapter.h"
 #include "test_peer.h"
 
 using namespace sync_engine;
@@ -338,4 +339,76 @@ TEST_F(SyncSessionTest, ArgumentsAndSettings) {
   session_->state = kStateIdle;
   char fake[8] = "XXXX";
   EXPECT_EQ(kSyncBadSession, Synchronize(reinterpret_cast<SyncSession*>(fake), Record));
+}
+
+// The same session against the object store on a real volume.
+class SyncOnStoreTest : public SyncSessionTest {
+ protected:
+  void SetUp() override {
+    SyncSessionTest::SetUp();
+    ASSERT_EQ(platform::os::kOk, platform::os::MakeTempDirectory("tidelark-sync", &dir_));
+    real_.reset(new StoreSyncStore(platform::os::JoinPath(dir_, "Reader.vol")));
+    session_->store = real_.get();
+  }
+  void TearDown() override {
+    SyncSessionTest::TearDown();
+    real_.reset();
+    platform::os::RemoveTree(dir_);
+  }
+  void Put(const std::string& db, const WireObject& o) {
+    SyncStore::Database d = nullptr;
+    ASSERT_EQ(0, real_->Open(db, true, false, 0, &d));
+    EXPECT_EQ(0, real_->WriteObject(d, o));
+    real_->Close(&d);
+  }
+  std::vector<std::string> Names(const std::string& db) {
+    std::vector<std::string> names;
+    SyncStore::Database d = nullptr;
+    if (real_->Open(db, false, false, 0, &d) != 0) return names;
+    real_->ForEachObject(d, 0, [&](const WireObject& o) {
+      names.push_back(o.name);
+      return true;
+    });
+    real_->Close(&d);
+    return names;
+  }
+  std::string dir_;
+  std::unique_ptr<StoreSyncStore> real_;
+};
+
+TEST_F(SyncOnStoreTest, CreateHeaderEmptiesBeforeObjectsAndAnchorsPersist) {
+  Put("_sysSettings", Obj("ServerSettings", {WireProperty::Text("ServerIP", "127.0.0.1"),
+                                              WireProperty::Text("ServerPort", "1")}));
+  Put("Tavo 4805", Obj("Stale", {WireProperty::Text("Title", "stale")}));
+  Put("Tavo 4805", Obj("Also stale", {WireProperty::Int("Read", 1)}));
+  Put("TavoPrefs", Obj("TavoDevice", {WireProperty::Int("Width", 240), WireProperty::Text("DevType", "Pocket")}));
+  ASSERT_EQ(0, AddDatabase(session_, "TavoPrefs"));
+  TestPeer peer(
+      {Answer({Obj("R", {WireProperty::Text("Name", "TavoPrefs"), WireProperty::Text("Operation", "SendAllObjects")})}),
+       Answer({Header("Tavo 4805", "Create", "Add", "anchor-4805"),
+               Obj("Article 7", {WireProperty::Text("Title", "Seven"), WireProperty::Int("Read", 0)}),
+               Header("TavoPrefs", "Update", "Delete", ""), Obj("TavoDevice", {})})});
+  Put("_sysSettings", Obj("ServerSettings", {WireProperty::Text("ServerPort", std::to_string(peer.port()))}));
+  EXPECT_EQ(0, Synchronize(session_, Record));
+  requests_ = peer.Finish();
+  ASSERT_EQ(2u, requests_.size());
+  auto sent = SentObjects(requests_[1]);
+  ASSERT_EQ(2u, sent.size());
+  EXPECT_EQ("TavoDevice", sent[1].name);
+  EXPECT_EQ(240, sent[1].Find("Width")->AsInt());
+  EXPECT_EQ(std::vector<std::string>{"Article 7"}, Names("Tavo 4805"));
+  EXPECT_TRUE(Names("TavoPrefs").empty());
+
+  // The next session sends the stored anchor.
+  SyncSession* next = nullptr;
+  ASSERT_EQ(0, CreateSession(&next));
+  next->store = real_.get();
+  ASSERT_EQ(0, AddDatabase(next, "Tavo 4805"));
+  std::string anchor;
+  EXPECT_TRUE(next->requests[0].GetText("LastAnchor", &anchor));
+  EXPECT_EQ("anchor-4805", anchor);
+  ASSERT_EQ(0, AddDatabase(next, "TavoPrefs"));
+  EXPECT_TRUE(next->requests[0].GetText("LastAnchor", &anchor));
+  EXPECT_EQ(13u, anchor.size());  // the date-time anchor
+  EXPECT_EQ(0, EndSession(next, 0));
 }
