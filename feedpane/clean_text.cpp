@@ -54,15 +54,32 @@ bool IsAlnum(char c) {
 
 char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
+// The first ">" at or after `from` (or the terminator's index). The text
+// ahead of the read position never changes, so one scan serves every "<"
+// before that ">": a text full of "<" stays linear.
+struct CloseCache {
+  std::size_t from = 0;
+  std::size_t close = 0;
+  bool valid = false;
+};
+
 // Tag at text[pos] ("<" already seen). On success *end is one past its ">"
 // and *kind its break kind; false when the text ends before the ">".
-bool ParseTag(const char* text, std::size_t pos, std::size_t* end, int* kind) {
+bool ParseTag(const char* text, std::size_t pos, CloseCache* cache, std::size_t* end, int* kind) {
   std::size_t name = pos + 1;
   if (text[name] == '/') ++name;
   std::size_t name_end = name;
   while (IsAlnum(text[name_end])) ++name_end;
-  std::size_t close = name_end;
-  while (text[close] != '\0' && text[close] != '>') ++close;
+  std::size_t close;
+  if (cache->valid && cache->from <= name_end && cache->close >= name_end) {
+    close = cache->close;
+  } else {
+    close = name_end;
+    while (text[close] != '\0' && text[close] != '>') ++close;
+    cache->from = name_end;
+    cache->close = close;
+    cache->valid = true;
+  }
   if (text[close] != '>') return false;
   *end = close + 1;
   *kind = 0;
@@ -118,10 +135,19 @@ void CleanText(char* text) {
   std::size_t read = 0;
   std::size_t write = 0;
   int breaks = 0;  // line breaks written since the last text character
+  CloseCache cache;
   while (text[read] != '\0') {
+    // Plain text is by far the most of it: copy it without the tag and entity tests.
+    char plain = text[read];
+    if (plain != '<' && plain != '&') {
+      text[write++] = plain;
+      ++read;
+      breaks = 0;
+      continue;
+    }
     std::size_t tag_end = 0;
     int kind = 0;
-    bool is_tag = text[read] == '<' && ParseTag(text, read, &tag_end, &kind);
+    bool is_tag = text[read] == '<' && ParseTag(text, read, &cache, &tag_end, &kind);
     if (kind == 0) breaks = 0;
     if (!is_tag) {
       char c = 0;

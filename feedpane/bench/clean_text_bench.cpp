@@ -94,5 +94,21 @@ int main(int argc, char** argv) {
   std::printf("cleantext: %zu texts, %.2f MB; CleanText %.1f MB/s, memcpy %.1f MB/s\n", corpus.starts.size(), mb,
               mb / clean, mb / copy);
   std::printf("BENCH cleantext/feed-articles ours=%.6f peer=%.6f ratio=%.2f\n", clean, copy, clean / copy);
+
+  // A hostile text: "<" over and over with no ">" anywhere after it.
+  std::string hostile;
+  for (int i = 0; i < 200000; ++i) hostile += "<b ";
+  std::vector<char> hwork(hostile.size() + 1);
+  double hcopy = BestSeconds([&] {
+    std::memcpy(hwork.data(), hostile.c_str(), hostile.size() + 1);
+    benchmark::DoNotOptimize(hwork.data());
+    benchmark::ClobberMemory();
+  }, 50);
+  double hclean = BestSeconds([&] {
+    std::memcpy(hwork.data(), hostile.c_str(), hostile.size() + 1);
+    feedpane::CleanText(hwork.data());
+    benchmark::DoNotOptimize(hwork.data());
+  }, 10) - hcopy;
+  std::printf("BENCH cleantext/lt-without-gt ours=%.6f peer=%.6f ratio=%.2f\n", hclean, hcopy, hclean / hcopy);
   return 0;
 }

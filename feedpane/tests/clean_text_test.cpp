@@ -50,6 +50,9 @@ const Case kCases[] = {
     {"other tag resets the break count", "a<br><i><br>b", "a\r\n\r\nb"},
     {"comparison sign", "if a < b then c > d done", "if a  d done"},
     {"lone less-than", "a < b", "a < b"},
+    {"tag running over another less-than", "a<b<c>d<e", "ad<e"},
+    {"several less-than, one greater-than", "x<a <b <c >y<", "xy<"},
+    {"break after a text greater-than", "a<p>b>c<br>d", "a\r\n\rb>c\r\nd"},
     {"notin", "x&notin;", "x\xacn;"},
     {"zero-width non-joiner", "a&zwnj;b", "ab"},
     {"trailing spaces and breaks", "text  \r\n <br> ", "text"},
@@ -70,6 +73,14 @@ TEST(CleanTextTest, Table) {
 }
 
 TEST(CleanTextTest, NullIsLeftAlone) { CleanText(nullptr); }
+
+TEST(CleanTextTest, ManyLessThanSignsWithoutGreaterThan) {
+  std::string text;
+  for (int i = 0; i < 20000; ++i) text += "<a&amp;";
+  std::string expected;
+  for (int i = 0; i < 20000; ++i) expected += "<a&";
+  EXPECT_EQ(Clean(text), expected);
+}
 
 TEST(CleanTextTest, RealFeedsCleanAndNeverGrow) {
   int files = 0;
