@@ -1,6 +1,6 @@
 # Compiles a pack source (gzip), dumps it again and expects the same entries.
 # -DTOOL=<tidelark-lnp> -DEMULATOR=<runner or empty> -DSOURCE=<src> -DWORK=<dir>
-separate_arguments(runner UNIX_COMMAND "${EMULATOR}")
+set(runner ${EMULATOR})
 file(MAKE_DIRECTORY ${WORK})
 execute_process(COMMAND ${runner} ${TOOL} compile ${SOURCE} ${WORK}/roundtrip.lnp --gzip
                 RESULT_VARIABLE rc)

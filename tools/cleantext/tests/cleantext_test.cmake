@@ -1,6 +1,6 @@
 # Runs tidelark-cleantext over a fixed input, whole and line by line.
 # -DTOOL=<tool> -DEMULATOR=<runner or empty> -DDIR=<this folder> -DOUT=<scratch folder>
-separate_arguments(runner UNIX_COMMAND "${EMULATOR}")
+set(runner ${EMULATOR})
 file(MAKE_DIRECTORY ${OUT})
 foreach(mode whole lines)
   set(args)
