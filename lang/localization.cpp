@@ -48,6 +48,18 @@ std::u16string StartUpLanguage(const std::u16string& module_base) {
   return module_base + u"EN";
 }
 
+std::u16string SelectedLanguage() {
+  std::u16string name;
+  if (!ReadRegistryText(true, kLangKey, kLanguageValue, &name) || name.empty()) return u"English";
+  return name;
+}
+
+std::u16string RecordedDeviceLanguage() {
+  std::u16string name;
+  if (!ReadRegistryText(true, kLangKey, kLanguageNameValue, &name) || name.empty()) return u"English";
+  return name;
+}
+
 std::unique_ptr<CKorvelNewsLocalization> CreateApplicationLocalization() {
   std::u16string base = ModuleBaseName(platform::os::ExecutablePath());
   std::u16string english = base + u"EN.lnp";

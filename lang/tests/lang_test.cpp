@@ -151,6 +151,10 @@ TEST_F(LangTest, ListingNamesAndOrder) {
 
 TEST_F(LangTest, SetLanguageRecordsTheChoice) {
   lang::SetDeviceLanguageForTesting(u"German", true);
+  platform::os::RegistryDelete(platform::os::kLocalMachine, "SOFTWARE\\Korvel\\Lang", "Language");
+  platform::os::RegistryDelete(platform::os::kLocalMachine, "SOFTWARE\\Korvel\\Lang", "LanguageName");
+  EXPECT_EQ(lang::SelectedLanguage(), u"English");
+  EXPECT_EQ(lang::RecordedDeviceLanguage(), u"English");
   auto pack = English();
   int index = pack->SetLanguage(u"TidelarkDE");
   ASSERT_GE(index, 0);
@@ -164,10 +168,27 @@ TEST_F(LangTest, SetLanguageRecordsTheChoice) {
   std::u16string device;
   ASSERT_TRUE(lang::ReadRegistryText(true, "SOFTWARE\\Korvel\\Lang", "LanguageName", &device));
   EXPECT_EQ(device, u"German");
+  EXPECT_EQ(lang::SelectedLanguage(), u"TidelarkDE");
+  EXPECT_EQ(lang::RecordedDeviceLanguage(), u"German");
   // Case matters; an unknown name leaves the display table alone.
   EXPECT_EQ(pack->SetLanguage(u"tidelarkde"), -1);
   EXPECT_EQ(std::u16string(pack->GetText(10001)), u"Abbrechen");
 }
+
+#ifndef _WIN32
+// Natively the registry lives in files under the program folder; a plain
+// file in its place makes every registry write fail.
+TEST_F(LangTest, RegistryFailureLeavesTheDisplayTable) {
+  std::string registry;
+  if (platform::os::GetEnv("TIDELARK_REGISTRY", &registry) && !registry.empty()) GTEST_SKIP();
+  auto pack = English();
+  ASSERT_GE(pack->SetLanguage(u"TidelarkDE"), 0);
+  platform::os::RemoveTree(Path("registry"));
+  WriteRaw("registry", "not a folder");
+  EXPECT_EQ(pack->SetLanguage(u"TidelarkEN"), -1);
+  EXPECT_EQ(std::u16string(pack->GetText(10001)), u"Abbrechen");
+}
+#endif
 
 TEST_F(LangTest, SettingsFileSelectsThePack) {
   WriteSettings(Path16("TidelarkDE.lnp"));

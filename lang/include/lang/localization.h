@@ -42,6 +42,11 @@ std::u16string ModuleBaseName(const std::string& executable_path);
 // The pack the application selects at start: module name + "DE" for a German
 // device, + "EN" for every other language and when the locale gives none.
 std::u16string StartUpLanguage(const std::u16string& module_base);
+// The pack display name recorded under "Language" (what the news plug-in
+// loads), or "English" when the key or the value is missing.
+std::u16string SelectedLanguage();
+// The device language recorded under "LanguageName", or "English".
+std::u16string RecordedDeviceLanguage();
 // Creates the application's localization object and selects its pack.
 std::unique_ptr<CKorvelNewsLocalization> CreateApplicationLocalization();
 
