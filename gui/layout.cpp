@@ -1,0 +1,162 @@
+// The layout solver: one axis at a time. Sizes first (relative sizes may refer
+// to siblings in any order; a cycle leaves the axis as it was), then position
+// chains, then the notifications for what changed.
+#include <vector>
+
+#include "gui/box.h"
+
+namespace VexaAppGUISystem {
+
+namespace {
+
+bool Trailing(int axis, int edge) { return edge == EdgeTrailing || edge == (axis == 0 ? EdgeRight : EdgeBottom); }
+
+struct Repaint {
+  int x, y, w, h;
+};
+
+bool Contains(const Repaint& a, const Repaint& b) {
+  return b.x >= a.x && b.y >= a.y && b.x + b.w <= a.x + a.w && b.y + b.h <= a.y + a.h;
+}
+
+}  // namespace
+
+int Box::ReferenceSize(int axis, const Box* reference, const ChildRecord* work, int count) const {
+  if (reference == this) return size_[axis] < 0 ? 0 : size_[axis];
+  if (!reference->size_ref_[axis]) return reference->size_num_[axis];
+  for (int i = 0; i < count; ++i)
+    if (work[i].child == reference) return work[i].rect[axis][1];
+  return -1;
+}
+
+void Box::NotifyMoved(int axis) {
+  OnMoved(axis);
+  for (int i = 0; i < child_count_; ++i) children_[i].child->NotifyMoved(axis);
+}
+
+void Box::Relayout(bool force) {
+  if (!force && !layout_enabled_) return;
+  bool was = layout_enabled_;
+  layout_enabled_ = true;
+  LayoutAxis(0);
+  LayoutAxis(1);
+  layout_enabled_ = was;
+  if (!was && shown_) InvalidateAll();
+}
+
+bool Box::LayoutAxis(int axis) {
+  if (!layout_enabled_) return false;
+  const int n = child_count_;
+  if (n == 0) {
+    bool changed = content_origin_[axis] != 0 || content_extent_[axis] != 0;
+    content_origin_[axis] = content_extent_[axis] = 0;
+    if (changed) OnContentChanged();
+    UpdateScrollRange(axis);
+    return true;
+  }
+  std::vector<ChildRecord> work(children_, children_ + n);
+  for (ChildRecord& r : work) r.rect[axis][1] = -1;
+
+  // Sizes: keep passing over the unresolved ones while any pass makes progress.
+  int unresolved = n;
+  while (unresolved > 0) {
+    int before = unresolved;
+    for (ChildRecord& r : work) {
+      if (r.rect[axis][1] >= 0) continue;
+      Box* c = r.child;
+      int size;
+      if (!c->size_ref_[axis]) {
+        size = c->size_num_[axis];
+      } else {
+        int ref = ReferenceSize(axis, c->size_ref_[axis], work.data(), n);
+        if (ref < 0) continue;
+        size = static_cast<int>(static_cast<long long>(ref) * c->size_num_[axis] / c->size_den_[axis]);
+      }
+      r.rect[axis][1] = size < 0 ? 0 : size;
+      --unresolved;
+    }
+    if (unresolved == before) return false;  // a cycle of size references
+  }
+
+  auto size_of = [&](const Box* b) -> int {
+    if (b == this) return size_[axis] < 0 ? 0 : size_[axis];
+    for (const ChildRecord& r : work)
+      if (r.child == b) return r.rect[axis][1];
+    return 0;
+  };
+
+  // Positions: follow each chain of references to the parent.
+  for (ChildRecord& r : work) {
+    long long pos = 0;
+    const Box* cur = r.child;
+    int steps = 0;
+    while (cur != this && steps <= n) {
+      const Box* ref = cur->pos_ref_[axis] ? cur->pos_ref_[axis] : this;
+      pos += cur->pos_offset_[axis];
+      if (Trailing(axis, cur->pos_own_edge_[axis])) pos -= size_of(cur);
+      if (Trailing(axis, cur->pos_ref_edge_[axis])) pos += size_of(ref);
+      if (ref != this && IndexOfChild(ref) < 0) break;
+      cur = ref;
+      ++steps;
+    }
+    r.rect[axis][0] = cur == this ? static_cast<int>(pos) : 0;
+  }
+
+  // Apply.
+  std::vector<Repaint> repaint;
+  std::vector<Box*> moved, resized;
+  int other = 1 - axis;
+  for (int i = 0; i < n; ++i) {
+    ChildRecord& old = children_[i];
+    const ChildRecord& now = work[i];
+    bool pos_changed = old.rect[axis][0] != now.rect[axis][0];
+    bool size_changed = old.rect[axis][1] != now.rect[axis][1] || old.child->size_[axis] != now.rect[axis][1];
+    if (pos_changed || old.rect[axis][1] != now.rect[axis][1]) {
+      Repaint a, b;
+      a.x = old.rect[0][0], a.y = old.rect[1][0], a.w = old.rect[0][1], a.h = old.rect[1][1];
+      ChildRecord merged = old;
+      merged.rect[axis][0] = now.rect[axis][0];
+      merged.rect[axis][1] = now.rect[axis][1];
+      b.x = merged.rect[0][0], b.y = merged.rect[1][0], b.w = merged.rect[0][1], b.h = merged.rect[1][1];
+      if (Contains(a, b)) {
+        repaint.push_back(a);
+      } else if (Contains(b, a)) {
+        repaint.push_back(b);
+      } else {
+        repaint.push_back(a);
+        repaint.push_back(b);
+      }
+    }
+    if (pos_changed) moved.push_back(old.child);
+    if (size_changed) resized.push_back(old.child);
+    old.rect[axis][0] = now.rect[axis][0];
+    old.rect[axis][1] = now.rect[axis][1];
+    old.child->size_[axis] = now.rect[axis][1];
+    (void)other;
+  }
+
+  int lo = children_[0].rect[axis][0], hi = lo + children_[0].rect[axis][1];
+  for (int i = 1; i < n; ++i) {
+    int p = children_[i].rect[axis][0], e = p + children_[i].rect[axis][1];
+    if (p < lo) lo = p;
+    if (e > hi) hi = e;
+  }
+  bool content_changed = lo != content_origin_[axis] || hi - lo != content_extent_[axis];
+  content_origin_[axis] = lo;
+  content_extent_[axis] = hi - lo;
+  if (content_changed) OnContentChanged();
+  UpdateScrollRange(0);
+  UpdateScrollRange(1);
+
+  for (Box* b : moved) b->NotifyMoved(axis);
+  for (Box* b : resized) {
+    b->OnResized(axis);
+    b->Relayout(false);
+  }
+  if (shown_) {
+    for (const Repaint& r : repaint) Invalidate(r.x - scroll_pos_[0], r.y - scroll_pos_[1], r.w, r.h);
+  }
+  return true;
+}
+
+}  // namespace VexaAppGUISystem

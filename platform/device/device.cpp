@@ -1,0 +1,129 @@
+#include "platform/device.h"
+
+#include <cstdlib>
+#include <fstream>
+
+#include "platform/os.h"
+
+namespace platform {
+namespace device {
+
+namespace {
+
+bool g_has_override = false;
+ScreenMetrics g_override;
+
+bool ParseDimension(const std::string& text, int* out) {
+  if (text.empty() || text.size() > 4) return false;
+  int v = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    v = v * 10 + (c - '0');
+  }
+  if (v < 100 || v > 2048) return false;
+  *out = v;
+  return true;
+}
+
+std::string Trim(const std::string& s) {
+  size_t b = s.find_first_not_of(" \t\r\n");
+  if (b == std::string::npos) return "";
+  size_t e = s.find_last_not_of(" \t\r\n");
+  return s.substr(b, e - b + 1);
+}
+
+bool ScreenFromSettingsFile(ScreenMetrics* out) {
+  std::ifstream in(os::JoinPath(os::ProgramDirectory(), "device.ini"));
+  std::string line;
+  while (std::getline(in, line)) {
+    line = Trim(line);
+    if (line.compare(0, 7, "screen=") == 0) return ParseScreen(Trim(line.substr(7)), out);
+  }
+  return false;
+}
+
+}  // namespace
+
+bool ParseScreen(const std::string& value, ScreenMetrics* out) {
+  ScreenMetrics m;
+  if (value == "portrait") {
+    m.width = 240, m.height = 320;
+  } else if (value == "square") {
+    m.width = 240, m.height = 240;
+  } else if (value == "landscape") {
+    m.width = 320, m.height = 240;
+  } else if (value == "vga") {
+    m.width = 480, m.height = 640;
+    m.task_bar_height = 52;
+    m.menu_bar_height = 52;
+  } else {
+    size_t x = value.find('x');
+    if (x == std::string::npos) return false;
+    if (!ParseDimension(value.substr(0, x), &m.width) || !ParseDimension(value.substr(x + 1), &m.height))
+      return false;
+  }
+  *out = m;
+  return true;
+}
+
+ScreenMetrics Screen() {
+  if (g_has_override) return g_override;
+  ScreenMetrics m;
+  std::string value;
+  if (os::GetEnv("TIDELARK_SCREEN", &value) && ParseScreen(Trim(value), &m)) return m;
+  ScreenFromSettingsFile(&m);
+  return m;
+}
+
+void SetScreenOverride(const ScreenMetrics* metrics) {
+  g_has_override = metrics != nullptr;
+  if (metrics) g_override = *metrics;
+}
+
+Rect ScreenRect() {
+  ScreenMetrics m = Screen();
+  Rect r;
+  r.right = m.width;
+  r.bottom = m.height;
+  return r;
+}
+
+Rect WorkArea() {
+  ScreenMetrics m = Screen();
+  Rect r;
+  r.top = m.task_bar_height;
+  r.right = m.width;
+  r.bottom = m.height;
+  return r;
+}
+
+std::string DeviceRoot() {
+  std::string root;
+  if (!os::GetEnv("TIDELARK_DEVICE_ROOT", &root) || root.empty())
+    root = os::JoinPath(os::ProgramDirectory(), "device");
+  char last = root.back();
+  if (last != '/' && last != '\\') root += os::PathSeparator();
+  return root;
+}
+
+std::string MapCePath(const std::string& ce_path) {
+  if (ce_path.empty() || ce_path[0] != '\\') return "";
+  std::string rest = ce_path.substr(1);
+  for (char& c : rest) {
+    if (c == '/' || c == '\\') c = os::PathSeparator();
+  }
+  // ".." would leave the device root.
+  std::string seg;
+  for (size_t i = 0; i <= rest.size(); ++i) {
+    if (i == rest.size() || rest[i] == '/' || rest[i] == '\\') {
+      if (seg == "..") return "";
+      seg.clear();
+    } else {
+      seg += rest[i];
+    }
+  }
+  return DeviceRoot() + rest;
+}
+
+}  // namespace device
+}  // namespace platform
