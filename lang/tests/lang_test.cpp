@@ -279,6 +279,24 @@ TEST_F(LangTest, BadPacksAreRejectedAndThePreviousTableStays) {
   }
 }
 
+TEST_F(LangTest, TextsEndAtTheirFirstZeroEvenWithoutOne) {
+  std::string head = PutU32(2) + PutU32(0) + PutU32(1) + std::string(2, '\0') + PutU32(0) + PutU32(1) +
+                     std::string(2, '\0');
+  // Key 0x00010001 gives the mask 0: the units are stored as they are.
+  std::string bytes = head + PutU32(3) + PutU32(500) +
+                      PutU32(0x00010001) + PutU32(2) + std::string("a\0b\0", 4) +      // no terminator
+                      PutU32(0x00010001) + PutU32(3) + std::string("x\0\0\0y\0", 6) +  // zero inside
+                      PutU32(0x00050000) + PutU32(0);                                     // no units at all
+  lang::PackData pack;
+  ASSERT_EQ(lang::DecodePack(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), &pack), 0);
+  ASSERT_EQ(pack.texts.size(), 3u);
+  EXPECT_EQ(pack.texts[0], u"ab");
+  EXPECT_EQ(pack.texts[1], u"x");
+  EXPECT_EQ(pack.texts[2], u"");
+  EXPECT_EQ(pack.first_id, 500);
+  EXPECT_EQ(pack.lengths[1], 3u);
+}
+
 TEST_F(LangTest, EveryTruncationIsRejected) {
   std::string good = lang::EncodePack(german_, 5);
   for (std::size_t n = 0; n < good.size(); ++n) {
