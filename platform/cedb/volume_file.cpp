@@ -101,7 +101,7 @@ std::uint32_t VolumeFile::Open(const std::string& path, std::uint32_t dispositio
     return st == os::kNotFound ? ERROR_FILE_NOT_FOUND : FromOs(st);
   }
   if (os::LockRange(file_, kLockOffset, 1, true, true) != os::kOk) return ERROR_ACCESS_DENIED;
-  exclusive_ = true;
+  holding_ = true;
   std::uint32_t err = 0;
   std::uint64_t gen = 0, start = 0;
   bool any_bytes = false;
@@ -132,15 +132,32 @@ std::uint32_t VolumeFile::Open(const std::string& path, std::uint32_t dispositio
   return err;
 }
 
+// A reader whose image is current needs no lock: the file size is read
+// before the header, so a commit after the size check is simply later than
+// this read, and a compaction before it has already changed the header.
+bool VolumeFile::Unchanged() {
+  if (generation_ == 0) return false;
+  std::uint64_t size = 0, gen = 0, start = 0;
+  if (os::GetFileSize(file_, &size) != os::kOk || dropped_bytes_ != 0 || size != applied_end_) return false;
+  return ReadHeader(&gen, &start, nullptr) && gen == generation_ && start == log_start_;
+}
+
 std::uint32_t VolumeFile::Lock(bool exclusive) {
+  if (!exclusive && Unchanged()) {
+    holding_ = false;
+    return 0;
+  }
   if (os::LockRange(file_, kLockOffset, 1, exclusive, true) != os::kOk) return ERROR_ACCESS_DENIED;
-  exclusive_ = exclusive;
+  holding_ = true;
   std::uint32_t err = CatchUp();
   if (err) Unlock();
   return err;
 }
 
-void VolumeFile::Unlock() { os::UnlockRange(file_, kLockOffset, 1); }
+void VolumeFile::Unlock() {
+  if (holding_) os::UnlockRange(file_, kLockOffset, 1);
+  holding_ = false;
+}
 
 std::uint32_t VolumeFile::CatchUp() {
   std::uint64_t gen, start;
