@@ -80,11 +80,17 @@ std::uint32_t VolumeFile::WriteHeader(std::uint64_t generation, std::uint64_t lo
 }
 
 std::uint32_t VolumeFile::Init(std::uint64_t generation) {
-  char zeros[kHeaderSize];
-  std::memset(zeros, 0, sizeof zeros);
+  // The whole header in one write: a crash leaves no file, or a file whose
+  // remains Open() recognises and initialises again.
+  char header[kHeaderSize];
+  std::memset(header, 0, sizeof header);
+  char* slot = header + 32 * (generation & 1);
+  std::memcpy(slot, kMagic, 8);
+  SetU64(slot + 8, generation);
+  SetU64(slot + 16, kHeaderSize);
+  SetU32(slot + 24, Crc32(slot, 24));
   std::uint32_t err = FromOs(os::SetFileSize(file_, 0));
-  if (!err) err = FromOs(os::WriteAt(file_, 0, zeros, sizeof zeros));
-  if (!err) err = WriteHeader(generation, kHeaderSize);
+  if (!err) err = FromOs(os::WriteAt(file_, 0, header, sizeof header));
   if (!err) err = FromOs(os::SyncFile(file_));
   return err;
 }
@@ -101,7 +107,7 @@ std::uint32_t VolumeFile::Open(const std::string& path, std::uint32_t dispositio
     return st == os::kNotFound ? ERROR_FILE_NOT_FOUND : FromOs(st);
   }
   if (os::LockRange(file_, kLockOffset, 1, true, true) != os::kOk) return ERROR_ACCESS_DENIED;
-  exclusive_ = true;
+  holding_ = true;
   std::uint32_t err = 0;
   std::uint64_t gen = 0, start = 0;
   bool any_bytes = false;
@@ -111,13 +117,21 @@ std::uint32_t VolumeFile::Open(const std::string& path, std::uint32_t dispositio
   } else if (!valid) {
     std::uint64_t size = 0;
     os::GetFileSize(file_, &size);
-    // An empty file, or the remains of a header whose creation was cut short.
+    // An empty file, or the remains of a header whose creation was cut
+    // short: zeros and the start of a slot, nothing else.
     bool partial = false;
-    if (size > 0 && size < kHeaderSize) {
+    if (size > 0 && size <= kHeaderSize) {
       char buf[kHeaderSize] = {};
       std::size_t got = 0;
       os::ReadAt(file_, 0, buf, sizeof buf, &got);
-      partial = std::memcmp(buf, kMagic, got < 8 ? got : 8) == 0;
+      partial = true;
+      for (std::size_t slot = 0; slot < 2 && partial; ++slot) {
+        const char* p = buf + 32 * slot;
+        bool zero = true;
+        for (int i = 0; i < 32; ++i) zero = zero && p[i] == 0;
+        std::size_t have = got > 32 * slot ? got - 32 * slot : 0;
+        partial = zero || std::memcmp(p, kMagic, have < 8 ? have : 8) == 0;
+      }
     }
     if (size == 0 || partial)
       err = Init(1);
@@ -132,15 +146,32 @@ std::uint32_t VolumeFile::Open(const std::string& path, std::uint32_t dispositio
   return err;
 }
 
+// A reader whose image is current needs no lock: the file size is read
+// before the header, so a commit after the size check is simply later than
+// this read, and a compaction before it has already changed the header.
+bool VolumeFile::Unchanged() {
+  if (generation_ == 0) return false;
+  std::uint64_t size = 0, gen = 0, start = 0;
+  if (os::GetFileSize(file_, &size) != os::kOk || dropped_bytes_ != 0 || size != applied_end_) return false;
+  return ReadHeader(&gen, &start, nullptr) && gen == generation_ && start == log_start_;
+}
+
 std::uint32_t VolumeFile::Lock(bool exclusive) {
+  if (!exclusive && Unchanged()) {
+    holding_ = false;
+    return 0;
+  }
   if (os::LockRange(file_, kLockOffset, 1, exclusive, true) != os::kOk) return ERROR_ACCESS_DENIED;
-  exclusive_ = exclusive;
+  holding_ = true;
   std::uint32_t err = CatchUp();
   if (err) Unlock();
   return err;
 }
 
-void VolumeFile::Unlock() { os::UnlockRange(file_, kLockOffset, 1); }
+void VolumeFile::Unlock() {
+  if (holding_) os::UnlockRange(file_, kLockOffset, 1);
+  holding_ = false;
+}
 
 std::uint32_t VolumeFile::CatchUp() {
   std::uint64_t gen, start;

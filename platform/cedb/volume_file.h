@@ -68,6 +68,7 @@ class VolumeFile {
 
  private:
   std::uint32_t CatchUp();
+  bool Unchanged();
   std::uint32_t WriteHeader(std::uint64_t generation, std::uint64_t log_start);
   bool ReadHeader(std::uint64_t* generation, std::uint64_t* log_start, bool* any_bytes);
   std::uint32_t Init(std::uint64_t generation);
@@ -79,7 +80,7 @@ class VolumeFile {
   std::uint64_t log_start_ = 0;
   std::uint64_t applied_end_ = 0;
   std::uint64_t dropped_bytes_ = 0;
-  bool exclusive_ = false;
+  bool holding_ = false;  // the byte-range lock is held
 };
 
 }  // namespace cedb
