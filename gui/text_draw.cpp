@@ -41,7 +41,7 @@ bool DrawStyledText(HDC dc, const wchar_t* text, int* x, int* y, int* width, int
   bool ok = true;
   if (!measuring && style->multiLine && (style->vertical == 1 || style->vertical == 2)) {
     RECT m = r;
-    if (DrawTextW(use, text, -1, &m, flags | DT_CALCRECT) == 0 && text[0]) {
+    if (DrawTextW(use, text, -1, &m, (flags | DT_CALCRECT) & ~(DT_CENTER | DT_RIGHT)) == 0 && text[0]) {
       ok = false;
     } else {
       int shift = (r.bottom - r.top) - (m.bottom - m.top);
@@ -49,14 +49,17 @@ bool DrawStyledText(HDC dc, const wchar_t* text, int* x, int* y, int* width, int
       r.top += shift;
     }
   }
+  // Measuring ignores alignment: some implementations shift the calculated
+  // rectangle by the centring offset, which would count as text size.
+  const UINT measure_flags = (flags | DT_CALCRECT) & ~(DT_CENTER | DT_RIGHT | DT_VCENTER | DT_BOTTOM);
   if (ok) {
     RECT measured = r;
-    int h = DrawTextW(use, text, -1, &measured, flags | (measuring ? 0 : 0));
+    int h = DrawTextW(use, text, -1, &measured, measuring ? measure_flags : flags);
     if (h == 0 && text[0]) {
       ok = false;
     } else {
       RECT real = r;
-      if (!measuring) DrawTextW(use, text, -1, &real, flags | DT_CALCRECT);
+      if (!measuring) DrawTextW(use, text, -1, &real, measure_flags);
       else real = measured;
       *y = r.top;
       *height = real.bottom - real.top;
@@ -114,8 +117,9 @@ bool DrawTextBlock(bool measureOnly, int* width, int* height, HDC dc, int x, int
     RECT d = r;
     DrawTextW(use, text, -1, &d, flags);
   }
+  const UINT measure_flags = (flags | DT_CALCRECT) & ~(DT_CENTER | DT_RIGHT | DT_VCENTER | DT_BOTTOM);
   RECT m = r;
-  DrawTextW(use, text, -1, &m, flags | DT_CALCRECT);
+  DrawTextW(use, text, -1, &m, measure_flags);
   int length = static_cast<int>(wcslen(text));
   if (ellipsisWidth > 0 && m.right > ellipsisWidth && length >= 3) {
     // The caller's buffer has room for five characters past the text.
@@ -125,7 +129,7 @@ bool DrawTextBlock(bool measureOnly, int* width, int* height, HDC dc, int x, int
     for (int i = start; i < start + 3; ++i) text[i] = L'.';
     text[start + 3] = 0;
     m = r;
-    DrawTextW(use, text, -1, &m, flags | DT_CALCRECT);
+    DrawTextW(use, text, -1, &m, measure_flags);
   }
   *width = m.right - m.left;
   *height = m.bottom - m.top;
