@@ -24,7 +24,15 @@ std::intptr_t Gcd(std::intptr_t a, std::intptr_t b) {
 
 Box::Box() {}
 
+// A destroyed box leaves its parent and releases its children, so that no
+// record and no capture can point at freed memory.
 Box::~Box() {
+  if (parent_) {
+    Box* window = GetWindowBox();
+    if (window->capture_ == this) window->capture_ = nullptr;
+    parent_->RemoveChild(this);
+  }
+  for (int i = 0; i < child_count_; ++i) children_[i].child->parent_ = nullptr;
   delete[] children_;
   delete[] focus_order_;
   children_ = nullptr;

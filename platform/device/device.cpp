@@ -36,8 +36,9 @@ bool ScreenFromSettingsFile(ScreenMetrics* out) {
   std::ifstream in(os::JoinPath(os::ProgramDirectory(), "device.ini"));
   std::string line;
   while (std::getline(in, line)) {
-    line = Trim(line);
-    if (line.compare(0, 7, "screen=") == 0) return ParseScreen(Trim(line.substr(7)), out);
+    size_t eq = line.find('=');
+    if (eq != std::string::npos && Trim(line.substr(0, eq)) == "screen")
+      return ParseScreen(Trim(line.substr(eq + 1)), out);
   }
   return false;
 }

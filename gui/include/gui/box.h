@@ -7,7 +7,8 @@
 //   the parent's content coordinates as the last layout placed it;
 // - the focus order lists only children of this box; current_focus_ equals
 //   the entry count when no entry is current;
-// - every failing operation leaves the tree unchanged.
+// - every failing operation leaves the tree unchanged;
+// - a box leaves its parent when destroyed, and its children lose their parent.
 #pragma once
 
 #include <windows.h>

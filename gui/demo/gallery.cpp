@@ -1,0 +1,284 @@
+#include "gallery.h"
+
+#include <vector>
+
+#include "platform/device.h"
+
+using namespace VexaAppGUISystem;
+
+namespace gallery {
+
+namespace {
+
+const COLORREF kKey = RGB(255, 0, 255);
+const COLORREF kBlue = RGB(0x31, 0x59, 0x9C);
+
+// Draws a bitmap with a callback on a memory dc.
+template <typename F>
+HBITMAP Draw(int w, int h, COLORREF background, F paint) {
+  HDC screen = GetDC(nullptr);
+  HBITMAP bm = CreateCompatibleBitmap(screen, w, h);
+  HDC dc = CreateCompatibleDC(screen);
+  HGDIOBJ old = SelectObject(dc, bm);
+  RECT r = {0, 0, w, h};
+  HBRUSH b = CreateSolidBrush(background);
+  FillRect(dc, &r, b);
+  DeleteObject(b);
+  paint(dc);
+  SelectObject(dc, old);
+  DeleteDC(dc);
+  ReleaseDC(nullptr, screen);
+  return bm;
+}
+
+void Pen(HDC dc, COLORREF c, COLORREF fill, int width = 1) {
+  DeleteObject(SelectObject(dc, CreatePen(PS_SOLID, width, c)));
+  DeleteObject(SelectObject(dc, CreateSolidBrush(fill)));
+}
+
+HBITMAP CheckImage(bool checked) {
+  return Draw(14, 14, kKey, [&](HDC dc) {
+    Pen(dc, RGB(0, 0, 0), RGB(255, 255, 255));
+    Rectangle(dc, 0, 0, 14, 14);
+    if (checked) {
+      Pen(dc, kBlue, kBlue, 2);
+      MoveToEx(dc, 3, 7, nullptr);
+      LineTo(dc, 6, 10);
+      LineTo(dc, 11, 3);
+    }
+  });
+}
+
+HBITMAP RadioImage(bool checked) {
+  return Draw(14, 14, kKey, [&](HDC dc) {
+    Pen(dc, RGB(0, 0, 0), RGB(255, 255, 255));
+    Ellipse(dc, 0, 0, 14, 14);
+    if (checked) {
+      Pen(dc, kBlue, kBlue);
+      Ellipse(dc, 4, 4, 10, 10);
+    }
+  });
+}
+
+HBITMAP IconImage(COLORREF colour, bool pressed, COLORREF background = kKey) {
+  return Draw(28, 28, background, [&](HDC dc) {
+    Pen(dc, pressed ? RGB(255, 255, 255) : RGB(0, 0, 0), colour);
+    Ellipse(dc, 1, 1, 27, 27);
+    Pen(dc, RGB(255, 255, 255), RGB(255, 255, 255));
+    Rectangle(dc, 10, 8, 18, 20);
+  });
+}
+
+TextStyle Style(COLORREF text, HFONT font, int horizontal = 2) {
+  TextStyle s;
+  s.font = font;
+  s.multiLine = false;
+  s.wordBreak = false;
+  s.horizontal = horizontal;
+  s.vertical = 2;
+  s.transparent = true;
+  s.textColour = text;
+  return s;
+}
+
+}  // namespace
+
+struct Gallery::Parts {
+  WindowBox window;
+  Bar page;
+  TextBase title;
+  Bar row1, row2, row3, row4;
+  TextButton plain{"plain", 5011};
+  TextButtonRounded rounded{"rounded", 5012};
+  ActionTextButton action_text{"action", 5013};
+  TextButton disabled{"disabled", 5014};
+  TextButtonOld old_button{"old", 5015};
+  TextButtonRectangular rectangular{"rect", 5016};
+  TextButtonRectangular rectangular_pressed{"rect2", 5017};
+  ImageButton image{"image", 3001};
+  ImageButton image_disabled{"image2", 3002};
+  ActionImageButton action_image{"actionimage", 3003};
+  ImageButton transparent{"transparent", 3004};
+  CheckBox check_on{"c1", 3010}, check_off{"c2", 3011};
+  RadioButton radio_on{"r1", 3012}, radio_off{"r2", 3013};
+  CCheckBoxEx ex_check1, ex_check2;
+  CRadioButtonEx ex_radio1, ex_radio2;
+  Text ellipsis;
+  Text paragraph;
+  HFONT font = nullptr, bold = nullptr;
+  std::vector<HBITMAP> bitmaps;
+
+  ~Parts() {
+    // Children first, then their parents: every box leaves its parent on destruction.
+    for (HBITMAP b : bitmaps) DeleteObject(b);
+    if (font) DeleteObject(font);
+    if (bold) DeleteObject(bold);
+  }
+
+  HBITMAP Keep(HBITMAP b) {
+    bitmaps.push_back(b);
+    return b;
+  }
+
+  void Build(int width) {
+    font = CreateTextFont(L"Tahoma", 14, false, false, false);
+    bold = CreateTextFont(L"Tahoma", 14, true, false, false);
+
+    window.AddChild(&page, &window);
+    page.SetOrientation(1);
+    page.SetMargins(6, 6, 6, 6);
+    page.SetSpacing(7);
+    page.SetPosition(0, 0, EdgeLeading, &window, EdgeLeading);
+    page.SetPosition(1, 0, EdgeLeading, &window, EdgeLeading);
+
+    title.SetText(L"Tidelark toolkit gallery", kBlue, 16, true, 0, true, false, false, true);
+    page.AddChild(&title, &page);
+
+    for (Bar* row : {&row1, &row2, &row3, &row4}) {
+      row->SetSpacing(6);
+      row->SetCentred(true);
+      page.AddChild(row, &page);
+    }
+    // Text buttons.
+    TextStyle normal = Style(0, font), pressed = Style(0xFFFFFF, font), grey = Style(RGB(150, 150, 150), font);
+    struct {
+      TextButton* b;
+      const wchar_t* label;
+    } texts[] = {{&plain, L"Plain"}, {&rounded, L"Rounded"}, {&action_text, L"Action"}, {&disabled, L"Off"}};
+    for (auto& t : texts) {
+      t.b->SetNormalStyle(normal);
+      t.b->SetPressedStyle(pressed);
+      t.b->SetDisabledStyle(grey);
+      t.b->SetMinimumSize(50, 22);
+      t.b->SetLabel(t.label);
+      row1.AddChild(t.b, &row1);
+    }
+    disabled.SetState(2);
+    // Old and framed buttons.
+    struct {
+      TextButtonOld* b;
+      const wchar_t* label;
+    } olds[] = {{&old_button, L"Old"}, {&rectangular, L"Framed"}, {&rectangular_pressed, L"Pressed"}};
+    for (auto& o : olds) {
+      o.b->NormalLabel().SetText(o.label, 0, 14, true, 0, false, false, false, false);
+      o.b->PressedLabel().SetText(o.label, 0xFFFFFF, 14, true, 0, false, false, false, false);
+      o.b->DisabledLabel().SetText(o.label, RGB(150, 150, 150), 14, true, 0, false, false, false, false);
+      for (TextBase* l : {&o.b->NormalLabel(), &o.b->PressedLabel(), &o.b->DisabledLabel()}) l->SetAlignment(2, 2);
+      o.b->SetSize(0, 64, nullptr, 1);
+      o.b->SetSize(1, 22, nullptr, 1);
+      row2.AddChild(o.b, &row2);
+    }
+    rectangular.SetColours(kBlue, RGB(230, 236, 246), kBlue);
+    rectangular_pressed.SetColours(kBlue, RGB(230, 236, 246), kBlue);
+    rectangular_pressed.SetState(1);
+    // Image buttons.
+    image.SetImages(Keep(IconImage(RGB(0, 150, 0), false, 0xFFFFFF)), Keep(IconImage(RGB(0, 90, 0), true, 0xFFFFFF)),
+                    nullptr, false,
+                    0, false);
+    image_disabled.SetImages(nullptr, nullptr, Keep(IconImage(RGB(170, 170, 170), false, 0xFFFFFF)), false, 0,
+                             false);
+    image_disabled.SetState(2);
+    action_image.SetImages(Keep(IconImage(RGB(200, 120, 0), false)), Keep(IconImage(RGB(150, 80, 0), true)),
+                           nullptr, true, kKey, true);
+    transparent.SetImages(Keep(IconImage(RGB(200, 0, 0), false)), Keep(IconImage(RGB(120, 0, 0), true)), nullptr,
+                          true, kKey, true);
+    for (ImageButton* b : {&image, &image_disabled, (ImageButton*)&action_image, &transparent}) row3.AddChild(b, &row3);
+    // Check boxes and radio buttons.
+    HBITMAP c0 = Keep(CheckImage(false)), c1 = Keep(CheckImage(true));
+    HBITMAP r0 = Keep(RadioImage(false)), r1 = Keep(RadioImage(true));
+    check_on.SetImages(c0, c1, c0, true, kKey, false);
+    check_on.SetChecked(true);
+    check_off.SetImages(c0, c1, c0, true, kKey, false);
+    radio_on.SetImages(r0, r1, r0, true, kKey, false);
+    radio_on.SetChecked(true);
+    radio_off.SetImages(r0, r1, r0, true, kKey, false);
+    for (ImageButton* b : {(ImageButton*)&check_on, (ImageButton*)&check_off, (ImageButton*)&radio_on,
+                           (ImageButton*)&radio_off})
+      row4.AddChild(b, &row4);
+    // Compound controls.
+    int label_width = width - 12 - 14 - 3;
+    struct {
+      Bar* box;
+      const wchar_t* label;
+      bool checked;
+    } compounds[] = {{&ex_check1, L"Download pictures with articles", true},
+                     {&ex_check2, L"Alert me about new articles", false},
+                     {&ex_radio1, L"Synchronise over the air", true},
+                     {&ex_radio2, L"Synchronise through the desktop", false}};
+    for (auto& c : compounds) {
+      if (c.box == &ex_check1 || c.box == &ex_check2) {
+        CCheckBoxEx* x = static_cast<CCheckBoxEx*>(c.box);
+        x->Build(0, 0);
+        x->SetImages(c0, c1, c0, true, kKey, false);
+        x->SetLabelText(c.label, 0, -1, 0xFFFFFF, true, false, false, false);
+        x->Label().SetMaximumSize(label_width, 0);
+        x->SetChecked(c.checked);
+      } else {
+        CRadioButtonEx* x = static_cast<CRadioButtonEx*>(c.box);
+        x->Build(0, 0);
+        x->SetImages(r0, r1, r0, true, kKey, false);
+        x->SetLabelText(c.label, 0, -1, 0xFFFFFF, true, false, false, false);
+        x->Label().SetMaximumSize(label_width, 0);
+        x->SetChecked(c.checked);
+      }
+      page.AddChild(c.box, &page);
+    }
+    // Text.
+    TextStyle one = Style(RGB(90, 0, 0), bold, 0);
+    ellipsis.SetStyle(one);
+    ellipsis.SetMaximumSize(width - 12, 0);
+    ellipsis.SetEllipsis(true);
+    ellipsis.SetText(L"A headline far too long for one line of the screen is cut");
+    page.AddChild(&ellipsis, &page);
+    TextStyle wrap = Style(0, font, 0);
+    wrap.multiLine = true;
+    wrap.wordBreak = true;
+    wrap.fill = true;
+    wrap.transparent = false;
+    wrap.backgroundColour = RGB(255, 250, 220);
+    paragraph.SetStyle(wrap);
+    paragraph.SetMargins(3, 3, 2, 2);
+    paragraph.SetMaximumSize(width - 12, 0);
+    paragraph.SetText(L"Paragraph text wraps at word boundaries inside its maximum width and grows downwards.");
+    page.AddChild(&paragraph, &page);
+
+    // Focus order: the rounded button holds the focus and shows its frames.
+    page.AddToFocusOrder(&row1, &page, 0);
+    row1.AddToFocusOrder(&plain, &row1, FocusItem);
+    row1.AddToFocusOrder(&rounded, &row1, FocusItem);
+    row1.AddToFocusOrder(&action_text, &row1, FocusItem);
+    row1.AddToFocusOrder(&disabled, &row1, FocusSkipped);
+    page.AddToFocusOrder(&ex_check1, &page, 0);
+    page.AddToFocusOrder(&ex_check2, &page, 0);
+    window.AddToFocusOrder(&page, &window, 0);
+    window.SetFocus(&rounded);
+    window.SetScrollable(1, true);
+
+  }
+};
+
+Gallery::Gallery() : parts_(new Parts) {}
+Gallery::~Gallery() {
+  if (parts_->window.GetHandle()) parts_->window.Close(0);
+}
+
+WindowBox& Gallery::Window() { return parts_->window; }
+
+void Gallery::Relayout() { parts_->window.Relayout(true); }
+
+bool Gallery::Create(bool show) {
+  platform::device::ScreenMetrics screen = platform::device::Screen();
+  WindowBox& w = parts_->window;
+  w.SetSize(0, screen.width, nullptr, 1);
+  w.SetSize(1, screen.height, nullptr, 1);
+  w.SetStyle(WS_POPUP);
+  w.SetTitle(L"Tidelark gallery");
+  w.SetBackground(RGB(255, 255, 255));
+  if (!w.Create(show, nullptr, nullptr, false)) return false;
+  parts_->Build(screen.width);
+  w.Relayout(true);
+  w.InvalidateAll();
+  return true;
+}
+
+}  // namespace gallery

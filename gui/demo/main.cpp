@@ -1,0 +1,34 @@
+// tidelark-gallery: every toolkit control on a window of the device's screen.
+//   tidelark-gallery.exe              shows the gallery until it is closed
+//   tidelark-gallery.exe --shot F     writes the window as PNG file F and exits
+// The screen comes from platform/device (TIDELARK_SCREEN=portrait|square|landscape|vga).
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+#include "gallery.h"
+#include "platform/screenshot.h"
+
+int wmain(int argc, wchar_t** argv) {
+  std::wstring shot;
+  for (int i = 1; i + 1 < argc; ++i)
+    if (std::wstring(argv[i]) == L"--shot") shot = argv[i + 1];
+  gallery::Gallery g;
+  if (!g.Create(true)) {
+    std::fprintf(stderr, "cannot create the gallery window\n");
+    return 1;
+  }
+  if (!shot.empty()) {
+    char path[MAX_PATH];
+    WideCharToMultiByte(CP_ACP, 0, shot.c_str(), -1, path, MAX_PATH, nullptr, nullptr);
+    bool ok = platform::SaveWindowPng(g.Window().GetHandle(), path, true);
+    return ok ? 0 : 1;
+  }
+  MSG msg;
+  while (g.Window().GetHandle() && GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  return 0;
+}
