@@ -161,9 +161,16 @@ int Storage::StoreFeed(std::int64_t channel, const Feed& feed, int retention, st
     std::time_t tt = static_cast<std::time_t>(when);
     std::tm tm{};
     gmtime_r(&tt, &tm);
-    char sort[40];
-    std::snprintf(sort, sizeof sort, "%04d%02d%02d%02d%02d%02d.%04zu", tm.tm_year + 1900, tm.tm_mon + 1,
-                  tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, 9999 - std::min<std::size_t>(i, 9999));
+    char sort[64];
+    // A dated item's order must not move when newer items push it down the
+    // document: its tie-break is its key, an undated one's its first position.
+    char tie[16];
+    if (it.time)
+      std::snprintf(tie, sizeof tie, "%.8s", it.key.c_str());
+    else
+      std::snprintf(tie, sizeof tie, "%04zu", 9999 - std::min<std::size_t>(i, 9999));
+    std::snprintf(sort, sizeof sort, "%04d%02d%02d%02d%02d%02d.%s", tm.tm_year + 1900, tm.tm_mon + 1,
+                  tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, tie);
     bool exists;
     {
       Stmt q(db_, "SELECT sort FROM items WHERE channel=? AND key=?");

@@ -331,11 +331,22 @@ bool ServerSession::Phase3(const std::vector<WireObject>& objects, std::string* 
   for (const Channel& c : catalogue) by_id[c.id] = &c;
 
   // The device's subscriptions are the truth.
-  std::set<std::string> device_rss;
-  for (const WireObject* o : sent["TavoRss"]) {
-    device_rss.insert(o->name);
-    std::int64_t id = ChannelOfDb(Text(*o, "DbName"));
-    if (id && by_id.count(id)) ok = ok && st->SetSubscription(account, id, Text(*o, "Subscr") == "Yes");
+  // The device's subscriptions are the truth, except that a device the
+  // account has never synchronised (its seeded defaults) does not overrule
+  // what the account decided elsewhere.
+  std::string rss_anchor;
+  for (auto& r : requested_)
+    if (r.first == "TavoRss") rss_anchor = r.second;
+  Snapshot rss_before;
+  bool rss_known = !rss_anchor.empty() && st->LoadSnapshot(account, "TavoRss", rss_anchor, &rss_before);
+  {
+    std::map<std::int64_t, bool> decided = st->Subscriptions(account);
+    for (const WireObject* o : sent["TavoRss"]) {
+      std::int64_t id = ChannelOfDb(Text(*o, "DbName"));
+      if (!id || !by_id.count(id)) continue;
+      if (!rss_known && decided.count(id)) continue;
+      ok = ok && st->SetSubscription(account, id, Text(*o, "Subscr") == "Yes");
+    }
   }
   std::set<std::string> renamed;  // device objects replaced by the server's
   std::vector<std::int64_t> new_channels;
@@ -388,7 +399,7 @@ bool ServerSession::Phase3(const std::vector<WireObject>& objects, std::string* 
     }
     plan.push_back(std::move(d));
   }
-  {
+  if (!rss_known) {  // the device rebuilds it at every start; a new catalogue brings it
     Desired d;
     d.db = "TavoCats";
     WireObject cats;
