@@ -1,0 +1,85 @@
+// One mounted volume file: the log of committed batches, the lock that
+// orders processes, and compaction.
+//
+// File layout:
+//   [0, 64)   two header slots of 32 bytes: magic "CEDBVOL1", u64 generation,
+//             u64 log start, u32 CRC of the first 24 bytes, u32 zero. The
+//             valid slot with the higher generation is current.
+//   [log start, end)  batches: u32 magic, u32 body length, u32 CRC of length
+//             and body, body (operations, volume_state.h).
+// A batch is committed once its last byte is in the file; a torn or damaged
+// batch ends the log, and what follows it is dropped (and overwritten by the
+// next commit).
+//
+// Concurrency: every call holds the process-wide mutex `mu`, and the file's
+// byte-range lock at kLockOffset (shared to read, exclusive to write) while
+// it looks at the file. Under the lock the state first catches up with the
+// batches other processes appended; a changed generation (compaction by
+// another process) or a shorter file means a full replay.
+//
+// Compaction, done by a writer under the exclusive lock: write a snapshot
+// batch at the end and point the header at it; then, when the snapshot fits
+// in front of it, write it again at the start of the log area, point the
+// header there and cut the file. Each header switch happens only after the
+// data it points to is synced, so every instant leaves one complete log.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "platform/os.h"
+#include "volume_state.h"
+
+namespace cedb {
+
+constexpr std::uint64_t kHeaderSize = 64;
+constexpr std::uint64_t kLockOffset = 1ull << 40;  // far beyond any data: Windows locks are mandatory
+constexpr std::uint32_t kBatchMagic = 0x42444543;  // "CEDB"
+
+class VolumeFile {
+ public:
+  ~VolumeFile();
+
+  // Opens or creates the file per CE disposition; returns a Windows error code.
+  std::uint32_t Open(const std::string& path, std::uint32_t disposition);
+
+  // Lock and catch up. Returns a Windows error code; on failure nothing is held.
+  std::uint32_t Lock(bool exclusive);
+  void Unlock();
+
+  // Writes `body` as one batch (exclusive lock held, state already contains
+  // it). On failure the state is marked for a full replay.
+  std::uint32_t Commit(const std::string& body);
+  // Forces a full replay at the next Lock (drops uncommitted changes).
+  void Invalidate() { generation_ = 0; }
+  std::uint32_t Sync();
+
+  VolumeState& state() { return state_; }
+  std::uint64_t file_bytes() const { return applied_end_; }
+  std::uint64_t dropped_bytes() const { return dropped_bytes_; }
+
+  std::recursive_mutex mu;
+  // Transaction bracket, guarded by mu.
+  int tx_depth = 0;
+  std::thread::id tx_owner;
+  std::string pending;
+
+ private:
+  std::uint32_t CatchUp();
+  std::uint32_t WriteHeader(std::uint64_t generation, std::uint64_t log_start);
+  bool ReadHeader(std::uint64_t* generation, std::uint64_t* log_start, bool* any_bytes);
+  std::uint32_t Init(std::uint64_t generation);
+  std::uint32_t MaybeCompact();
+
+  platform::os::FileHandle file_ = platform::os::kInvalidFile;
+  VolumeState state_;
+  std::uint64_t generation_ = 0;
+  std::uint64_t log_start_ = 0;
+  std::uint64_t applied_end_ = 0;
+  std::uint64_t dropped_bytes_ = 0;
+  bool exclusive_ = false;
+};
+
+}  // namespace cedb

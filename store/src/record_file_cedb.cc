@@ -1,0 +1,210 @@
+// RecordFile over a CE database volume: each store database is one platform
+// database sorted on property 0 (the record number), each record holding the
+// number (property 0x00000013) and the bytes (property 0x00010041).
+
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/cedb.h"
+#include "platform/os.h"
+#include "record_file.h"
+#include "store/store.h"
+
+namespace store {
+namespace {
+
+constexpr CEPROPID kNumberProp = 0x00000013;
+constexpr CEPROPID kBytesProp = 0x00010041;
+
+SORTORDERSPECEX NumberOrder() {
+  SORTORDERSPECEX s;
+  std::memset(&s, 0, sizeof(s));
+  s.wVersion = SORTORDERSPECEX_VERSION;
+  s.wNumProps = 1;
+  s.rgPropID[0] = kNumberProp;
+  s.rgdwFlags[0] = 0;
+  return s;
+}
+
+class CedbBackend : public RecordBackend {
+ public:
+  CedbBackend(CEGUID guid, CEOID oid, HANDLE handle) : guid_(guid), oid_(oid), handle_(handle) {}
+  ~CedbBackend() override {
+    Close();
+    if (buffer_ != nullptr) LocalFree(buffer_);
+  }
+
+  std::uint32_t Count() const override {
+    CEOIDINFOEX info;
+    std::memset(&info, 0, sizeof(info));
+    info.wVersion = CEOIDINFOEX_VERSION;
+    CEGUID g = guid_;
+    if (!CeOidGetInfoEx2(&g, oid_, &info) || info.wObjType != OBJTYPE_DATABASE) return 0;
+    return info.infDatabase.dwNumRecords;
+  }
+
+  std::int32_t ReadByNumber(std::uint32_t number, std::uint32_t* id, std::string* bytes) override {
+    DWORD index = 0;
+    CEOID oid = CeSeekDatabaseEx(handle_, CEDB_SEEK_BEGINNING, number, 0, &index);
+    if (oid == 0) return kStoreRecordNotFound;
+    std::uint32_t n = 0;
+    std::int32_t rc = ReadCurrent(&n, bytes);
+    if (rc != kStoreOk) return rc;
+    *id = oid;
+    return kStoreOk;
+  }
+
+  std::int32_t ReadById(std::uint32_t id, std::uint32_t* number, std::string* bytes) override {
+    if (id == 0) return kStoreRecordNotFound;
+    DWORD index = 0;
+    if (CeSeekDatabaseEx(handle_, CEDB_SEEK_CEOID, id, 0, &index) == 0) return kStoreRecordNotFound;
+    return ReadCurrent(number, bytes);
+  }
+
+  std::int32_t Write(std::uint32_t id, std::uint32_t number, const std::string& bytes,
+                     std::uint32_t* new_id) override {
+    // The platform takes a copy made for the call.
+    std::string copy = bytes;
+    CEPROPVAL props[2];
+    std::memset(props, 0, sizeof(props));
+    props[0].propid = kNumberProp;
+    props[0].val.ulVal = number;
+    props[1].propid = kBytesProp;
+    props[1].val.blob.dwCount = static_cast<DWORD>(copy.size());
+    props[1].val.blob.lpb = copy.empty() ? nullptr : reinterpret_cast<LPBYTE>(&copy[0]);
+    CEOID oid = CeWriteRecordProps(handle_, id, 2, props);
+    if (oid == 0) return kStoreWriteFailed;
+    if (new_id) *new_id = oid;
+    return kStoreOk;
+  }
+
+  std::int32_t Delete(std::uint32_t id) override {
+    return CeDeleteRecord(handle_, id) ? kStoreOk : kStoreRecordDeleteFailed;
+  }
+
+  std::int32_t Begin() override { return CeBeginTransaction(&guid_) ? kStoreOk : kStoreWriteFailed; }
+  std::int32_t Commit() override { return CeCommitTransaction(&guid_) ? kStoreOk : kStoreWriteFailed; }
+  void Rollback() override { CeRollbackTransaction(&guid_); }
+  std::int32_t Flush() override { return CeFlushDBVol(&guid_) ? kStoreOk : kStoreWriteFailed; }
+
+  std::int32_t Close() override {
+    if (handle_ == INVALID_HANDLE_VALUE) return kStoreAlreadyClosed;
+    CeCloseDatabase(handle_);
+    handle_ = INVALID_HANDLE_VALUE;
+    CeUnmountDBVol(&guid_);
+    return kStoreOk;
+  }
+
+  std::int32_t DeleteDatabase() override {
+    if (handle_ == INVALID_HANDLE_VALUE) return kStoreNotOpen;
+    CeCloseDatabase(handle_);
+    handle_ = INVALID_HANDLE_VALUE;
+    BOOL ok = CeDeleteDatabaseEx(&guid_, oid_);
+    CeUnmountDBVol(&guid_);
+    return ok ? kStoreOk : kStoreDeleteFailed;
+  }
+
+ private:
+  std::int32_t ReadCurrent(std::uint32_t* number, std::string* bytes) {
+    WORD count = 0;
+    DWORD size = buffer_size_;
+    CEOID oid = CeReadRecordPropsEx(handle_, CEDB_ALLOWREALLOC, &count, nullptr, &buffer_, &size, nullptr);
+    if (size > buffer_size_) buffer_size_ = size;
+    if (oid == 0 || buffer_ == nullptr) return kStoreReadFailed;
+    const auto* props = reinterpret_cast<const CEPROPVAL*>(buffer_);
+    bool have_bytes = false;
+    for (WORD i = 0; i < count; ++i) {
+      if (props[i].wFlags & CEDB_PROPNOTFOUND) continue;
+      if (props[i].propid == kNumberProp) *number = props[i].val.ulVal;
+      if (props[i].propid == kBytesProp) {
+        bytes->assign(reinterpret_cast<const char*>(props[i].val.blob.lpb), props[i].val.blob.dwCount);
+        have_bytes = true;
+      }
+    }
+    if (!have_bytes) bytes->clear();
+    return kStoreOk;
+  }
+
+  CEGUID guid_;
+  CEOID oid_;
+  HANDLE handle_;
+  LPBYTE buffer_ = nullptr;
+  DWORD buffer_size_ = 0;
+};
+
+bool Mount(const std::u16string& volume, CEGUID* guid) {
+  CREATE_INVALIDGUID(guid);
+  return CeMountDBVol(guid, reinterpret_cast<LPCWSTR>(volume.c_str()), OPEN_ALWAYS) != FALSE;
+}
+
+HANDLE OpenByName(CEGUID* guid, const std::u16string& name, DWORD flags, CEOID* oid) {
+  SORTORDERSPECEX sort = NumberOrder();
+  *oid = 0;
+  return CeOpenDatabaseEx2(guid, oid, reinterpret_cast<LPCWSTR>(name.c_str()), &sort, flags, nullptr);
+}
+
+CEOID Create(CEGUID* guid, const std::u16string& name) {
+  CEDBASEINFOEX info;
+  std::memset(&info, 0, sizeof(info));
+  info.wVersion = CEDBASEINFOEX_VERSION;
+  info.dwFlags = CEDB_VALIDNAME | CEDB_VALIDTYPE | CEDB_VALIDSORTSPEC;
+  std::size_t n = std::min<std::size_t>(name.size(), CEDB_MAXDBASENAMELEN - 1);
+  for (std::size_t i = 0; i < n; ++i) info.szDbaseName[i] = static_cast<WCHAR>(name[i]);
+  info.dwDbaseType = 0;
+  info.wNumSortOrder = 1;
+  info.rgSortSpecs[0] = NumberOrder();
+  return CeCreateDatabaseEx2(guid, &info);
+}
+
+}  // namespace
+
+std::int32_t RecordFile::Open(const std::string& volume_path, const std::string& name, bool create,
+                              bool start_empty, std::unique_ptr<RecordFile>* out, bool* created) {
+  out->reset();
+  *created = false;
+  std::u16string volume = platform::os::Utf8ToUtf16(volume_path);
+  std::u16string wname = platform::os::Utf8ToUtf16(name);
+  if (wname.empty() || wname.size() >= CEDB_MAXDBASENAMELEN) return kStoreOpenFailed;
+  CEGUID guid;
+  Mount(volume, &guid);  // a failed mount shows up as a failed open
+  CEOID oid = 0;
+  HANDLE h = OpenByName(&guid, wname, CEDB_AUTOINCREMENT, &oid);
+  bool make = false;
+  if (h == INVALID_HANDLE_VALUE) {
+    DWORD err = GetLastError();
+    if (err != ERROR_FILE_NOT_FOUND) {
+      CeUnmountDBVol(&guid);
+      return kStoreOpenFailed;
+    }
+    if (!create) {
+      CeUnmountDBVol(&guid);
+      return kStoreNoDatabase;
+    }
+    make = true;
+  } else if (start_empty) {
+    CeCloseDatabase(h);
+    h = INVALID_HANDLE_VALUE;
+    if (!CeDeleteDatabaseEx(&guid, oid)) {
+      CeUnmountDBVol(&guid);
+      return kStoreCreateFailed;
+    }
+    make = true;
+  }
+  if (make) {
+    oid = Create(&guid, wname);
+    if (oid == 0) {
+      CeUnmountDBVol(&guid);
+      return kStoreCreateFailed;
+    }
+    h = OpenByName(&guid, wname, CEDB_AUTOINCREMENT, &oid);
+    if (h == INVALID_HANDLE_VALUE) {
+      CeUnmountDBVol(&guid);
+      return kStoreOpenFailed;
+    }
+    *created = true;
+  }
+  out->reset(new RecordFile(std::unique_ptr<RecordBackend>(new CedbBackend(guid, oid, h))));
+  return kStoreOk;
+}
+
+}  // namespace store

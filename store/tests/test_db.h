@@ -1,0 +1,135 @@
+// Test helpers: databases over records in memory (which survive a close, so
+// a test can reopen them) or over a real volume in a temporary folder.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "database.h"
+#include "platform/os.h"
+#include "record_file.h"
+#include "store/store.h"
+
+namespace store {
+namespace testing_support {
+
+// Forwards to a MemoryBackend the test keeps.
+class SharedBackend : public RecordBackend {
+ public:
+  explicit SharedBackend(MemoryBackend* m) : m_(m) {}
+  std::uint32_t Count() const override { return m_->Count(); }
+  std::int32_t ReadByNumber(std::uint32_t n, std::uint32_t* id, std::string* b) override { return m_->ReadByNumber(n, id, b); }
+  std::int32_t ReadById(std::uint32_t id, std::uint32_t* n, std::string* b) override { return m_->ReadById(id, n, b); }
+  std::int32_t Write(std::uint32_t id, std::uint32_t n, const std::string& b, std::uint32_t* out) override {
+    return m_->Write(id, n, b, out);
+  }
+  std::int32_t Delete(std::uint32_t id) override { return m_->Delete(id); }
+
+ private:
+  MemoryBackend* m_;
+};
+
+inline bool VolumeWorks() {
+  static int works = -1;
+  if (works < 0) {
+    std::string dir;
+    platform::os::MakeTempDirectory("tidelark-store-probe", &dir);
+    Database* db = nullptr;
+    std::string vol = platform::os::JoinPath(dir, "probe.vol");
+    works = OpenDatabase(&db, "Probe", 1, 0, kCreatorPyra, 0, 11, 10, vol.c_str()) == kStoreOk;
+    if (db) CloseDatabase(&db);
+    platform::os::RemoveTree(dir);
+  }
+  return works == 1;
+}
+
+// One database that a test can close and reopen.
+class TestDb {
+ public:
+  explicit TestDb(bool on_volume) : on_volume_(on_volume) {
+    if (on_volume_) {
+      platform::os::MakeTempDirectory("tidelark-store", &dir_);
+      volume_ = platform::os::JoinPath(dir_, "Reader.vol");
+    }
+  }
+  ~TestDb() {
+    if (db) CloseDatabase(&db);
+    if (!dir_.empty()) platform::os::RemoveTree(dir_);
+  }
+  std::int32_t Open(std::uint32_t cache_limit, bool start_empty = false) {
+    if (on_volume_)
+      return OpenDatabase(&db, "Test", 1, start_empty, kCreatorPyra, cache_limit, 11, 10, volume_.c_str());
+    bool fresh = memory_.Count() == 0 || start_empty;
+    if (start_empty) memory_ = MemoryBackend();
+    std::unique_ptr<RecordFile> file(new RecordFile(std::unique_ptr<RecordBackend>(new SharedBackend(&memory_))));
+    return AttachDatabase(std::move(file), "Test", "", fresh, cache_limit, &db);
+  }
+  std::int32_t Close() { return CloseDatabase(&db); }
+  std::int32_t Reopen(std::uint32_t cache_limit) {
+    std::int32_t rc = Close();
+    if (rc != kStoreOk) return rc;
+    return Open(cache_limit);
+  }
+  Database* db = nullptr;
+  const std::string& volume() const { return volume_; }
+
+ private:
+  bool on_volume_;
+  std::string dir_, volume_;
+  MemoryBackend memory_;
+};
+
+// Object building and reading helpers.
+struct Obj {
+  Object* o = nullptr;
+  explicit Obj(const char* name) { CreateObject(&o, name); }
+  ~Obj() { if (o) FreeObject(o); }
+  Obj& Int(const char* name, std::int32_t v, std::uint8_t sig = 0) {
+    EXPECT_EQ(SetProperty(o, name, kTypeInteger, &v, 4, 1, 1, 1, sig), kStoreOk);
+    return *this;
+  }
+  Obj& Text(const char* name, const std::string& v, std::uint8_t sig = 0) {
+    EXPECT_EQ(SetProperty(o, name, kTypeText, v.c_str(), std::uint32_t(v.size() + 1), 1, 1, 1, sig), kStoreOk);
+    return *this;
+  }
+  Obj& Blob(const char* name, const std::string& v) {
+    EXPECT_EQ(SetProperty(o, name, kTypeBinary, v.data(), std::uint32_t(v.size()), 1, 1, 1, 0), kStoreOk);
+    return *this;
+  }
+  Object* release() { Object* r = o; o = nullptr; return r; }
+};
+
+inline std::string NameOf(Object* o) {
+  char buf[256];
+  std::uint32_t size = sizeof(buf);
+  if (GetObjectName(o, buf, &size) != kStoreOk || size == 0) return "";
+  return buf;
+}
+inline bool GetInt(Object* o, const char* name, std::int32_t* v) {
+  std::uint32_t size = 4;
+  return GetProperty(o, name, kTypeInteger, v, &size) == kStoreOk;
+}
+inline std::string GetText(Object* o, const char* name) {
+  std::uint32_t size = 0;
+  if (GetProperty(o, name, kTypeText, nullptr, &size) != kStoreBufferTooSmall) return "<missing>";
+  std::string s(size, '\0');
+  GetProperty(o, name, kTypeText, &s[0], &size);
+  s.resize(size - 1);
+  return s;
+}
+
+// Names of the objects of a result set, in its order.
+inline std::vector<std::string> Names(ResultSet* r) {
+  std::vector<std::string> out;
+  Object* o = nullptr;
+  for (std::int32_t rc = FirstResult(r, &o); rc == kStoreOk; rc = NextResult(r, &o)) {
+    out.push_back(NameOf(o));
+    FreeObject(o);
+  }
+  return out;
+}
+
+}  // namespace testing_support
+}  // namespace store

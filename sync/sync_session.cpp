@@ -1,0 +1,539 @@
+// The four phases of a sync session.
+//
+// Invariants: the encoded work buffer never holds more than kPieceBytes; the
+// Base64 buffer never more than kPieceChars; a piece is always sent whole as
+// one chunk; an object is applied to the store as soon as it is complete and
+// a database's anchor is stored when its header arrives.
+#include "sync/sync_session.h"
+
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "sync/base64.h"
+
+namespace sync_engine {
+
+const char kDefaultServerHost[] = "sync.tidelark.net";
+
+namespace {
+
+constexpr char kAnchorDatabase[] = "TavoSyncDBAnchors";
+constexpr char kSettingsDatabase[] = "_sysSettings";
+constexpr char kSettingsObject[] = "ServerSettings";
+constexpr char kHeaderObject[] = "Sync-Database";
+// A parsed item must leave room in the work buffer for the next range.
+constexpr std::size_t kMaxParsedItem = kPieceBytes - 400;
+// A server that keeps sending empty pieces is not making progress.
+constexpr int kMaxEmptyPieces = 3;
+
+bool ValidSession(const SyncSession* s) { return s && std::memcmp(s->tag, "SESS", 4) == 0; }
+
+int Report(SyncSession* s, int percent, int value, const char* text, int state) {
+  return s->callback ? s->callback(percent, value, text, state) : 0;
+}
+
+bool LimitsReceive(const SyncSession* s) { return s->data_mode == kLimitReceive || s->data_mode == kLimitBoth; }
+bool LimitsSend(const SyncSession* s) { return s->data_mode == kLimitSend || s->data_mode == kLimitBoth; }
+std::uint32_t Allowance(const SyncSession* s) { return s->data_used >= s->data_limit ? 0 : s->data_limit - s->data_used; }
+
+std::uint32_t Percent(std::uint64_t part, std::uint64_t whole) {
+  return static_cast<std::uint32_t>(part * 100 / (whole + 1));
+}
+
+void ReadServerSettings(SyncStore* store, std::string* host, std::uint32_t* port) {
+  *host = kDefaultServerHost;
+  *port = kDefaultServerPort;
+  SyncStore::Database db = nullptr;
+  if (!store || store->Open(kSettingsDatabase, false, false, 0, &db) != 0) return;
+  WireObject settings;
+  if (store->ReadObject(db, kSettingsObject, &settings) == 0) {
+    std::string ip, port_text;
+    if (settings.GetText("ServerIP", &ip) && !ip.empty() && ip.size() <= kMaxServerHost) *host = ip;
+    if (settings.GetText("ServerPort", &port_text) && !port_text.empty() && port_text.size() <= 5 &&
+        port_text.find_first_not_of("0123456789") == std::string::npos) {
+      unsigned long p = std::strtoul(port_text.c_str(), nullptr, 10);
+      if (p >= 1 && p <= 65535) *port = static_cast<std::uint32_t>(p);
+    }
+  }
+  store->Close(&db);
+}
+
+// Packs encoded objects into pieces and sends each as one Base64 chunk.
+class PieceSender {
+ public:
+  explicit PieceSender(SyncSession* s) : s_(s) {}
+
+  // false when a chunk could not be sent or the data limit stopped sending.
+  bool Send(const WireObject& object, bool head_only, bool names_only) {
+    std::uint32_t cursor = kCursorStart;
+    for (;;) {
+      std::size_t capacity = Capacity();
+      if (capacity < 64) {
+        limit_hit_ = true;
+        return false;
+      }
+      std::size_t before = used_;
+      bool done = EncodeObject(object, head_only, names_only, piece_, capacity, &used_, &cursor);
+      if (done) return true;
+      if (used_ == before && used_ == 0) return true;  // nothing of it can ever go out
+      if (!Flush()) return false;
+    }
+  }
+
+  bool Flush() {
+    if (used_ == 0) return true;
+    std::size_t n = Base64Encode(piece_, used_, chars_);
+    used_ = 0;
+    if (SendChunk(s_->client.get(), chars_, n) < 0) {
+      send_failed_ = true;
+      return false;
+    }
+    if (LimitsSend(s_)) s_->data_used += static_cast<std::uint32_t>(n);
+    return true;
+  }
+
+  bool send_failed() const { return send_failed_; }
+  bool limit_hit() const { return limit_hit_; }
+
+ private:
+  std::size_t Capacity() const {
+    if (!LimitsSend(s_)) return kPieceBytes;
+    std::size_t bytes = static_cast<std::size_t>(Allowance(s_)) / 4 * 3;
+    return bytes < kPieceBytes ? bytes : kPieceBytes;
+  }
+
+  SyncSession* s_;
+  std::uint8_t piece_[kPieceBytes];
+  char chars_[kPieceChars];
+  std::size_t used_ = 0;
+  bool send_failed_ = false;
+  bool limit_hit_ = false;
+};
+
+// Receives range pieces, decodes them and feeds the parser, keeping the
+// unparsed rest in front of the next piece.
+class PieceReceiver {
+ public:
+  explicit PieceReceiver(SyncSession* s) : s_(s), parser_(kMaxParsedItem) {}
+
+  // Reads one response; returns ReadResponse's result.
+  int Read(int* cancel) {
+    std::uint32_t length = 0;
+    int r = ReadResponse(s_->client.get(), chars_, sizeof chars_, &length, s_->callback, cancel);
+    length_ = length;
+    if (LimitsReceive(s_)) {
+      s_->data_used += length;
+      if (s_->data_used > s_->data_limit) limit_noted_ = true;
+    }
+    return r;
+  }
+
+  // Appends the decoded piece to the unparsed rest; false when it would not fit.
+  bool Decode() {
+    std::uint8_t decoded[Base64DecodedMax(kPieceChars)];
+    std::size_t n = Base64Decode(chars_, length_, decoded, sizeof decoded);
+    if (left_ + n > kPieceBytes) return false;
+    std::memcpy(work_ + left_, decoded, n);
+    valid_ = left_ + n;
+    consumed_ = 0;
+    return true;
+  }
+
+  // Next complete object of the piece; false when the piece is used up.
+  bool Next(WireObject* object) {
+    for (;;) {
+      ObjectParser::Step step = parser_.Next(work_, valid_, &consumed_, object);
+      if (step == ObjectParser::kObject) return true;
+      if (step == ObjectParser::kNeedMore) {
+        left_ = valid_ - consumed_;
+        std::memmove(work_, work_ + consumed_, left_);
+      } else {
+        left_ = 0;  // a malformed piece is dropped from here on
+      }
+      valid_ = left_;
+      consumed_ = 0;
+      return false;
+    }
+  }
+
+  std::size_t parsed() const { return consumed_; }
+  std::size_t valid() const { return valid_; }
+  std::size_t left() const { return left_; }
+  std::uint32_t length() const { return length_; }
+  bool limit_noted() const { return limit_noted_; }
+  void note_limit() { limit_noted_ = true; }
+
+ private:
+  SyncSession* s_;
+  ObjectParser parser_;
+  char chars_[kPieceChars];
+  std::uint8_t work_[kPieceBytes];
+  std::uint32_t length_ = 0;
+  std::size_t left_ = 0, valid_ = 0, consumed_ = 0;
+  bool limit_noted_ = false;
+};
+
+int Phase1(SyncSession* s) {
+  HttpClient* c = s->client.get();
+  c->range_length = kPieceChars;
+  c->range_start = 0;
+  if (BeginChunkedRequest(c) != 0) return kSyncHeadersFailed;
+  std::unique_ptr<PieceSender> sender(new PieceSender(s));
+  const std::uint32_t count = static_cast<std::uint32_t>(s->requests.size());
+  for (std::uint32_t i = 0; i < count; ++i) {
+    const WireObject& request = s->requests[i];
+    std::string name;
+    request.GetText("Name", &name);
+    Report(s, static_cast<int>(100 * (i + 1) / (count + 1)), 0, name.c_str(), s->state);
+    if (!sender->Send(request, false, false) && sender->send_failed()) {
+      s->state = kStateTransferError;
+      return kSyncTransferFailed;
+    }
+  }
+  if (!sender->Flush()) {
+    s->state = kStateTransferError;
+    return kSyncTransferFailed;
+  }
+  return EndChunkedRequest(c) == 0 ? kSyncOk : kSyncTransferFailed;
+}
+
+int Phase2(SyncSession* s) {
+  HttpClient* c = s->client.get();
+  c->range_length = kPieceChars;
+  c->range_start = 0;
+  std::unique_ptr<PieceReceiver> in(new PieceReceiver(s));
+  bool cancelled = false;
+  bool request_failed = false;
+  int read = 1;
+  for (;;) {
+    if (Report(s, static_cast<int>(Percent(c->range_start, c->total_length)), 0, "Receiving operations",
+               s->state) != 0) {
+      cancelled = true;
+      break;
+    }
+    int cancel = 0;
+    read = in->Read(&cancel);
+    if (read < 1) break;
+    if (!in->Decode()) {
+      request_failed = true;
+      break;
+    }
+    WireObject object;
+    while (in->Next(&object)) s->received.push_back(std::move(object));
+    if (cancel) {
+      cancelled = true;
+      break;
+    }
+    if (in->limit_noted()) break;
+    std::uint32_t next = static_cast<std::uint32_t>(kPieceBytes - in->left());
+    if (LimitsReceive(s) && next > Allowance(s)) {
+      next = Allowance(s);
+      in->note_limit();
+    }
+    if (next == 0) break;
+    int rr = RequestNextRange(c, next);
+    if (rr == 0) break;
+    if (rr < 0) {
+      request_failed = true;
+      break;
+    }
+  }
+  if (cancelled) {
+    s->received.clear();
+    return kSyncCancelled;
+  }
+  if (read < 1 || request_failed) {
+    s->received.clear();
+    return read == -2 ? kSyncOk : kSyncTransferFailed;
+  }
+  if (in->limit_noted() && !c->complete) return kSyncDataLimit;
+  return kSyncOk;
+}
+
+int Phase3(SyncSession* s) {
+  HttpClient* c = s->client.get();
+  c->range_length = kPieceBytes;
+  c->range_start = 0;
+  if (BeginChunkedRequest(c) != 0) return kSyncHeadersFailed;
+  std::unique_ptr<PieceSender> sender(new PieceSender(s));
+  bool cancelled = false;
+  bool head_only = false, names_only = false;
+  int source = 0;
+  for (const WireObject& request : s->received) {
+    if (cancelled || sender->send_failed() || sender->limit_hit()) break;
+    std::string name, operation;
+    if (!request.GetText("Name", &name)) continue;
+    SyncStore::Database db = nullptr;
+    if (!s->store || s->store->Open(name, true, false, kPhaseCacheBytes, &db) != 0) continue;
+    if (!sender->Send(request, false, false) || !request.GetText("Operation", &operation)) {
+      s->store->Close(&db);
+      continue;
+    }
+    if (operation == "SendAllObjects") {
+      source = 0, head_only = false, names_only = false;
+    } else if (operation == "SendAllNames") {
+      source = 0, head_only = true, names_only = false;
+    } else if (operation == "SendAllChangedObjects") {
+      source = 1, head_only = false, names_only = false;
+    } else if (operation == "SendAllChangedNames") {
+      source = 1, head_only = true, names_only = false;
+    }
+    std::size_t total = 0;
+    s->store->ForEachObject(db, source, [&](const WireObject&) {
+      ++total;
+      return true;
+    });
+    std::size_t sent = 0;
+    s->store->ForEachObject(db, source, [&](const WireObject& object) {
+      if (!sender->Send(object, head_only, names_only)) return false;
+      ++sent;
+      if (Report(s, static_cast<int>(sent * 100 / (total ? total : 1)), 3, name.c_str(), s->state) > 0) {
+        cancelled = true;
+        return false;
+      }
+      return true;
+    });
+    s->store->Close(&db);
+  }
+  if (sender->send_failed() || !sender->Flush() || EndChunkedRequest(c) != 0) {
+    s->state = kStateTransferError;
+    return kSyncTransferFailed;
+  }
+  if (cancelled) return kSyncCancelled;
+  if (sender->limit_hit()) return kSyncDataLimit;
+  return kSyncOk;
+}
+
+int Phase4(SyncSession* s) {
+  HttpClient* c = s->client.get();
+  SyncStore* store = s->store;
+  SyncStore::Database anchors = nullptr;
+  store->Open(kAnchorDatabase, true, false, 0, &anchors);
+  c->range_length = kPieceChars;
+  c->range_start = 0;
+  std::unique_ptr<PieceReceiver> in(new PieceReceiver(s));
+  SyncStore::Database current = nullptr;
+  bool create = false, start_empty = false, deleting = false;
+  bool cancelled = false, failed = false;
+  int databases_seen = 0;
+  int empty_pieces = 0;
+  for (;;) {
+    int range_percent = static_cast<int>(Percent(c->range_start, c->total_length));
+    Report(s, 0, range_percent, "Receiving data...", s->state);
+    int cancel = 0;
+    int read = in->Read(&cancel);
+    if (read == -1) {
+      failed = true;
+      break;
+    }
+    if (cancel || Report(s, 0, range_percent, "Decoding data...", s->state) != 0) cancelled = true;
+    if (!in->Decode()) {
+      failed = true;
+      break;
+    }
+    empty_pieces = in->length() == 0 ? empty_pieces + 1 : 0;
+    bool store_error = false;
+    WireObject object;
+    for (;;) {
+      std::size_t valid = in->valid();
+      int parsed_percent = static_cast<int>(Percent(in->parsed(), valid));
+      if (Report(s, parsed_percent, range_percent, "Processing data...", s->state) != 0) cancelled = true;
+      if (!in->Next(&object)) break;
+      if (store_error) continue;  // the rest of this piece is not applied
+      if (object.name == kHeaderObject) {
+        if (current) store->Close(&current);
+        if (cancelled) break;
+        std::string name, operation, objects_operation, anchor;
+        if (!object.GetText("Name", &name)) continue;
+        bool has_operation = object.GetText("Operation", &operation);
+        if (!has_operation || operation == "Update") {
+          create = false, start_empty = false;
+        } else if (operation == "Create") {
+          create = true, start_empty = true;
+        } else if (operation == "Overwrite") {
+          create = false, start_empty = true;
+        }
+        bool has_objects_operation = object.GetText("Objects Operation", &objects_operation);
+        if (!has_objects_operation || objects_operation == "Add" || objects_operation == "Overwrite") {
+          deleting = false;
+        } else if (objects_operation == "Delete") {
+          deleting = true;
+        }
+        if (store->Open(name, create, start_empty, 0, &current) != 0) current = nullptr;
+        if (object.GetText("NewAnchor", &anchor) && anchors) {
+          if (anchor.empty()) anchor = DateTimeAnchor(platform::os::LocalNow());
+          WireObject record;
+          record.name = name;
+          record.properties.push_back(WireProperty::Text("LastAnchor", anchor));
+          store->WriteObject(anchors, record);
+        }
+        ++databases_seen;
+        Report(s, 100 * databases_seen / (s->request_count + 1), range_percent, name.c_str(), s->state);
+        continue;
+      }
+      if (!current) {
+        store_error = true;  // objects of a database that could not be opened
+        continue;
+      }
+      int rc = deleting ? store->DeleteObject(current, object.name) : store->WriteObject(current, object);
+      if (rc != 0 && !(deleting && rc == 4312)) store_error = true;
+    }
+    if (cancelled || read == -2 || in->limit_noted()) break;
+    if (empty_pieces >= kMaxEmptyPieces) {
+      failed = true;
+      break;
+    }
+    std::size_t room = (kPieceBytes - in->left()) / 3 * 4;
+    std::size_t next = kPieceChars - in->left();
+    if (next > room) next = room;
+    if (LimitsReceive(s)) {
+      s->data_used += 100;
+      if (next > Allowance(s)) {
+        next = Allowance(s);
+        in->note_limit();
+      }
+      if (next == 0) break;
+    }
+    int rr = RequestNextRange(c, static_cast<std::uint32_t>(next));
+    if (rr == 0) break;
+    if (rr < 0) {
+      failed = true;
+      break;
+    }
+  }
+  if (anchors) store->Close(&anchors);
+  if (current) store->Close(&current);
+  if (cancelled) return kSyncCancelled;
+  if (failed) return kSyncTransferFailed;
+  if (in->limit_noted() && !c->complete) return kSyncDataLimit;
+  return kSyncOk;
+}
+
+void CloseConnection(SyncSession* s) {
+  if (s->client) Disconnect(s->client.get());
+  s->state = kStateIdle;
+  s->client.reset();
+  Report(s, 0, 0, "Connection closed.", kStateIdle);
+}
+
+}  // namespace
+
+std::string DateTimeAnchor(const platform::os::DateTime& now) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%04d%02d%02d%02d'%02d", now.year % 10000, now.month % 100, now.day % 100,
+                now.hour % 100, now.minute % 100);
+  return text;
+}
+
+int CreateSession(SyncSession** out) {
+  if (!out) return kSyncBadSession;
+  *out = new (std::nothrow) SyncSession();
+  return *out ? kSyncOk : kSyncAllocFailed;
+}
+
+int AddDatabase(SyncSession* s, const char* name) {
+  if (!ValidSession(s) || !name) return kSyncBadSession;
+  if (s->state < kStateIdle) return kSyncBusy;
+  if (std::strlen(name) > kMaxWireName) return kSyncBadSession;
+  WireObject request;
+  request.name = kHeaderObject;
+  request.properties.push_back(WireProperty::Text("Name", name));
+  SyncStore::Database anchors = nullptr;
+  if (s->store && s->store->Open(kAnchorDatabase, false, false, 0, &anchors) == 0) {
+    WireObject stored;
+    std::string anchor;
+    if (s->store->ReadObject(anchors, name, &stored) == 0 && stored.GetText("LastAnchor", &anchor) &&
+        anchor.size() <= kMaxAnchor) {
+      request.properties.push_back(WireProperty::Text("LastAnchor", anchor));
+    }
+    s->store->Close(&anchors);
+  }
+  s->requests.insert(s->requests.begin(), std::move(request));
+  ++s->request_count;
+  return kSyncOk;
+}
+
+int SetUserAgent(SyncSession* s, const char* product, const char* version) {
+  if (!ValidSession(s) || !product || !version) return kSyncBadSession;
+  std::string line = std::string("User-Agent: ") + product + " version " + version;
+  if (line.size() > 200) return kSyncBadSession;  // must fit the request header text
+  s->user_agent = line;
+  return kSyncOk;
+}
+
+int Synchronize(SyncSession* s, SyncCallback callback) {
+  if (!ValidSession(s)) return kSyncBadSession;
+  if (s->state < kStateIdle) return kSyncBusy;
+  if (!s->store) return kSyncBadSession;
+  s->callback = callback;
+  Report(s, 0, 0, "Initializing...", s->state);
+  s->state = kStateConnecting;
+
+  s->client.reset(new (std::nothrow) HttpClient());
+  if (!s->client) {
+    s->state = kStateIdle;
+    return kSyncAllocFailed;
+  }
+  HttpClient* c = s->client.get();
+  std::uint32_t port = 0;
+  ReadServerSettings(s->store, &c->host, &port);
+  c->port = port;
+  c->user_agent_line = s->user_agent;
+  c->method = "POST";
+  c->io_timeout_ms = s->io_timeout_ms;
+  if (Report(s, 0, 0, "Contacting server", s->state) != 0) {
+    s->client.reset();
+    s->state = kStateIdle;
+    return kSyncCancelled;
+  }
+  if (Connect(c) != 0) {
+    Disconnect(c);
+    s->state = kStateFailed;
+    Report(s, 0, 0, "Connection failed.", kStateFailed);
+    s->client.reset();
+    Report(s, 0, 0, "Connection error occured!", s->state);
+    return kSyncConnectFailed;
+  }
+
+  s->state = kStateSending;
+  Report(s, 0, 0, "Sending request...", kStateSending);
+  int rc = Phase1(s);
+  if (rc == kSyncOk) {
+    Report(s, 0, 0, "Receiving server requests...", kStateSending);
+    s->state = kStateReceiving;
+    rc = Phase2(s);
+  }
+  if (rc == kSyncOk) {
+    s->state = kStateSending;
+    Report(s, 0, 0, "Sending data content...", kStateSending);
+    rc = Phase3(s);
+    s->received.clear();
+  }
+  if (rc == kSyncOk) {
+    s->state = kStateReceiving;
+    Report(s, 0, 0, "Receiving data content...", kStateReceiving);
+    rc = Phase4(s);
+  }
+  if (rc == kSyncOk) {
+    s->state = kStateFinished;
+    CloseConnection(s);
+    Report(s, 0, 0, "Done.", s->state);
+  } else {
+    s->state = kStateFailed;
+    CloseConnection(s);
+    Report(s, 0, 0, "Sync error occured!", s->state);
+  }
+  return rc;
+}
+
+int EndSession(SyncSession* s, int force) {
+  if (!ValidSession(s)) return kSyncBadSession;
+  if (!force && s->state < kStateIdle) return kSyncBusy;
+  if (s->client) Disconnect(s->client.get());
+  std::memset(s->tag, 0, sizeof s->tag);
+  delete s;
+  return kSyncOk;
+}
+
+}  // namespace sync_engine
