@@ -225,14 +225,22 @@ bool ServerSession::Phase1(const std::vector<WireObject>& objects, std::string* 
   };
   want("TavoPrefs");
   want("TavoRss");
+  std::set<std::int64_t> known;
+  {
+    std::lock_guard<std::mutex> lock(service_->storage()->mutex());
+    for (const Channel& c : service_->storage()->Channels()) known.insert(c.id);
+  }
   resource_.clear();
-  std::string summary;
+  std::string summary, unknown;
   for (auto& r : requested_) {
     const std::string& db = r.first;
     const char* op = nullptr;
     if (db == "TavoRss" || db == "TavoPrefs" || db == "TavoSets" || db == "TavoInfo") op = "SendAllObjects";
-    else if (db == "TavoAlerts" || ChannelOfDb(db)) op = "SendAllNames";
-    if (!op) continue;  // not ours: nothing asked, nothing sent back
+    else if (db == "TavoAlerts" || known.count(ChannelOfDb(db))) op = "SendAllNames";
+    if (!op) {  // not ours: nothing asked, nothing sent back
+      unknown += " " + db;
+      continue;
+    }
     WireObject req;
     req.name = kRequestObjectName;
     req.properties.push_back(WireProperty::Text("Name", db));
@@ -240,7 +248,8 @@ bool ServerSession::Phase1(const std::vector<WireObject>& objects, std::string* 
     resource_ += EncodeForDevice(req);
     summary += " " + db;
   }
-  log_.push_back("phase 1: " + std::to_string(objects.size()) + " requests; asking for" + summary);
+  log_.push_back("phase 1: " + std::to_string(objects.size()) + " requests; asking for" + summary +
+                 (unknown.empty() ? "" : "; not served:" + unknown));
   return true;
 }
 
@@ -421,10 +430,7 @@ bool ServerSession::Phase3(const std::vector<WireObject>& objects, std::string* 
     std::int64_t id = alert ? kAlertChannel : ChannelOfDb(db);
     if (!alert) {
       auto c = by_id.find(id);
-      if (c == by_id.end()) {
-        log_.push_back("phase 3: unknown database \"" + db + "\" skipped");
-        continue;
-      }
+      if (c == by_id.end()) continue;
       WireObject cn;
       cn.name = "ChannelName";
       cn.properties.push_back(WireProperty::Text("Channel", c->second->name));
