@@ -77,6 +77,36 @@ std::vector<std::string> SubscribedChannels(SyncStore* store) {
   return out;
 }
 
+// Every channel database "TavoRss" names.
+std::vector<std::string> KnownChannelDbs(SyncStore* store) {
+  std::vector<std::string> out;
+  SyncStore::Database h = nullptr;
+  if (store->Open("TavoRss", false, false, 0, &h) != 0) return out;
+  store->ForEachObject(h, 0, [&](const WireObject& o) {
+    std::string db = TextOf(o, "DbName");
+    if (!db.empty()) out.push_back(db);
+    return true;
+  });
+  store->Close(&h);
+  return out;
+}
+
+// Device text is Windows-1252; the terminal wants UTF-8 (Latin-1 letters).
+std::string ForTerminal(const std::string& s) {
+  std::string out;
+  for (unsigned char c : s) {
+    if (c < 0x80) {
+      out.push_back(static_cast<char>(c));
+    } else if (c >= 0xA0) {
+      out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+      out.push_back('?');
+    }
+  }
+  return out;
+}
+
 int WriteOne(SyncStore* store, const std::string& db, const WireObject& o) {
   SyncStore::Database h = nullptr;
   int rc = store->Open(db, true, false, 0, &h);
@@ -187,7 +217,7 @@ int main(int argc, char** argv) {
         for (WireProperty& p : chosen.properties)
           if (p.name == "READ") p = WireProperty::Int("READ", 1);
         store.WriteObject(h, chosen);
-        std::printf("marked read in %s: \"%s\"\n", mark_db.c_str(), TextOf(chosen, "Title").c_str());
+        std::printf("marked read in %s: \"%s\"\n", mark_db.c_str(), ForTerminal(TextOf(chosen, "Title")).c_str());
       }
       store.Close(&h);
     }
@@ -213,6 +243,8 @@ int main(int argc, char** argv) {
   dbs.insert(dbs.end(), {"TavoInfo", "TavoSets", "TavoPrefs"});
   std::map<std::string, Contents> before;
   for (const std::string& db : dbs) ReadDb(&store, db, &before[db]);
+  ReadDb(&store, "TavoCats", &before["TavoCats"]);
+  for (const std::string& c : KnownChannelDbs(&store)) ReadDb(&store, c, &before[c]);
 
   sync_engine::SyncSession* session = nullptr;
   if (sync_engine::CreateSession(&session) != 0) return 1;
@@ -225,7 +257,7 @@ int main(int argc, char** argv) {
 
   // What changed, including databases the server created.
   std::set<std::string> all(dbs.begin(), dbs.end());
-  for (const std::string& c : SubscribedChannels(&store)) all.insert(c);
+  for (const std::string& c : KnownChannelDbs(&store)) all.insert(c);
   all.insert("TavoCats");
   for (const std::string& db : all) {
     Contents after;
@@ -255,7 +287,7 @@ int main(int argc, char** argv) {
       });
       store.Close(&h);
       std::sort(rows.begin(), rows.end());
-      for (auto& r : rows) std::printf("      %s\n", r.second.c_str());
+      for (auto& r : rows) std::printf("      %s\n", ForTerminal(r.second).c_str());
     }
   }
   {
