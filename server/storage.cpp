@@ -86,7 +86,7 @@ Storage::~Storage() {
 bool Storage::Exec(const char* sql) { return sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
 
 bool Storage::Open(const std::string& dir, std::string* error) {
-  std::string path = dir + "/tidelark-server.db";
+  std::string path = dir == ":memory:" ? dir : dir + "/tidelark-server.db";
   if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
                       nullptr) != SQLITE_OK) {
     *error = db_ ? sqlite3_errmsg(db_) : "cannot open " + path;

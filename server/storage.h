@@ -45,7 +45,8 @@ class Storage {
   Storage(const Storage&) = delete;
   Storage& operator=(const Storage&) = delete;
 
-  // Opens or creates <dir>/tidelark-server.db. False with *error on failure.
+  // Opens or creates <dir>/tidelark-server.db (":memory:": a private
+  // in-memory database). False with *error on failure.
   bool Open(const std::string& dir, std::string* error);
 
   std::mutex& mutex() { return mu_; }
