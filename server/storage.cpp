@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 
 namespace tidelark_server {
@@ -25,8 +26,7 @@ CREATE TABLE IF NOT EXISTS subscriptions(
 CREATE TABLE IF NOT EXISTS anchors(
   account INTEGER NOT NULL, db TEXT NOT NULL, seq INTEGER NOT NULL, anchor TEXT NOT NULL UNIQUE,
   PRIMARY KEY(account, db, seq));
-CREATE TABLE IF NOT EXISTS snapshots(
-  anchor TEXT NOT NULL, name TEXT NOT NULL, hash INTEGER NOT NULL, PRIMARY KEY(anchor, name));
+CREATE TABLE IF NOT EXISTS snapshots(anchor TEXT PRIMARY KEY, data BLOB NOT NULL);
 )";
 
 // A prepared statement that finalises itself.
@@ -271,9 +271,19 @@ bool Storage::LoadSnapshot(std::int64_t account, const std::string& db, const st
     s.Bind(1, account).Bind(2, db).Bind(3, anchor);
     if (!s.Step()) return false;
   }
-  Stmt s(db_, "SELECT name, hash FROM snapshots WHERE anchor=?");
+  // One row per anchor: "name\0hash\0" pairs.
+  Stmt s(db_, "SELECT data FROM snapshots WHERE anchor=?");
   s.Bind(1, anchor);
-  while (s.Step()) (*snapshot)[s.Text(0)] = static_cast<std::uint64_t>(s.Int(1));
+  if (!s.Step()) return false;
+  std::string data = s.Text(0);
+  for (std::size_t pos = 0; pos < data.size();) {
+    std::size_t z1 = data.find('\0', pos);
+    if (z1 == std::string::npos) return false;
+    std::size_t z2 = data.find('\0', z1 + 1);
+    if (z2 == std::string::npos) return false;
+    (*snapshot)[data.substr(pos, z1 - pos)] = std::strtoull(data.c_str() + z1 + 1, nullptr, 16);
+    pos = z2 + 1;
+  }
   return true;
 }
 
@@ -291,9 +301,18 @@ std::string Storage::SaveSnapshot(std::int64_t account, const std::string& db, c
     Stmt s(db_, "INSERT INTO anchors(account, db, seq, anchor) VALUES(?,?,?,?)");
     if (!s.Bind(1, account).Bind(2, db).Bind(3, seq).Bind(4, anchor).Run()) return "";
   }
+  std::string data;
   for (const auto& [name, hash] : snapshot) {
-    Stmt s(db_, "INSERT INTO snapshots(anchor, name, hash) VALUES(?,?,?)");
-    if (!s.Bind(1, anchor).Bind(2, name).Bind(3, static_cast<std::int64_t>(hash)).Run()) return "";
+    char hex[24];
+    std::snprintf(hex, sizeof hex, "%llx", static_cast<unsigned long long>(hash));
+    data += name;
+    data.push_back('\0');
+    data += hex;
+    data.push_back('\0');
+  }
+  {
+    Stmt s(db_, "INSERT INTO snapshots(anchor, data) VALUES(?,?)");
+    if (!s.Bind(1, anchor).BindBlob(2, data).Run()) return "";
   }
   // Keep this anchor and the one before it: a device whose last transfer
   // broke still holds the previous one.

@@ -70,8 +70,8 @@ std::string Text(const WireObject& o, const char* name) {
 // What one database should hold after this sync, in send order.
 struct Desired {
   std::string db;
-  std::vector<WireObject> objects;
-  std::set<std::string> volatile_props;  // left out for objects the device holds
+  std::vector<PreparedObject> own;
+  std::shared_ptr<const std::vector<PreparedObject>> shared;  // a channel's cached articles
 };
 
 struct DbReport {
@@ -80,6 +80,29 @@ struct DbReport {
 };
 
 }  // namespace
+
+PreparedObject Prepare(const WireObject& object, const std::set<std::string>& volatile_props) {
+  PreparedObject p;
+  p.name = object.name;
+  p.full = EncodeForDevice(object);
+  WireObject stable = object;
+  stable.properties.erase(std::remove_if(stable.properties.begin(), stable.properties.end(),
+                                         [&](const WireProperty& q) { return volatile_props.count(q.name) > 0; }),
+                          stable.properties.end());
+  p.stable = volatile_props.empty() ? p.full : EncodeForDevice(stable);
+  p.hash = ContentHash(stable);
+  return p;
+}
+
+std::shared_ptr<const std::vector<PreparedObject>> SyncService::PreparedItems(std::int64_t channel, bool alert) {
+  auto it = cache_.find(channel);
+  if (it != cache_.end()) return it->second;
+  auto items = std::make_shared<std::vector<PreparedObject>>();
+  for (const StoredItem& item : storage_->Items(channel))
+    items->push_back(Prepare(ArticleObject(item, alert, true), {"READ", "NEW_ALERT", "New"}));
+  cache_[channel] = items;
+  return items;
+}
 
 std::uint64_t ContentHash(const WireObject& object) {
   std::string bytes = EncodeForDevice(object);
@@ -136,6 +159,7 @@ bool SyncService::RefreshChannel(const Channel& channel, std::string* log) {
   std::lock_guard<std::mutex> lock(storage_->mutex());
   if (!storage_->Begin()) return false;
   int added = storage_->StoreFeed(channel.id, feed, retention_, static_cast<std::int64_t>(std::time(nullptr)));
+  Invalidate(channel.id);
   if (!storage_->Commit()) {
     storage_->Rollback();
     *log = "channel " + std::to_string(channel.id) + ": store failed";
@@ -369,6 +393,7 @@ bool ServerSession::Phase3(const std::vector<WireObject>& objects, std::string* 
       std::string name = !a.name.empty() ? a.name : !a.feed.title.empty() ? a.feed.title : a.url;
       id = st->AddUserChannel(CutText(name, 90), a.url);
       if (id) st->StoreFeed(id, a.feed, service_->retention(), static_cast<std::int64_t>(std::time(nullptr)));
+      service_->Invalidate(id);
     }
     if (id) {
       ok = ok && st->SetSubscription(account, id, true);
@@ -404,7 +429,7 @@ bool ServerSession::Phase3(const std::vector<WireObject>& objects, std::string* 
       // Only a subscribed channel carries its icon: the channel list shows
       // every channel that has one.
       if (subscribed) o.properties.push_back(WireProperty::Binary("Icon", c.icon.empty() ? DefaultIcon() : c.icon));
-      d.objects.push_back(std::move(o));
+      d.own.push_back(Prepare(o, {}));
     }
     plan.push_back(std::move(d));
   }
@@ -414,7 +439,7 @@ bool ServerSession::Phase3(const std::vector<WireObject>& objects, std::string* 
     WireObject cats;
     cats.name = "Categories";
     cats.properties.push_back(WireProperty::Text("News", "News"));
-    d.objects.push_back(std::move(cats));
+    d.own.push_back(Prepare(cats, {}));
     plan.push_back(std::move(d));
   }
   std::vector<std::string> channel_dbs;
@@ -434,10 +459,9 @@ bool ServerSession::Phase3(const std::vector<WireObject>& objects, std::string* 
       WireObject cn;
       cn.name = "ChannelName";
       cn.properties.push_back(WireProperty::Text("Channel", c->second->name));
-      d.objects.push_back(std::move(cn));
+      d.own.push_back(Prepare(cn, {}));
     }
-    for (const StoredItem& item : st->Items(id)) d.objects.push_back(ArticleObject(item, alert, true));
-    d.volatile_props = {"READ", "NEW_ALERT", "New"};
+    d.shared = service_->PreparedItems(id, alert);
     plan.push_back(std::move(d));
   }
 
@@ -456,21 +480,19 @@ bool ServerSession::Phase3(const std::vector<WireObject>& objects, std::string* 
     if (names_known)
       for (const WireObject* o : held_it->second) held.insert(o->name);
     Snapshot after;
-    std::vector<WireObject> adds;
+    std::vector<const std::string*> adds;
     std::set<std::string> desired_names;
-    for (WireObject& o : d.objects) {
+    auto consider = [&](const PreparedObject& o) {
       desired_names.insert(o.name);
-      WireObject stable = o;
-      stable.properties.erase(std::remove_if(stable.properties.begin(), stable.properties.end(),
-                                             [&](const WireProperty& p) { return d.volatile_props.count(p.name); }),
-                              stable.properties.end());
-      std::uint64_t h = ContentHash(stable);
-      after[o.name] = h;
+      after[o.name] = o.hash;
       bool device_has = names_known ? held.count(o.name) > 0 : (known && before.count(o.name));
       auto b = before.find(o.name);
-      if (device_has && known && b != before.end() && b->second == h) continue;  // unchanged
-      adds.push_back(device_has ? std::move(stable) : std::move(o));
-    }
+      if (device_has && known && b != before.end() && b->second == o.hash) return;  // unchanged
+      adds.push_back(device_has ? &o.stable : &o.full);
+    };
+    for (const PreparedObject& o : d.own) consider(o);
+    if (d.shared)
+      for (const PreparedObject& o : *d.shared) consider(o);
     std::vector<std::string> deletes;
     const std::set<std::string>* gone_from = &held;
     std::set<std::string> before_names;
@@ -493,7 +515,7 @@ bool ServerSession::Phase3(const std::vector<WireObject>& objects, std::string* 
       for (const std::string& n : deletes) resource_ += EncodeForDevice(NameOnly(n));
     }
     resource_ += EncodeForDevice(Header(d.db, rep.op, "Add", anchor));
-    for (const WireObject& o : adds) resource_ += EncodeForDevice(o);
+    for (const std::string* o : adds) resource_ += *o;
     reports.push_back(rep);
   }
   if (!ok || !st->Commit()) {

@@ -16,6 +16,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -26,6 +27,16 @@
 #include "sync/wire_object.h"
 
 namespace tidelark_server {
+
+// An object ready to send: its bytes in full, its bytes without the
+// properties that belong to the device once it holds the object ("READ" and
+// the alert flags), and the hash of the latter.
+struct PreparedObject {
+  std::string name;
+  std::string full, stable;
+  std::uint64_t hash = 0;
+};
+PreparedObject Prepare(const sync_engine::WireObject& object, const std::set<std::string>& volatile_props);
 
 // Shared by every session: storage, catalogue and feed refresh.
 class SyncService {
@@ -39,6 +50,11 @@ class SyncService {
   // Every channel and the alert feed.
   void RefreshAll(std::vector<std::string>* log);
 
+  // A channel's articles, prepared once per feed refresh. Call with the
+  // storage mutex held.
+  std::shared_ptr<const std::vector<PreparedObject>> PreparedItems(std::int64_t channel, bool alert);
+  void Invalidate(std::int64_t channel) { cache_.erase(channel); }  // storage mutex held
+
   Storage* storage() { return storage_; }
   int retention() const { return retention_; }
   const std::string& alerts_url() const { return alerts_url_; }
@@ -47,6 +63,7 @@ class SyncService {
   Storage* storage_;
   int retention_;
   std::string alerts_url_;
+  std::map<std::int64_t, std::shared_ptr<const std::vector<PreparedObject>>> cache_;
 };
 
 class ServerSession {
