@@ -1,0 +1,54 @@
+// Server settings (a config file, then command-line flags over it) and the
+// channel catalogue file. Both use one small format:
+//
+//   # comment
+//   key = value
+//   [channel 4931]
+//   name = Slashdot
+//   url = feeds/slashdot.xml      (relative: beside the catalogue file)
+//   subscribe = yes               (no: offered as a recommended channel)
+//   icon = icons/slashdot.gif     (optional GIF)
+//   [alerts]
+//   url = feeds/alerts.xml
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "storage.h"
+
+namespace tidelark_server {
+
+struct ServerConfig {
+  std::string listen = "127.0.0.1";
+  int port = 8001;
+  std::string data_dir = ".";
+  std::string catalogue;
+  int fetch_interval = 900;  // seconds; 0 fetches only at start
+  int retention = 50;        // newest items kept per channel
+  std::string port_file;     // written with the bound port (useful with port 0)
+  int session_timeout = 30;  // seconds a peer may stall
+};
+
+// Applies "key = value" lines; false with *error naming the first bad line.
+bool ParseConfigText(const std::string& text, ServerConfig* config, std::string* error);
+// Reads --config FILE first, then the other flags over it.
+bool ParseCommandLine(int argc, char** argv, ServerConfig* config, std::string* error);
+
+struct Catalogue {
+  std::vector<Channel> channels;
+  std::string alerts_url;
+};
+
+// base_dir resolves relative feed and icon paths into file addresses.
+bool ParseCatalogueText(const std::string& text, const std::string& base_dir, Catalogue* catalogue,
+                        std::string* error);
+bool LoadCatalogue(const std::string& path, Catalogue* catalogue, std::string* error);
+
+bool ReadWholeFile(const std::string& path, std::string* bytes);
+
+// The channel id alerts are stored under.
+constexpr std::int64_t kAlertChannel = 0;
+
+}  // namespace tidelark_server

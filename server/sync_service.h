@@ -1,0 +1,104 @@
+// The server's side of one sync session. A session is one keep-alive
+// connection and moves through four phases:
+//   1. a chunked POST with the device's "Sync-Database" request objects;
+//   2. range requests for the server's request objects (what to send);
+//   3. a chunked POST with, per database, our request object and its objects;
+//   4. range requests for the data: per database a "Sync-Database" header
+//      with its "NewAnchor", then deletions and additions.
+// A chunked POST starts a phase, a POST without a body asks for the next
+// slice of the current resource.
+//
+// Invariants: nothing the device sends is stored before its phase 3 stream
+// has arrived whole and parsed cleanly; the account's changes and the new
+// anchors commit in one transaction or not at all; a device that holds an
+// article never gets "READ" for it again.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "config.h"
+#include "http_framing.h"
+#include "storage.h"
+#include "sync/wire_object.h"
+
+namespace tidelark_server {
+
+// An object ready to send: its bytes in full, its bytes without the
+// properties that belong to the device once it holds the object ("READ" and
+// the alert flags), and the hash of the latter.
+struct PreparedObject {
+  std::string name;
+  std::string full, stable;
+  std::uint64_t hash = 0;
+};
+PreparedObject Prepare(const sync_engine::WireObject& object, const std::set<std::string>& volatile_props);
+
+// Shared by every session: storage, catalogue and feed refresh.
+class SyncService {
+ public:
+  SyncService(Storage* storage, int retention) : storage_(storage), retention_(retention) {}
+
+  // Writes the catalogue into storage (identifiers kept).
+  bool InstallCatalogue(const Catalogue& catalogue);
+  // Fetches and stores one channel's feed; *log says what happened.
+  bool RefreshChannel(const Channel& channel, std::string* log);
+  // Every channel and the alert feed.
+  void RefreshAll(std::vector<std::string>* log);
+
+  // A channel's articles, prepared once per feed refresh. Call with the
+  // storage mutex held.
+  std::shared_ptr<const std::vector<PreparedObject>> PreparedItems(std::int64_t channel, bool alert);
+  void Invalidate(std::int64_t channel) { cache_.erase(channel); }  // storage mutex held
+
+  Storage* storage() { return storage_; }
+  int retention() const { return retention_; }
+  const std::string& alerts_url() const { return alerts_url_; }
+
+ private:
+  Storage* storage_;
+  int retention_;
+  std::string alerts_url_;
+  std::map<std::int64_t, std::shared_ptr<const std::vector<PreparedObject>>> cache_;
+};
+
+class ServerSession {
+ public:
+  explicit ServerSession(SyncService* service) : service_(service) {}
+
+  // Answers one request. *response gets the bytes to send; false means the
+  // connection closes after them (an error ends this device's session only).
+  bool Handle(const HttpRequest& request, std::string* response);
+
+  // One line per finished phase, for the log.
+  const std::vector<std::string>& log() const { return log_; }
+  bool finished() const { return finished_; }
+
+ private:
+  bool ParseStream(const std::vector<std::string>& chunks, std::vector<sync_engine::WireObject>* objects,
+                   std::string* error);
+  bool Phase1(const std::vector<sync_engine::WireObject>& objects, std::string* error);
+  bool Phase3(const std::vector<sync_engine::WireObject>& objects, std::string* error_text,
+              std::string* error);
+  bool Slice(const HttpRequest& request, std::string* response);
+
+  SyncService* service_;
+  int phase_ = 0;  // 0 before phase 1, 2 serving the requests, 4 serving the data
+  std::string resource_;
+  bool finished_ = false;
+  std::vector<std::string> log_;
+  // From phase 1: database name -> "LastAnchor" (empty when none), in order.
+  std::vector<std::pair<std::string, std::string>> requested_;
+};
+
+// The object a device receives for an item; exposed for tests.
+sync_engine::WireObject ArticleObject(const StoredItem& item, bool alert, bool with_read);
+std::uint64_t ContentHash(const sync_engine::WireObject& object);
+// The name of the request object the server sends in phase 2.
+extern const char kRequestObjectName[];
+
+}  // namespace tidelark_server

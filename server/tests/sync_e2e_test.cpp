@@ -1,0 +1,340 @@
+// The real server against a small device: fresh sync, incremental sync,
+// read marks, channels added by address, accounts, bad input and restarts.
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "mini_client.h"
+#include "server_process.h"
+
+namespace tidelark_test {
+namespace {
+
+using sync_engine::WireObject;
+using sync_engine::WireProperty;
+
+const std::string kDemo = std::string(TIDELARK_SOURCE_DIR) + "/server/demo";
+
+std::string Rss(const std::string& title, int first, int count) {
+  std::string s = "<?xml version='1.0'?><rss version='2.0'><channel><title>" + title + "</title>";
+  for (int i = first + count - 1; i >= first; --i) {
+    s += "<item><title>Story " + std::to_string(i) + "</title><guid>g" + std::to_string(i) +
+         "</guid><link>http://x/" + std::to_string(i) + "</link><pubDate>" + std::to_string(1 + i) +
+         " Jan 2026 10:00:00 GMT</pubDate><description>Body " + std::to_string(i) + "</description></item>";
+  }
+  return s + "</channel></rss>";
+}
+
+class SyncServerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = FreshDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    ASSERT_FALSE(dir_.empty());
+  }
+  // A catalogue in the test folder whose first feed the test can rewrite.
+  void StartWithOwnFeed(int retention, int interval) {
+    ASSERT_TRUE(WriteFile(dir_ + "/own.xml", Rss("Own", 1, 3)));
+    ASSERT_TRUE(WriteFile(dir_ + "/cat.ini",
+                          "[channel 6325]\nname = Own\nurl = own.xml\n"
+                          "[channel 20001]\nname = Offered\nurl = " + kDemo + "/feeds/tide-tables.rdf\nsubscribe = no\n"
+                          "[alerts]\nurl = " + kDemo + "/feeds/alerts.xml\n"));
+    ASSERT_TRUE(server_.Start(dir_, {"--catalogue", dir_ + "/cat.ini", "--retention", std::to_string(retention),
+                                     "--fetch-interval", std::to_string(interval), "--session-timeout", "3"}));
+  }
+  void StartDemo() {
+    ASSERT_TRUE(server_.Start(dir_, {"--catalogue", kDemo + "/catalogue.ini", "--session-timeout", "3"}));
+  }
+  SyncOutcome Sync(MiniDevice* d) {
+    SyncOutcome o = RunSync(server_.port(), d, ReaderOrder(*d));
+    EXPECT_TRUE(o.ok) << o.error << " " << o.error_text << "\n" << server_.log();
+    return o;
+  }
+  std::string dir_;
+  ServerProcess server_;
+};
+
+std::string TextOf(const WireObject& o, const char* name) {
+  std::string v;
+  o.GetText(name, &v);
+  return v;
+}
+
+TEST_F(SyncServerTest, FreshDeviceGetsCatalogueArticlesAndAnchors) {
+  StartDemo();
+  MiniDevice d;
+  d.SeedStartup();
+  SyncOutcome o = Sync(&d);
+  ASSERT_TRUE(o.ok);
+  const Database& rss = d.dbs["TavoRss"];
+  // Catalogue channels keep their identifiers; the seeded one the server
+  // does not carry is removed.
+  ASSERT_TRUE(rss.count("Channel 6325"));
+  ASSERT_TRUE(rss.count("Channel 12444"));
+  ASSERT_TRUE(rss.count("Channel 20001"));
+  EXPECT_FALSE(rss.count("Channel 12441"));
+  EXPECT_EQ(TextOf(rss.at("Channel 6325"), "ChName"), "Tidelark News");
+  EXPECT_EQ(TextOf(rss.at("Channel 6325"), "DbName"), "Tavo 6325");
+  EXPECT_EQ(TextOf(rss.at("Channel 20001"), "Subscr"), "No");
+  EXPECT_EQ(rss.at("Channel 20001").Find("Icon"), nullptr);
+  const WireProperty* icon = rss.at("Channel 6325").Find("Icon");
+  ASSERT_NE(icon, nullptr);
+  EXPECT_EQ(icon->type, sync_engine::kTypeBinary);
+  EXPECT_EQ(icon->value.compare(0, 3, "GIF"), 0);
+  EXPECT_EQ(TextOf(d.dbs["TavoCats"]["Categories"], "News"), "News");
+
+  const Database& news = d.dbs["Tavo 6325"];
+  ASSERT_EQ(news.size(), 4u);  // three articles and "ChannelName"
+  EXPECT_EQ(TextOf(news.at("ChannelName"), "Channel"), "Tidelark News");
+  std::vector<std::pair<std::string, std::string>> by_sort;
+  for (const auto& [name, obj] : news) {
+    if (name == "ChannelName") continue;
+    ASSERT_EQ(name.compare(0, 5, "Item "), 0);
+    ASSERT_GE(obj.properties.size(), 5u);
+    EXPECT_EQ(obj.properties[0].name, "Title");
+    EXPECT_EQ(obj.properties[1].name, "Author");
+    EXPECT_EQ(obj.properties[2].name, "Date");
+    EXPECT_EQ(obj.properties[3].name, "Link");
+    ASSERT_NE(obj.Find("READ"), nullptr);
+    EXPECT_EQ(obj.Find("READ")->AsInt(), 0);
+    by_sort.push_back({TextOf(obj, "Sort"), TextOf(obj, "Title")});
+  }
+  std::sort(by_sort.begin(), by_sort.end());
+  EXPECT_EQ(by_sort.front().second, "Welcome to Tidelark");
+  EXPECT_EQ(by_sort[1].second, "Reading offline, caf\xE9 edition");  // Windows-1252
+  EXPECT_EQ(by_sort.back().second, "Tidelark syncs over the desktop connection");
+  EXPECT_EQ(d.dbs["Tavo 12444"].size(), 3u);
+  // Alerts carry their three flags.
+  ASSERT_EQ(d.dbs["TavoAlerts"].size(), 1u);
+  const WireObject& alert = d.dbs["TavoAlerts"].begin()->second;
+  EXPECT_EQ(alert.Find("NEW_ALERT")->AsInt(), 1);
+  EXPECT_EQ(alert.Find("New")->AsInt(), 1);
+  EXPECT_EQ(alert.Find("READ")->AsInt(), 0);
+  for (const char* db : {"TavoRss", "TavoAlerts", "Tavo 6325", "Tavo 12444"})
+    EXPECT_FALSE(d.anchors[db].empty()) << db;
+}
+
+TEST_F(SyncServerTest, SecondSyncSendsOnlyChangesAndKeepsReadMarks) {
+  StartWithOwnFeed(3, 1);
+  MiniDevice d;
+  d.SeedStartup();
+  ASSERT_TRUE(Sync(&d).ok);
+  ASSERT_EQ(d.dbs["Tavo 6325"].size(), 4u);
+  // Nothing changed: headers only.
+  SyncOutcome again = Sync(&d);
+  EXPECT_EQ(again.received_objects, 0u) << again.received_bytes;
+  // The user reads story 3 and story 2 on the device.
+  for (auto& [name, o] : d.dbs["Tavo 6325"]) {
+    std::string t = TextOf(o, "Title");
+    if (t == "Story 3" || t == "Story 2")
+      for (auto& p : o.properties)
+        if (p.name == "READ") p = WireProperty::Int("READ", 1);
+  }
+  // A new story arrives; with a retention of 3 the oldest falls out.
+  ASSERT_TRUE(WriteFile(dir_ + "/own.xml", Rss("Own", 1, 4)));
+  SyncOutcome changed;
+  for (int i = 0; i < 60; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    changed = Sync(&d);
+    if (changed.received_objects) break;
+  }
+  const Database& own = d.dbs["Tavo 6325"];
+  std::map<std::string, int> read;
+  for (const auto& [name, o] : own)
+    if (name != "ChannelName") read[TextOf(o, "Title")] = o.Find("READ") ? o.Find("READ")->AsInt() : -1;
+  std::map<std::string, int> expect = {{"Story 2", 1}, {"Story 3", 1}, {"Story 4", 0}};
+  EXPECT_EQ(read, expect);
+  EXPECT_EQ(changed.received_objects, 2u);  // one addition, one deletion
+}
+
+TEST_F(SyncServerTest, UnknownAnchorOnAFilledDatabaseDoesNotResetReadMarks) {
+  StartDemo();
+  MiniDevice d;
+  d.SeedStartup();
+  ASSERT_TRUE(Sync(&d).ok);
+  for (auto& [name, o] : d.dbs["Tavo 6325"])
+    for (auto& p : o.properties)
+      if (p.name == "READ") p = WireProperty::Int("READ", 1);
+  d.anchors["Tavo 6325"] = "lost";
+  SyncOutcome o = Sync(&d);
+  for (const std::string& h : o.headers) EXPECT_EQ(h.find("Tavo 6325 Create"), std::string::npos) << h;
+  for (auto& [name, obj] : d.dbs["Tavo 6325"])
+    if (name != "ChannelName") {
+      EXPECT_EQ(obj.Find("READ")->AsInt(), 1) << name;
+    }
+}
+
+TEST_F(SyncServerTest, SubscribingAndUnsubscribingReachTheAccount) {
+  StartDemo();
+  MiniDevice d;
+  d.SeedStartup("anna", "secret");
+  ASSERT_TRUE(Sync(&d).ok);
+  // Subscribe the offered channel the way the recommendation screen does.
+  for (auto& p : d.dbs["TavoRss"]["Channel 20001"].properties)
+    if (p.name == "Subscr") p = WireProperty::Text("Subscr", "Yes");
+  ASSERT_TRUE(Sync(&d).ok);
+  EXPECT_NE(d.dbs["TavoRss"]["Channel 20001"].Find("Icon"), nullptr);
+  // The next sync carries the channel's articles.
+  ASSERT_TRUE(Sync(&d).ok);
+  EXPECT_EQ(d.dbs["Tavo 20001"].size(), 3u);
+  // A second device of the same account sees the subscription.
+  MiniDevice other;
+  other.SeedStartup("anna", "secret");
+  ASSERT_TRUE(Sync(&other).ok);
+  EXPECT_EQ(TextOf(other.dbs["TavoRss"]["Channel 20001"], "Subscr"), "Yes");
+  // Unsubscribing on the device unsubscribes the account.
+  auto& ch = d.dbs["TavoRss"]["Channel 6325"];
+  for (auto& p : ch.properties)
+    if (p.name == "Subscr") p = WireProperty::Text("Subscr", "No");
+  ASSERT_TRUE(Sync(&d).ok);
+  MiniDevice third;
+  third.SeedStartup("anna", "secret");
+  ASSERT_TRUE(Sync(&third).ok);
+  EXPECT_EQ(TextOf(third.dbs["TavoRss"]["Channel 6325"], "Subscr"), "No");
+}
+
+TEST_F(SyncServerTest, WrongPasswordGetsATextAndChangesNothing) {
+  StartDemo();
+  MiniDevice d;
+  d.SeedStartup("ben", "right");
+  ASSERT_TRUE(Sync(&d).ok);
+  MiniDevice intruder;
+  intruder.SeedStartup("ben", "wrong");
+  for (auto& [name, o] : intruder.dbs["TavoRss"])
+    for (auto& p : o.properties)
+      if (p.name == "Subscr") p = WireProperty::Text("Subscr", "No");
+  SyncOutcome bad = RunSync(server_.port(), &intruder, ReaderOrder(intruder));
+  EXPECT_FALSE(bad.ok);
+  EXPECT_EQ(bad.error_text, "Wrong user name or password.");
+  EXPECT_TRUE(intruder.dbs["Tavo 6325"].empty());
+  MiniDevice again;
+  again.SeedStartup("ben", "right");
+  ASSERT_TRUE(Sync(&again).ok);
+  EXPECT_EQ(TextOf(again.dbs["TavoRss"]["Channel 6325"], "Subscr"), "Yes");
+}
+
+// A one-shot HTTP server that answers every GET with a feed.
+class FeedHttp {
+ public:
+  explicit FeedHttp(std::string body) : body_(std::move(body)) {
+    fd_ = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    socklen_t len = sizeof a;
+    getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len);
+    port_ = ntohs(a.sin_port);
+    listen(fd_, 4);
+    thread_ = std::thread([this] {
+      int c;
+      while ((c = accept(fd_, nullptr, nullptr)) >= 0) {
+        ReadAll(c, 200);
+        SendText(c, "HTTP/1.0 200 OK\r\nContent-Type: application/rss+xml\r\nContent-Length: " +
+                        std::to_string(body_.size()) + "\r\n\r\n" + body_);
+        close(c);
+      }
+    });
+  }
+  ~FeedHttp() {
+    shutdown(fd_, SHUT_RDWR);
+    close(fd_);
+    thread_.join();
+  }
+  int port() const { return port_; }
+
+ private:
+  std::string body_;
+  int fd_, port_;
+  std::thread thread_;
+};
+
+TEST_F(SyncServerTest, ChannelAddedByAddressComesBackComplete) {
+  StartDemo();
+  FeedHttp feed(Rss("Harbour Radio", 1, 5));
+  MiniDevice d;
+  d.SeedStartup();
+  ASSERT_TRUE(Sync(&d).ok);
+  WireObject added;
+  added.name = "Channel 2026:12:09:10:00:00:000";
+  added.properties.push_back(WireProperty::Text("URL", "http://127.0.0.1:" + std::to_string(feed.port()) + "/feed"));
+  added.properties.push_back(WireProperty::Text("Subscr", "Yes"));
+  added.properties.push_back(WireProperty::Text("ChName", "Harbour"));
+  added.properties.push_back(WireProperty::Text("Plugin", "News"));
+  d.dbs["TavoRss"][added.name] = added;
+  SyncOutcome o = Sync(&d);
+  ASSERT_TRUE(o.ok);
+  EXPECT_FALSE(d.dbs["TavoRss"].count(added.name));
+  std::string db;
+  for (const auto& [name, obj] : d.dbs["TavoRss"])
+    if (TextOf(obj, "ChName") == "Harbour") {
+      db = TextOf(obj, "DbName");
+      EXPECT_EQ(TextOf(obj, "Subscr"), "Yes");
+      EXPECT_NE(obj.Find("Icon"), nullptr);
+      EXPECT_EQ(name, "Channel " + db.substr(5));
+    }
+  ASSERT_FALSE(db.empty());
+  EXPECT_EQ(d.dbs[db].size(), 6u);  // five stories and "ChannelName"
+  EXPECT_FALSE(d.anchors[db].empty());
+  // Another account does not see it.
+  MiniDevice other;
+  other.SeedStartup();
+  ASSERT_TRUE(Sync(&other).ok);
+  for (const auto& [name, obj] : other.dbs["TavoRss"]) EXPECT_NE(TextOf(obj, "ChName"), "Harbour");
+}
+
+TEST_F(SyncServerTest, BadInputEndsOneSessionAndTheServerKeepsServing) {
+  StartDemo();
+  const std::string head = "POST / HTTP/1.1\r\nRange: bytes=0-13335\r\nTransfer-Encoding: chunked\r\n\r\n";
+  std::vector<std::string> attacks = {
+      "GARBAGE\r\n\r\n",
+      head + "-10\r\n",
+      head + "fffffff\r\n",
+      head + "8\r\n!!!!!!!!\r\n0\r\n\r\n",
+      head + "8\r\n" + "T2JqSAA=" + "\r\n0\r\n\r\n",              // "ObjH" and an unfinished object
+      head + "8\r\n" + "WFhYWFhY" + "\r\n0\r\n\r\n",              // not an object at all
+      "POST / HTTP/1.1\r\nRange: bytes=0-13335\r\n\r\n",          // a range before any request
+  };
+  for (const std::string& a : attacks) {
+    int fd = ConnectLocal(server_.port());
+    ASSERT_GE(fd, 0);
+    SendText(fd, a);
+    std::string answer = ReadAll(fd, 4000);
+    close(fd);
+    EXPECT_NE(answer.find("400"), std::string::npos) << a.substr(0, 40) << " -> " << answer.substr(0, 60);
+  }
+  // A device that stalls mid-session and one that vanishes.
+  int stall = ConnectLocal(server_.port());
+  SendText(stall, head + "4\r\nYWJj");
+  int gone = ConnectLocal(server_.port());
+  SendText(gone, head);
+  close(gone);
+  MiniDevice d;
+  d.SeedStartup();
+  EXPECT_TRUE(Sync(&d).ok);
+  EXPECT_EQ(d.dbs["Tavo 6325"].size(), 4u);
+  std::string after_stall = ReadAll(stall, 6000);  // the time-out closes it
+  close(stall);
+  EXPECT_NE(after_stall.find("400"), std::string::npos);
+}
+
+TEST_F(SyncServerTest, RestartLosesNothing) {
+  StartDemo();
+  MiniDevice d;
+  d.SeedStartup("cora", "pw");
+  ASSERT_TRUE(Sync(&d).ok);
+  EXPECT_EQ(server_.Stop(), 0);  // graceful shutdown
+  ASSERT_TRUE(server_.Start(dir_, {"--catalogue", kDemo + "/catalogue.ini"}));
+  SyncOutcome o = Sync(&d);
+  EXPECT_EQ(o.received_objects, 0u);
+  MiniDevice wrong;
+  wrong.SeedStartup("cora", "other");
+  EXPECT_FALSE(RunSync(server_.port(), &wrong, ReaderOrder(wrong)).ok);
+}
+
+}  // namespace
+}  // namespace tidelark_test

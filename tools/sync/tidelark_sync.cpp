@@ -1,0 +1,300 @@
+// tidelark-sync --device DIR --server HOST:PORT [--user NAME --pass WORD]
+//               [--mark-read DB] [--add-channel URL [--name NAME]] [--list]
+// Synchronises the device folder's "Reader.vol" as the reader's sync thread
+// does: the same databases in the same order and the same user agent. Prints
+// the progress texts, what changed and the session's result code; exits 0
+// only on success.
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "startup_records.h"
+#include "sync/store_adapter.h"
+#include "sync/sync_session.h"
+
+using sync_engine::SyncStore;
+using sync_engine::WireObject;
+using sync_engine::WireProperty;
+
+namespace {
+
+int Progress(int percent, int value, const char* text, int state) {
+  static std::string last;
+  // Per-object progress repeats a lot; print each text once in a row.
+  if (text && last != text) {
+    std::printf("  [%3d%%] %s\n", std::max(percent, value), text);
+    last = text;
+  }
+  return 0;
+}
+
+using Contents = std::map<std::string, std::string>;  // name -> encoded object
+
+bool ReadDb(SyncStore* store, const std::string& db, Contents* out) {
+  out->clear();
+  SyncStore::Database h = nullptr;
+  if (store->Open(db, false, false, 0, &h) != 0) return false;
+  store->ForEachObject(h, 0, [&](const WireObject& o) {
+    (*out)[o.name] = sync_engine::EncodeWhole(o);
+    return true;
+  });
+  store->Close(&h);
+  return true;
+}
+
+std::string TextOf(const WireObject& o, const char* name) {
+  std::string v;
+  o.GetText(name, &v);
+  return v;
+}
+
+std::string Lower(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+// The subscribed news channels as the sync screen lists them: by name.
+std::vector<std::string> SubscribedChannels(SyncStore* store) {
+  std::vector<std::pair<std::string, std::string>> rows;
+  SyncStore::Database h = nullptr;
+  if (store->Open("TavoRss", false, false, 0, &h) != 0) return {};
+  store->ForEachObject(h, 0, [&](const WireObject& o) {
+    std::string db = TextOf(o, "DbName");
+    if (TextOf(o, "Subscr") == "Yes" && TextOf(o, "Plugin") == "News" && !db.empty())
+      rows.push_back({Lower(TextOf(o, "ChName")), db});
+    return true;
+  });
+  store->Close(&h);
+  std::stable_sort(rows.begin(), rows.end());
+  std::vector<std::string> out;
+  for (auto& r : rows) out.push_back(r.second);
+  return out;
+}
+
+// Every channel database "TavoRss" names.
+std::vector<std::string> KnownChannelDbs(SyncStore* store) {
+  std::vector<std::string> out;
+  SyncStore::Database h = nullptr;
+  if (store->Open("TavoRss", false, false, 0, &h) != 0) return out;
+  store->ForEachObject(h, 0, [&](const WireObject& o) {
+    std::string db = TextOf(o, "DbName");
+    if (!db.empty()) out.push_back(db);
+    return true;
+  });
+  store->Close(&h);
+  return out;
+}
+
+// Device text is Windows-1252; the terminal wants UTF-8 (Latin-1 letters).
+std::string ForTerminal(const std::string& s) {
+  std::string out;
+  for (unsigned char c : s) {
+    if (c < 0x80) {
+      out.push_back(static_cast<char>(c));
+    } else if (c >= 0xA0) {
+      out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+      out.push_back('?');
+    }
+  }
+  return out;
+}
+
+int WriteOne(SyncStore* store, const std::string& db, const WireObject& o) {
+  SyncStore::Database h = nullptr;
+  int rc = store->Open(db, true, false, 0, &h);
+  if (rc) return rc;
+  rc = store->WriteObject(h, o);
+  store->Close(&h);
+  return rc;
+}
+
+void Usage() {
+  std::fprintf(stderr,
+               "usage: tidelark-sync --device DIR --server HOST:PORT [--user NAME --pass WORD]\n"
+               "                     [--mark-read DB] [--add-channel URL [--name NAME]] [--list]\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string device, server, user, pass, mark_db, add_url, add_name;
+  bool list = false;
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    auto next = [&](std::string* v) {
+      if (i + 1 >= argc) return false;
+      *v = argv[++i];
+      return true;
+    };
+    bool ok = true;
+    if (a == "--device") ok = next(&device);
+    else if (a == "--server") ok = next(&server);
+    else if (a == "--user") ok = next(&user);
+    else if (a == "--pass") ok = next(&pass);
+    else if (a == "--mark-read") ok = next(&mark_db);
+    else if (a == "--add-channel") ok = next(&add_url);
+    else if (a == "--name") ok = next(&add_name);
+    else if (a == "--list") list = true;
+    else ok = false;
+    if (!ok) {
+      Usage();
+      return 2;
+    }
+  }
+  std::size_t colon = server.rfind(':');
+  if (device.empty() || colon == std::string::npos || colon == 0 || colon + 1 >= server.size()) {
+    Usage();
+    return 2;
+  }
+  std::string host = server.substr(0, colon), port = server.substr(colon + 1);
+  if (host.size() > sync_engine::kMaxServerHost || port.size() > 5 ||
+      port.find_first_not_of("0123456789") != std::string::npos) {
+    std::fprintf(stderr, "tidelark-sync: bad server address %s\n", server.c_str());
+    return 2;
+  }
+  std::string volume = device + "/Reader.vol";
+  sync_engine::StoreSyncStore store(volume);
+
+  bool seeded = false;
+  int rc = tidelark_sync::SeedWhenEmpty(&store, &seeded);
+  if (rc) {
+    std::fprintf(stderr, "tidelark-sync: cannot seed %s (store code %d)\n", volume.c_str(), rc);
+    return 1;
+  }
+  if (seeded) std::printf("seeded %s with the start-up records\n", volume.c_str());
+  WireObject settings;
+  settings.name = "ServerSettings";
+  settings.properties = {WireProperty::Text("ServerIP", host), WireProperty::Text("ServerPort", port)};
+  if ((rc = WriteOne(&store, "_sysSettings", settings))) {
+    std::fprintf(stderr, "tidelark-sync: cannot write the server settings (store code %d)\n", rc);
+    return 1;
+  }
+  if (!user.empty()) {
+    WireObject u;
+    SyncStore::Database h = nullptr;
+    if (store.Open("TavoPrefs", true, false, 0, &h) == 0) {
+      if (store.ReadObject(h, "TavoUser", &u) != 0) u.name = "TavoUser";
+      store.Close(&h);
+    }
+    u.name = "TavoUser";
+    auto set = [&](const char* n, const std::string& v) {
+      for (WireProperty& p : u.properties)
+        if (p.name == n) {
+          p = WireProperty::Text(n, v);
+          return;
+        }
+      u.properties.push_back(WireProperty::Text(n, v));
+    };
+    set("User", user);
+    set("Pass", pass);
+    WriteOne(&store, "TavoPrefs", u);
+  }
+  if (!mark_db.empty()) {
+    Contents c;
+    ReadDb(&store, mark_db, &c);
+    SyncStore::Database h = nullptr;
+    std::string best_sort, best;
+    WireObject chosen;
+    if (store.Open(mark_db, false, false, 0, &h) == 0) {
+      store.ForEachObject(h, 0, [&](const WireObject& o) {
+        const WireProperty* r = o.Find("READ");
+        std::string sort = TextOf(o, "Sort");
+        if (r && r->AsInt() == 0 && sort > best_sort) {
+          best_sort = sort;
+          chosen = o;
+        }
+        return true;
+      });
+      if (!chosen.name.empty()) {
+        for (WireProperty& p : chosen.properties)
+          if (p.name == "READ") p = WireProperty::Int("READ", 1);
+        store.WriteObject(h, chosen);
+        std::printf("marked read in %s: \"%s\"\n", mark_db.c_str(), ForTerminal(TextOf(chosen, "Title")).c_str());
+      }
+      store.Close(&h);
+    }
+  }
+  if (!add_url.empty()) {
+    std::time_t now = std::time(nullptr);
+    std::tm tm{};
+    gmtime_r(&now, &tm);
+    char name[64];
+    std::snprintf(name, sizeof name, "Channel %04d:%02d:%02d:%02d:%02d:%02d:%03d", tm.tm_year + 1900, tm.tm_mon + 1,
+                  tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, 0);
+    WireObject ch;
+    ch.name = name;
+    ch.properties = {WireProperty::Text("URL", add_url), WireProperty::Text("Subscr", "Yes"),
+                     WireProperty::Text("ChName", add_name), WireProperty::Text("Plugin", "News")};
+    WriteOne(&store, "TavoRss", ch);
+    std::printf("added by address: %s\n", add_url.c_str());
+  }
+
+  // The reader's sync thread: these databases, in this order.
+  std::vector<std::string> dbs = {"TavoRss", "TavoAlerts"};
+  for (const std::string& c : SubscribedChannels(&store)) dbs.push_back(c);
+  dbs.insert(dbs.end(), {"TavoInfo", "TavoSets", "TavoPrefs"});
+  std::map<std::string, Contents> before;
+  for (const std::string& db : dbs) ReadDb(&store, db, &before[db]);
+  ReadDb(&store, "TavoCats", &before["TavoCats"]);
+  for (const std::string& c : KnownChannelDbs(&store)) ReadDb(&store, c, &before[c]);
+
+  sync_engine::SyncSession* session = nullptr;
+  if (sync_engine::CreateSession(&session) != 0) return 1;
+  session->store = &store;
+  for (const std::string& db : dbs) sync_engine::AddDatabase(session, db.c_str());
+  sync_engine::SetUserAgent(session, "Tavo Sync Engine", "1.0.10B2 for PocketPC");
+  std::printf("synchronising %zu databases with %s\n", dbs.size(), server.c_str());
+  int result = sync_engine::Synchronize(session, Progress);
+  sync_engine::EndSession(session, 1);
+
+  // What changed, including databases the server created.
+  std::set<std::string> all(dbs.begin(), dbs.end());
+  for (const std::string& c : KnownChannelDbs(&store)) all.insert(c);
+  all.insert("TavoCats");
+  for (const std::string& db : all) {
+    Contents after;
+    if (!ReadDb(&store, db, &after)) continue;
+    const Contents& was = before[db];
+    int added = 0, changed = 0, removed = 0;
+    for (auto& [n, bytes] : after) {
+      auto w = was.find(n);
+      if (w == was.end()) ++added;
+      else if (w->second != bytes) ++changed;
+    }
+    for (auto& [n, bytes] : was)
+      if (!after.count(n)) ++removed;
+    std::printf("  %-18s %3zu objects  +%d ~%d -%d\n", db.c_str(), after.size(), added, changed, removed);
+    if (list && db != "TavoPrefs" && db != "TavoSets" && db != "TavoInfo") {
+      SyncStore::Database h = nullptr;
+      if (store.Open(db, false, false, 0, &h) != 0) continue;
+      std::vector<std::pair<std::string, std::string>> rows;
+      store.ForEachObject(h, 0, [&](const WireObject& o) {
+        std::string t = TextOf(o, "Title");
+        if (t.empty()) t = TextOf(o, "ChName");
+        const WireProperty* r = o.Find("READ");
+        rows.push_back({TextOf(o, "Sort"), o.name + (t.empty() ? "" : "  \"" + t + "\"") +
+                                               (r ? (r->AsInt() ? "  read" : "  unread") : "") +
+                                               (TextOf(o, "Subscr").empty() ? "" : "  Subscr=" + TextOf(o, "Subscr"))});
+        return true;
+      });
+      store.Close(&h);
+      std::sort(rows.begin(), rows.end());
+      for (auto& r : rows) std::printf("      %s\n", ForTerminal(r.second).c_str());
+    }
+  }
+  {
+    Contents anchors;
+    ReadDb(&store, "TavoSyncDBAnchors", &anchors);
+    std::printf("  anchors stored for %zu databases\n", anchors.size());
+  }
+  std::printf("result %d\n", result);
+  return result == 0 ? 0 : 1;
+}
