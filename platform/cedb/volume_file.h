@@ -38,6 +38,10 @@ constexpr std::uint64_t kHeaderSize = 64;
 constexpr std::uint64_t kLockOffset = 1ull << 40;  // far beyond any data: Windows locks are mandatory
 constexpr std::uint32_t kBatchMagic = 0x42444543;  // "CEDB"
 
+// Compaction starts once a file exceeds this many bytes (default 1 MiB) and
+// more than half of it is dead. Tests lower it to compact often.
+void SetCompactionThreshold(std::uint64_t bytes);
+
 class VolumeFile {
  public:
   ~VolumeFile();
