@@ -138,6 +138,22 @@ TEST_F(CedbTest, ManyDatabasesOnOneVolumeStaySeparate) {
     for (const Rec& r : all) EXPECT_EQ(r.payload, kv.first);
     CeCloseDatabase(h);
   }
+  CEOIDINFOEX info = {};
+  ASSERT_TRUE(CeOidGetInfoEx2(&guid_, CreateDb(&guid_, "sized"), &info));
+  EXPECT_EQ(info.infDatabase.dwSize, 0u);
+  HANDLE sized = OpenDb(&guid_, "sized");
+  CEOID rec = Write(sized, 0, 1, std::string(1000, 's'));
+  ASSERT_TRUE(CeOidGetInfoEx2(&guid_, rec, &info));
+  EXPECT_EQ(info.wObjType, OBJTYPE_RECORD);
+  CEOID parent = info.infRecord.oidParent;
+  ASSERT_TRUE(CeOidGetInfoEx2(&guid_, parent, &info));
+  EXPECT_GT(info.infDatabase.dwSize, 1000u);
+  EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(info.infDatabase.szDbaseName)), u"sized");
+  ASSERT_TRUE(CeDeleteRecord(sized, rec));
+  ASSERT_TRUE(CeOidGetInfoEx2(&guid_, parent, &info));
+  EXPECT_EQ(info.infDatabase.dwSize, 0u);
+  EXPECT_EQ(info.infDatabase.dwNumRecords, 0u);
+  CeCloseDatabase(sized);
   // Names compare without case, as on the device.
   EXPECT_EQ(CreateDb(&guid_, "tavoprefs"), 0u);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DUP_NAME));
