@@ -256,7 +256,7 @@ BOOL CeMountDBVol(PCEGUID pceguid, LPCWSTR lpszVol, DWORD dwFlags) {
   m->path = path;
   m->id = g_next_id++;
   m->refs = 1;
-  m->dropped_at_mount = static_cast<DWORD>(m->file->dropped_bytes());
+  m->dropped_at_mount = static_cast<DWORD>(m->file->mount_dropped_bytes());
   *pceguid = CEGUID{m->id, kGuidTag2, kGuidTag3, 0};
   g_by_id[m->id] = m.get();
   g_by_path[path] = m.release();

@@ -146,6 +146,13 @@ std::uint32_t VolumeFile::Open(const std::string& path, std::uint32_t dispositio
     generation_ = 0;
     err = CatchUp();
   }
+  // What follows the intact log can only be a dead writer's remains or
+  // damage; cut it now, so that readers need not step over it each call.
+  mount_dropped_bytes_ = dropped_bytes_;
+  if (!err && dropped_bytes_ > 0 && os::SetFileSize(file_, applied_end_) == os::kOk) {
+    os::SyncFile(file_);
+    dropped_bytes_ = 0;
+  }
   Unlock();
   return err;
 }
