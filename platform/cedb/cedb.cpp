@@ -256,7 +256,7 @@ BOOL CeMountDBVol(PCEGUID pceguid, LPCWSTR lpszVol, DWORD dwFlags) {
   m->path = path;
   m->id = g_next_id++;
   m->refs = 1;
-  m->dropped_at_mount = static_cast<DWORD>(m->file->dropped_bytes());
+  m->dropped_at_mount = static_cast<DWORD>(m->file->mount_dropped_bytes());
   *pceguid = CEGUID{m->id, kGuidTag2, kGuidTag3, 0};
   g_by_id[m->id] = m.get();
   g_by_path[path] = m.release();
@@ -567,9 +567,7 @@ BOOL CeOidGetInfoEx2(PCEGUID pGuid, CEOID oid, CEOIDINFOEX* oidInfo) {
       info.szDbaseName[i] = static_cast<WCHAR>(db->name[i]);
     info.dwDbaseType = db->type;
     info.dwNumRecords = static_cast<DWORD>(db->order.size());
-    std::uint64_t size = 0;
-    for (const OrderEntry& e : db->order) size += st.FindRecord(e.oid)->props.size();
-    info.dwSize = static_cast<DWORD>(size);
+    info.dwSize = static_cast<DWORD>(db->bytes);
     if (db->has_sort) {
       info.wNumSortOrder = 1;
       info.rgSortSpecs[0].wVersion = SORTORDERSPECEX_VERSION;

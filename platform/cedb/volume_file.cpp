@@ -1,5 +1,6 @@
 #include "volume_file.h"
 
+#include <atomic>
 #include <cstring>
 
 #include "coding.h"
@@ -9,9 +10,12 @@ namespace cedb {
 
 namespace os = platform::os;
 
+std::atomic<std::uint64_t> g_compact_min_bytes{1ull << 20};
+
+void SetCompactionThreshold(std::uint64_t bytes) { g_compact_min_bytes = bytes; }
+
 namespace {
 const char kMagic[8] = {'C', 'E', 'D', 'B', 'V', 'O', 'L', '1'};
-constexpr std::uint64_t kCompactMinBytes = 1ull << 20;
 
 std::uint32_t FromOs(int status) {
   switch (status) {
@@ -142,6 +146,13 @@ std::uint32_t VolumeFile::Open(const std::string& path, std::uint32_t dispositio
     generation_ = 0;
     err = CatchUp();
   }
+  // What follows the intact log can only be a dead writer's remains or
+  // damage; cut it now, so that readers need not step over it each call.
+  mount_dropped_bytes_ = dropped_bytes_;
+  if (!err && dropped_bytes_ > 0 && os::SetFileSize(file_, applied_end_) == os::kOk) {
+    os::SyncFile(file_);
+    dropped_bytes_ = 0;
+  }
   Unlock();
   return err;
 }
@@ -227,7 +238,8 @@ std::uint32_t VolumeFile::Commit(const std::string& body) {
 std::uint32_t VolumeFile::MaybeCompact() {
   std::uint64_t live = state_.live_bytes();
   std::uint64_t used = applied_end_ - kHeaderSize;
-  if (applied_end_ < kCompactMinBytes || used < 2 * live + (64u << 10)) return 0;
+  std::uint64_t min_bytes = g_compact_min_bytes;
+  if (applied_end_ < min_bytes || used < 2 * live + min_bytes / 16) return 0;
   std::string frame = Frame(state_.Snapshot());
   std::uint64_t end = applied_end_;
   std::uint32_t err = FromOs(os::WriteAt(file_, end, frame.data(), frame.size()));

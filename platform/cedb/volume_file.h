@@ -8,8 +8,8 @@
 //   [log start, end)  batches: u32 magic, u32 body length, u32 CRC of length
 //             and body, body (operations, volume_state.h).
 // A batch is committed once its last byte is in the file; a torn or damaged
-// batch ends the log, and what follows it is dropped (and overwritten by the
-// next commit).
+// batch ends the log, and what follows it is dropped: cut off by the next
+// mount, or overwritten by the next commit.
 //
 // Concurrency: every call holds the process-wide mutex `mu`, and the file's
 // byte-range lock at kLockOffset (shared to read, exclusive to write) while
@@ -38,6 +38,10 @@ constexpr std::uint64_t kHeaderSize = 64;
 constexpr std::uint64_t kLockOffset = 1ull << 40;  // far beyond any data: Windows locks are mandatory
 constexpr std::uint32_t kBatchMagic = 0x42444543;  // "CEDB"
 
+// Compaction starts once a file exceeds this many bytes (default 1 MiB) and
+// more than half of it is dead. Tests lower it to compact often.
+void SetCompactionThreshold(std::uint64_t bytes);
+
 class VolumeFile {
  public:
   ~VolumeFile();
@@ -58,7 +62,8 @@ class VolumeFile {
 
   VolumeState& state() { return state_; }
   std::uint64_t file_bytes() const { return applied_end_; }
-  std::uint64_t dropped_bytes() const { return dropped_bytes_; }
+  // Bytes after the intact log that the mount cut off.
+  std::uint64_t mount_dropped_bytes() const { return mount_dropped_bytes_; }
 
   std::recursive_mutex mu;
   // Transaction bracket, guarded by mu.
@@ -80,6 +85,7 @@ class VolumeFile {
   std::uint64_t log_start_ = 0;
   std::uint64_t applied_end_ = 0;
   std::uint64_t dropped_bytes_ = 0;
+  std::uint64_t mount_dropped_bytes_ = 0;
   bool holding_ = false;  // the byte-range lock is held
 };
 

@@ -182,6 +182,7 @@ void VolumeState::Apply(std::uint8_t op, const char* data, std::size_t n) {
         rec.key = key;
         rec.props = std::move(props);
         live_bytes_ += RecordCost(rec);
+        db->bytes += rec.props.size();
         OrderEntry e{key, oid};
         if (db->order.empty() || db->order.back() < e)
           db->order.push_back(e);
@@ -193,8 +194,10 @@ void VolumeState::Apply(std::uint8_t op, const char* data, std::size_t n) {
       Record& rec = it->second;
       if (rec.db != dbid) return;
       live_bytes_ -= RecordCost(rec);
+      db->bytes -= rec.props.size();
       rec.props = std::move(props);
       live_bytes_ += RecordCost(rec);
+      db->bytes += rec.props.size();
       if (key != rec.key) {
         std::size_t pos = LowerBound(*db, rec.key, oid);
         OrderEntry e{key, oid};
@@ -219,6 +222,7 @@ void VolumeState::Apply(std::uint8_t op, const char* data, std::size_t n) {
       if (it == records_.end() || it->second.db != dbid) return;
       Database* db = FindDb(dbid);
       if (db) {
+        db->bytes -= it->second.props.size();
         std::size_t pos = LowerBound(*db, it->second.key, oid);
         if (pos < db->order.size() && db->order[pos].oid == oid)
           db->order.erase(db->order.begin() + static_cast<std::ptrdiff_t>(pos));

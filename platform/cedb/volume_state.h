@@ -42,6 +42,7 @@ struct Database {
   std::uint32_t sort_propid = 0;
   std::uint32_t sort_flags = 0;
   std::vector<OrderEntry> order;
+  std::uint64_t bytes = 0;  // encoded property bytes of its records
 };
 
 struct Record {

@@ -9,6 +9,7 @@
 #include <set>
 
 #include "cedb_test_util.h"
+#include "../volume_file.h"
 
 using namespace cedbtest;
 namespace os = platform::os;
@@ -59,6 +60,7 @@ bool WriteGroup(HANDLE db, std::map<std::uint32_t, std::vector<CEOID>>* oids, st
 }
 
 int CrashChild(const std::string& vol, const std::string& progress, std::uint32_t start) {
+  cedb::SetCompactionThreshold(64u << 10);  // so that kills also land inside compactions
   CEGUID guid;
   if (!Mount(vol, &guid)) return 3;
   HANDLE db = OpenDb(&guid, "crash");
@@ -139,7 +141,7 @@ TEST_F(ProcessTest, KilledWriterLeavesEveryReturnedTransactionWhole) {
     os::Process child;
     ASSERT_EQ(os::SpawnProcess({os::ExecutablePath(), "--crash-child", vol_, progress, std::to_string(verified + 1)},
                                &child), os::kOk);
-    os::SleepMillis(5 + rng() % 60);
+    os::SleepMillis(15 + rng() % 60);
     os::KillProcess(&child);
     int code = 0;
     os::WaitProcess(&child, -1, &code);
@@ -179,6 +181,12 @@ TEST_F(ProcessTest, KilledWriterLeavesEveryReturnedTransactionWhole) {
     }
   }
   EXPECT_GT(verified, 0u);
+  ASSERT_TRUE(Mount(vol_, &guid));
+  CEVOLUMEREPORT rep = {};
+  rep.cbSize = sizeof rep;
+  ASSERT_TRUE(CeGetVolumeReport(&guid, &rep));
+  CeUnmountDBVol(&guid);
+  std::cout << "volume " << rep.dwFileBytes << " bytes, live " << rep.dwLiveBytes << "; ";
   std::cout << "kills " << kills << ", operations " << verified << ", in-flight commits kept " << torn_candidates
             << "\n";
 }

@@ -138,6 +138,22 @@ TEST_F(CedbTest, ManyDatabasesOnOneVolumeStaySeparate) {
     for (const Rec& r : all) EXPECT_EQ(r.payload, kv.first);
     CeCloseDatabase(h);
   }
+  CEOIDINFOEX info = {};
+  ASSERT_TRUE(CeOidGetInfoEx2(&guid_, CreateDb(&guid_, "sized"), &info));
+  EXPECT_EQ(info.infDatabase.dwSize, 0u);
+  HANDLE sized = OpenDb(&guid_, "sized");
+  CEOID rec = Write(sized, 0, 1, std::string(1000, 's'));
+  ASSERT_TRUE(CeOidGetInfoEx2(&guid_, rec, &info));
+  EXPECT_EQ(info.wObjType, OBJTYPE_RECORD);
+  CEOID parent = info.infRecord.oidParent;
+  ASSERT_TRUE(CeOidGetInfoEx2(&guid_, parent, &info));
+  EXPECT_GT(info.infDatabase.dwSize, 1000u);
+  EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(info.infDatabase.szDbaseName)), u"sized");
+  ASSERT_TRUE(CeDeleteRecord(sized, rec));
+  ASSERT_TRUE(CeOidGetInfoEx2(&guid_, parent, &info));
+  EXPECT_EQ(info.infDatabase.dwSize, 0u);
+  EXPECT_EQ(info.infDatabase.dwNumRecords, 0u);
+  CeCloseDatabase(sized);
   // Names compare without case, as on the device.
   EXPECT_EQ(CreateDb(&guid_, "tavoprefs"), 0u);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DUP_NAME));
@@ -393,6 +409,9 @@ TEST_F(CedbTest, DamagedVolumesMountWithIntactPrefix) {
   rep.cbSize = sizeof rep;
   ASSERT_TRUE(CeGetVolumeReport(&g, &rep));
   EXPECT_GT(rep.dwDroppedBytes, 0u);
+  std::string cut_file;
+  os::ReadWholeFile(damaged_path, &cut_file);
+  EXPECT_EQ(cut_file.size() + rep.dwDroppedBytes, good.size() - 3);  // the torn batch is gone from the file
   HANDLE h = OpenDb(&g, "db");
   EXPECT_EQ(ReadAll(h).size(), 19u);
   ASSERT_NE(Write(h, 0, 19, "record 19"), 0u);

@@ -280,8 +280,9 @@ typedef struct _CENOTIFYREQUEST {
 // Mounts a volume file. dwFlags: CREATE_NEW, CREATE_ALWAYS, OPEN_EXISTING,
 // OPEN_ALWAYS, TRUNCATE_EXISTING. Mounting a mounted volume again gives the
 // same GUID and counts one more unmount. A file that is not a volume fails
-// with ERROR_BAD_FORMAT; a damaged volume mounts with every intact committed
-// operation, and CeGetVolumeReport says what was dropped.
+// with ERROR_BAD_FORMAT and is left untouched; a damaged volume mounts with
+// every committed batch before the first damaged one, the rest is cut off,
+// and CeGetVolumeReport says how much was dropped.
 BOOL CeMountDBVol(PCEGUID pceguid, LPCWSTR lpszVol, DWORD dwFlags);
 // Syncs to disk, then drops one mount; the last one closes the file.
 BOOL CeUnmountDBVol(PCEGUID pceguid);
@@ -289,7 +290,11 @@ BOOL CeUnmountDBVol(PCEGUID pceguid);
 BOOL CeFlushDBVol(PCEGUID pceguid);
 
 // Creates a database; returns its identifier or 0 (ERROR_DUP_NAME when the
-// name exists, ERROR_INVALID_PARAMETER for a bad name or sort order).
+// name exists, case ignored; ERROR_INVALID_PARAMETER for a bad name or sort
+// order). This stand-in keeps at most one sort order, on one integer
+// property (CEVT_UI4, CEVT_I4, CEVT_UI2, CEVT_I2, CEVT_BOOL; flags
+// CEDB_SORT_DESCENDING and CEDB_SORT_UNKNOWNFIRST); records without the
+// property sort last. Without a sort order records keep creation order.
 CEOID CeCreateDatabaseEx2(PCEGUID pceguid, CEDBASEINFOEX* pInfo);
 // Opens by name (*poid == 0 on entry; receives the identifier) or by
 // identifier. pSort must be one of the database's sort orders (or null for
