@@ -91,6 +91,40 @@ std::string Utf16ToUtf8(const std::u16string& s) {
   return out;
 }
 
+int ReadWholeFile(const std::string& path, std::string* contents) {
+  FileHandle f;
+  int rc = OpenFile(path, kOpenRead, &f);
+  if (rc != kOk) return rc;
+  std::uint64_t size = 0;
+  rc = GetFileSize(f, &size);
+  if (rc == kOk) {
+    contents->resize(static_cast<std::size_t>(size));
+    std::size_t got = 0;
+    rc = ReadAt(f, 0, contents->empty() ? nullptr : &(*contents)[0], contents->size(), &got);
+    contents->resize(got);
+  }
+  CloseFile(f);
+  return rc;
+}
+
+int WriteWholeFile(const std::string& path, const std::string& contents) {
+  std::string tmp = path + ".tmp" + std::to_string(CurrentProcessId());
+  FileHandle f;
+  int rc = OpenFile(tmp, kOpenWrite | kOpenCreate | kOpenTruncate, &f);
+  if (rc != kOk) return rc;
+  rc = WriteAt(f, 0, contents.data(), contents.size());
+  if (rc == kOk) rc = SyncFile(f);
+  CloseFile(f);
+  if (rc == kOk) rc = RenameFile(tmp, path);
+  if (rc != kOk) RemoveFile(tmp);
+  return rc;
+}
+
+std::string FormatAddress(std::uint32_t address) {
+  return std::to_string((address >> 24) & 255) + "." + std::to_string((address >> 16) & 255) + "." +
+         std::to_string((address >> 8) & 255) + "." + std::to_string(address & 255);
+}
+
 int SocketSendAll(Socket s, const void* data, std::size_t n) {
   const char* p = static_cast<const char*>(data);
   while (n > 0) {

@@ -206,35 +206,6 @@ int ListDirectory(const std::string& path, std::vector<std::string>* names) {
   return kOk;
 }
 
-int ReadWholeFile(const std::string& path, std::string* contents) {
-  FileHandle f;
-  int rc = OpenFile(path, kOpenRead, &f);
-  if (rc != kOk) return rc;
-  std::uint64_t size = 0;
-  rc = GetFileSize(f, &size);
-  if (rc == kOk) {
-    contents->resize(static_cast<std::size_t>(size));
-    std::size_t got = 0;
-    rc = ReadAt(f, 0, contents->empty() ? nullptr : &(*contents)[0], contents->size(), &got);
-    contents->resize(got);
-  }
-  CloseFile(f);
-  return rc;
-}
-
-int WriteWholeFile(const std::string& path, const std::string& contents) {
-  std::string tmp = path + ".tmp" + std::to_string(GetCurrentProcessId());
-  FileHandle f;
-  int rc = OpenFile(tmp, kOpenWrite | kOpenCreate | kOpenTruncate, &f);
-  if (rc != kOk) return rc;
-  rc = WriteAt(f, 0, contents.data(), contents.size());
-  if (rc == kOk) rc = SyncFile(f);
-  CloseFile(f);
-  if (rc == kOk) rc = RenameFile(tmp, path);
-  if (rc != kOk) DeleteFileW(W(tmp).c_str());
-  return rc;
-}
-
 int MakeTempDirectory(const std::string& prefix, std::string* path) {
   wchar_t base[MAX_PATH + 1];
   DWORD n = GetTempPathW(MAX_PATH, base);
@@ -473,11 +444,6 @@ int ResolveHost(const std::string& host, std::vector<std::uint32_t>* addresses) 
   }
   freeaddrinfo(res);
   return addresses->empty() ? kNotFound : kOk;
-}
-
-std::string FormatAddress(std::uint32_t address) {
-  return std::to_string((address >> 24) & 255) + "." + std::to_string((address >> 16) & 255) + "." +
-         std::to_string((address >> 8) & 255) + "." + std::to_string(address & 255);
 }
 
 int TcpConnect(const std::string& host, std::uint16_t port, int timeout_ms, Socket* out) {
