@@ -92,6 +92,35 @@ TEST(Layout, AttachmentTable) {
   }
 }
 
+TEST(Layout, LongChainsAndPositionCycles) {
+  Root root(1000, 100);
+  std::vector<std::unique_ptr<Box>> row;
+  for (int i = 0; i < 30; ++i) {
+    row.emplace_back(new Box);
+    ASSERT_TRUE(root.AddChild(row.back().get(), nullptr));  // each new box goes in front
+    row.back()->SetSize(0, 10, nullptr, 1);
+    if (i == 0)
+      row.back()->SetPosition(0, 1, EdgeLeading, &root, EdgeLeading);
+    else
+      row.back()->SetPosition(0, 2, EdgeLeading, row[i - 1].get(), EdgeTrailing);
+  }
+  for (int i = 0; i < 30; ++i) EXPECT_EQ(1 + i * 12, X(root, *row[i])) << i;
+
+  Box a, b, c;
+  root.AddChild(&a, &root);
+  root.AddChild(&b, &root);
+  root.AddChild(&c, &root);
+  a.SetPosition(0, 5, EdgeLeading, &root, EdgeLeading);
+  b.SetPosition(0, 5, EdgeLeading, &a, EdgeTrailing);
+  c.SetPosition(0, 5, EdgeLeading, &b, EdgeTrailing);
+  ASSERT_EQ(15, X(root, c));
+  a.SetPosition(0, 5, EdgeLeading, &b, EdgeTrailing);  // a -> b -> a
+  EXPECT_EQ(0, X(root, a));
+  EXPECT_EQ(0, X(root, b));
+  EXPECT_EQ(0, X(root, c)) << "a chain into a cycle never reaches the parent";
+  EXPECT_EQ(1, X(root, *row[0])) << "the rest of the axis still lays out";
+}
+
 TEST(Layout, RefusesBadConstraintsAndKeepsTree) {
   Root root(100, 100), other(10, 10);
   Box a, stranger;
