@@ -37,6 +37,11 @@ void Box::NotifyMoved(int axis) {
 void Box::Relayout(bool force) {
   if (!force && !layout_enabled_) return;
   bool was = layout_enabled_;
+  // A subtree built with layout off never laid itself out: bring the
+  // descendants up to date first, so that sizes that follow content are known.
+  if (force)
+    for (int i = 0; i < child_count_; ++i)
+      if (children_[i].child->layout_enabled_) children_[i].child->Relayout(true);
   layout_enabled_ = true;
   LayoutAxis(0);
   LayoutAxis(1);

@@ -121,6 +121,33 @@ TEST(Layout, LongChainsAndPositionCycles) {
   EXPECT_EQ(1, X(root, *row[0])) << "the rest of the axis still lays out";
 }
 
+TEST(Layout, SubtreeBuiltWithLayoutOffIsLaidOutByForcedRelayout) {
+  Root root(240, 320);
+  root.SetLayoutEnabled(false, false);
+  Bar column;
+  column.SetOrientation(1);
+  column.SetSpacing(4);
+  root.AddChild(&column, &root);
+  column.SetPosition(0, 0, EdgeRight, &root, EdgeRight);
+  Box a, b;
+  a.SetSize(0, 30, nullptr, 1);
+  a.SetSize(1, 10, nullptr, 1);
+  b.SetSize(0, 50, nullptr, 1);
+  b.SetSize(1, 20, nullptr, 1);
+  column.AddChild(&a, &column);
+  column.AddChild(&b, &column);
+  root.SetLayoutEnabled(true, true);
+  root.Relayout(true);
+  int by;
+  column.GetChildRect(&b, nullptr, &by, nullptr, nullptr);
+  EXPECT_EQ(14, by);
+  EXPECT_EQ(50, column.Width());
+  EXPECT_EQ(34, column.Height());
+  EXPECT_EQ(240 - 50, X(root, column));
+  column.RemoveChild(&a);
+  column.RemoveChild(&b);
+}
+
 TEST(Layout, RefusesBadConstraintsAndKeepsTree) {
   Root root(100, 100), other(10, 10);
   Box a, stranger;
