@@ -146,6 +146,20 @@ TEST(Layout, SubtreeBuiltWithLayoutOffIsLaidOutByForcedRelayout) {
   EXPECT_EQ(240 - 50, X(root, column));
   column.RemoveChild(&a);
   column.RemoveChild(&b);
+
+  // A screen refilling a box that was laid out before: its size does not change.
+  Box panel, item;
+  root.AddChild(&panel, &root);
+  panel.SetSize(0, 100, nullptr, 1);
+  panel.SetSize(1, 100, nullptr, 1);
+  root.SetLayoutEnabled(false, true);
+  panel.AddChild(&item, &panel);
+  item.SetSize(0, 10, nullptr, 1);
+  item.SetPosition(0, 0, EdgeRight, &panel, EdgeRight);
+  root.SetLayoutEnabled(true, true);
+  root.Relayout(true);
+  EXPECT_EQ(90, X(panel, item));
+  EXPECT_EQ(10, item.Width());
 }
 
 TEST(Layout, RefusesBadConstraintsAndKeepsTree) {
