@@ -337,8 +337,14 @@ void Box::UpdateScrollRange(int axis) {
 
 void Box::SetScrollable(int axis, bool flag) {
   if (axis < 0 || axis > 1) return;
+  bool changed = scrollable_[axis] != flag;
   scrollable_[axis] = flag;
+  int pos = scroll_pos_[axis], page = scroll_page_[axis], mn = scroll_min_[axis], mx = scroll_max_[axis];
   UpdateScrollRange(axis);
+  // The range may be unchanged while the native bar must appear or go.
+  bool notified = pos != scroll_pos_[axis] || page != scroll_page_[axis] || mn != scroll_min_[axis] ||
+                  mx != scroll_max_[axis];
+  if (changed && !notified) OnScrollRangeChanged(axis);
 }
 
 void Box::GetScrollInfo(int axis, bool* scrollable, int* minimum, int* maximum, int* position, int* page,

@@ -73,6 +73,7 @@ bool Button::HandleEvent(Box* source, int code, std::intptr_t* data) {
 // ---- ImageButton ----------------------------------------------------------------
 
 ImageButton::~ImageButton() {
+  DropMasks();
   if (owns_bitmaps_) {
     HBITMAP all[3] = {normal_, pressed_, disabled_};
     for (int i = 0; i < 3; ++i) {
@@ -85,6 +86,7 @@ ImageButton::~ImageButton() {
 
 void ImageButton::SetImages(HBITMAP normal, HBITMAP pressed, HBITMAP disabled, bool transparent, COLORREF key,
                             bool pixelHitTest) {
+  DropMasks();
   normal_ = normal, pressed_ = pressed, disabled_ = disabled;
   transparent_ = transparent, key_ = key, pixel_hit_test_ = pixelHitTest;
   SetState(state_);
@@ -127,16 +129,83 @@ void ImageButton::SwapNormalAndPressed() {
   SetLayoutEnabled(layout, false);
 }
 
+void ImageButton::DropMasks() {
+  for (Masked& m : masks_) {
+    if (m.mask) DeleteObject(m.mask);
+    if (m.image) DeleteObject(m.image);
+    m = Masked();
+  }
+}
+
+const ImageButton::Masked* ImageButton::MaskedFor(HBITMAP bitmap) {
+  Masked* slot = nullptr;
+  for (Masked& m : masks_) {
+    if (m.source == bitmap && m.key == key_ && m.mask) return &m;
+    if (!slot && !m.source) slot = &m;
+  }
+  if (!slot) {
+    DropMasks();
+    slot = &masks_[0];
+  }
+  int w, h;
+  if (!BitmapSize(bitmap, &w, &h)) return nullptr;
+  HDC screen = GetDC(nullptr);
+  HDC src = CreateCompatibleDC(screen), dst = CreateCompatibleDC(screen);
+  HBITMAP mask = CreateBitmap(w, h, 1, 1, nullptr);
+  HBITMAP image = CreateCompatibleBitmap(screen, w, h);
+  ::ReleaseDC(nullptr, screen);
+  bool ok = src && dst && mask && image;
+  if (ok) {
+    HGDIOBJ os = SelectObject(src, bitmap);
+    HGDIOBJ od = SelectObject(dst, mask);
+    SetBkColor(src, key_);
+    BitBlt(dst, 0, 0, w, h, src, 0, 0, SRCCOPY);  // key pixels become 1
+    SelectObject(dst, image);
+    BitBlt(dst, 0, 0, w, h, src, 0, 0, SRCCOPY);
+    SelectObject(src, mask);
+    SetTextColor(dst, RGB(0, 0, 0));
+    SetBkColor(dst, RGB(255, 255, 255));
+    BitBlt(dst, 0, 0, w, h, src, 0, 0, 0x00220326);  // image AND NOT mask: key pixels black
+    SelectObject(src, os);
+    SelectObject(dst, od);
+  }
+  if (src) DeleteDC(src);
+  if (dst) DeleteDC(dst);
+  if (!ok) {
+    if (mask) DeleteObject(mask);
+    if (image) DeleteObject(image);
+    return nullptr;
+  }
+  slot->source = bitmap;
+  slot->key = key_;
+  slot->mask = mask;
+  slot->image = image;
+  return slot;
+}
+
 void ImageButton::Paint(HDC dc, int originX, int originY, int, int, int, int) {
   int w, h;
   if (!dc || !current_ || !BitmapSize(current_, &w, &h)) return;
   HDC mem = CreateCompatibleDC(dc);
-  HGDIOBJ old = SelectObject(mem, current_);
-  if (transparent_)
-    TransparentBlt(dc, originX, originY, w, h, mem, 0, 0, w, h, key_);
-  else
-    BitBlt(dc, originX, originY, w, h, mem, 0, 0, SRCCOPY);
-  SelectObject(mem, old);
+  if (!mem) return;
+  const Masked* m = transparent_ ? MaskedFor(current_) : nullptr;
+  if (m) {
+    COLORREF text = SetTextColor(dc, RGB(0, 0, 0)), bk = SetBkColor(dc, RGB(255, 255, 255));
+    HGDIOBJ old = SelectObject(mem, m->mask);
+    BitBlt(dc, originX, originY, w, h, mem, 0, 0, SRCAND);
+    SelectObject(mem, m->image);
+    BitBlt(dc, originX, originY, w, h, mem, 0, 0, SRCPAINT);
+    SelectObject(mem, old);
+    SetTextColor(dc, text);
+    SetBkColor(dc, bk);
+  } else {
+    HGDIOBJ old = SelectObject(mem, current_);
+    if (transparent_)
+      TransparentBlt(dc, originX, originY, w, h, mem, 0, 0, w, h, key_);
+    else
+      BitBlt(dc, originX, originY, w, h, mem, 0, 0, SRCCOPY);
+    SelectObject(mem, old);
+  }
   DeleteDC(mem);
 }
 

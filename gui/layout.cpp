@@ -37,6 +37,11 @@ void Box::NotifyMoved(int axis) {
 void Box::Relayout(bool force) {
   if (!force && !layout_enabled_) return;
   bool was = layout_enabled_;
+  // A subtree built with layout off never laid itself out: bring the
+  // descendants up to date first, so that sizes that follow content are known.
+  if (force)
+    for (int i = 0; i < child_count_; ++i)
+      if (children_[i].child->layout_enabled_) children_[i].child->Relayout(true);
   layout_enabled_ = true;
   LayoutAxis(0);
   LayoutAxis(1);
@@ -78,28 +83,58 @@ bool Box::LayoutAxis(int axis) {
     if (unresolved == before) return false;  // a cycle of size references
   }
 
+  // Children know their record index for this pass, so references resolve
+  // in constant time.
+  for (int i = 0; i < n; ++i) children_[i].child->layout_index_ = i;
+  auto index_of = [&](const Box* b) -> int {
+    int i = b->layout_index_;
+    return (i >= 0 && i < n && work[i].child == b) ? i : -1;
+  };
   auto size_of = [&](const Box* b) -> int {
     if (b == this) return size_[axis] < 0 ? 0 : size_[axis];
-    for (const ChildRecord& r : work)
-      if (r.child == b) return r.rect[axis][1];
-    return 0;
+    int i = index_of(b);
+    return i < 0 ? 0 : work[i].rect[axis][1];
   };
 
-  // Positions: follow each chain of references to the parent.
-  for (ChildRecord& r : work) {
-    long long pos = 0;
-    const Box* cur = r.child;
-    int steps = 0;
-    while (cur != this && steps <= n) {
+  // Positions: each child's chain of references ends at the parent; a chain
+  // through an already placed sibling adds that sibling's position. Chains
+  // longer than the child count are cycles and place the child at 0.
+  std::vector<signed char> state(n, 0);  // 0 open, 1 on the current chain, 2 placed, 3 never reaches the parent
+  std::vector<int> chain;
+  for (int start = 0; start < n; ++start) {
+    if (state[start] == 2) continue;
+    chain.clear();
+    int i = start;
+    long long base = 0;
+    bool cycle = false;
+    for (;;) {
+      if (state[i] == 2) {
+        base = work[i].rect[axis][0];
+        break;
+      }
+      if (state[i] == 1 || state[i] == 3 || static_cast<int>(chain.size()) > n) {
+        cycle = true;
+        break;
+      }
+      state[i] = 1;
+      chain.push_back(i);
+      const Box* ref = work[i].child->pos_ref_[axis];
+      if (!ref || ref == this) break;
+      int r = index_of(ref);
+      if (r < 0) break;
+      i = r;
+    }
+    for (int k = static_cast<int>(chain.size()) - 1; k >= 0; --k) {
+      int c = chain[k];
+      const Box* cur = work[c].child;
       const Box* ref = cur->pos_ref_[axis] ? cur->pos_ref_[axis] : this;
-      pos += cur->pos_offset_[axis];
+      long long pos = cur->pos_offset_[axis];
       if (Trailing(axis, cur->pos_own_edge_[axis])) pos -= size_of(cur);
       if (Trailing(axis, cur->pos_ref_edge_[axis])) pos += size_of(ref);
-      if (ref != this && IndexOfChild(ref) < 0) break;
-      cur = ref;
-      ++steps;
+      base = cycle ? 0 : base + pos;
+      work[c].rect[axis][0] = static_cast<int>(base);
+      state[c] = cycle ? 3 : 2;
     }
-    r.rect[axis][0] = cur == this ? static_cast<int>(pos) : 0;
   }
 
   // Apply.

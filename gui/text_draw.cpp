@@ -6,6 +6,29 @@
 
 namespace VexaAppGUISystem {
 
+namespace {
+// Labels repaint with a handful of distinct fonts; creating one per call
+// dominated repaints. The toolkit runs on one thread, so a small table will do.
+HFONT BlockFont(const LOGFONTW& lf) {
+  struct Entry {
+    LONG height, weight;
+    BYTE italic, underline;
+    HFONT font;
+  };
+  static Entry cache[8];
+  static int next = 0;
+  for (Entry& e : cache)
+    if (e.font && e.height == lf.lfHeight && e.weight == lf.lfWeight && e.italic == lf.lfItalic &&
+        e.underline == lf.lfUnderline)
+      return e.font;
+  Entry& e = cache[next];
+  next = (next + 1) % 8;
+  if (e.font) DeleteObject(e.font);
+  e = {lf.lfHeight, lf.lfWeight, lf.lfItalic, lf.lfUnderline, CreateFontIndirectW(&lf)};
+  return e.font;
+}
+}  // namespace
+
 bool DrawStyledText(HDC dc, const wchar_t* text, int* x, int* y, int* width, int* height, const TextStyle* style) {
   if (!text || !x || !y || !width || !height || !style) return false;
   const bool measuring = dc == nullptr;
@@ -102,7 +125,7 @@ bool DrawTextBlock(bool measureOnly, int* width, int* height, HDC dc, int x, int
   lf.lfItalic = italic;
   lf.lfUnderline = underline;
   lf.lfCharSet = DEFAULT_CHARSET;
-  HFONT font = CreateFontIndirectW(&lf);
+  HFONT font = BlockFont(lf);
   HGDIOBJ old_font = SelectObject(use, font);
   int old_mode = SetBkMode(use, transparent ? TRANSPARENT : OPAQUE);
   COLORREF old_bk = SetBkColor(use, backgroundColour);
@@ -137,7 +160,6 @@ bool DrawTextBlock(bool measureOnly, int* width, int* height, HDC dc, int x, int
   SetBkColor(use, old_bk);
   SetBkMode(use, old_mode);
   SelectObject(use, old_font);
-  DeleteObject(font);
   if (!dc) DeleteDC(use);
   return true;
 }

@@ -123,6 +123,8 @@ struct Gallery::Parts {
   void Build(int width) {
     font = CreateTextFont(L"Tahoma", 14, false, false, false);
     bold = CreateTextFont(L"Tahoma", 14, true, false, false);
+    // Built with layout off, as screens do, then laid out once.
+    window.SetLayoutEnabled(false, false);
 
     window.AddChild(&page, &window);
     page.SetOrientation(1);
@@ -253,6 +255,7 @@ struct Gallery::Parts {
     window.AddToFocusOrder(&page, &window, 0);
     window.SetFocus(&rounded);
     window.SetScrollable(1, true);
+    window.SetLayoutEnabled(true, true);
 
   }
 };

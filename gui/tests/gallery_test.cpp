@@ -39,6 +39,17 @@ TEST_P(GalleryShots, PaintsEveryControlAndSavesPng) {
     int focus = 0;
     for (std::uint32_t p : px.data) focus += p == 0x319AFFu;  // 0xFF9A31 as RGB
     EXPECT_GT(focus, 20);
+    // Content taller than the screen scrolls with the native bar.
+    int pageHeight = 0;
+    g.Window().GetSizeConstraint(3, nullptr, nullptr, &pageHeight);
+    SCROLLINFO si = {sizeof(si), SIF_ALL};
+    GetScrollInfo(hwnd, SB_VERT, &si);
+    if (pageHeight > s.h) {
+      EXPECT_EQ(pageHeight, si.nMax) << s.name;
+      EXPECT_EQ(UINT(s.h), si.nPage) << s.name;
+    } else {
+      EXPECT_EQ(0, si.nMax) << s.name;
+    }
     CreateDirectoryA(TIDELARK_TEST_OUTPUT, nullptr);
     std::string path = std::string(TIDELARK_TEST_OUTPUT) + "/gallery-" + s.name + ".png";
     EXPECT_TRUE(platform::SaveWindowPng(hwnd, path, false));

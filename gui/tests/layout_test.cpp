@@ -92,6 +92,76 @@ TEST(Layout, AttachmentTable) {
   }
 }
 
+TEST(Layout, LongChainsAndPositionCycles) {
+  Root root(1000, 100);
+  std::vector<std::unique_ptr<Box>> row;
+  for (int i = 0; i < 30; ++i) {
+    row.emplace_back(new Box);
+    ASSERT_TRUE(root.AddChild(row.back().get(), nullptr));  // each new box goes in front
+    row.back()->SetSize(0, 10, nullptr, 1);
+    if (i == 0)
+      row.back()->SetPosition(0, 1, EdgeLeading, &root, EdgeLeading);
+    else
+      row.back()->SetPosition(0, 2, EdgeLeading, row[i - 1].get(), EdgeTrailing);
+  }
+  for (int i = 0; i < 30; ++i) EXPECT_EQ(1 + i * 12, X(root, *row[i])) << i;
+
+  Box a, b, c;
+  root.AddChild(&a, &root);
+  root.AddChild(&b, &root);
+  root.AddChild(&c, &root);
+  a.SetPosition(0, 5, EdgeLeading, &root, EdgeLeading);
+  b.SetPosition(0, 5, EdgeLeading, &a, EdgeTrailing);
+  c.SetPosition(0, 5, EdgeLeading, &b, EdgeTrailing);
+  ASSERT_EQ(15, X(root, c));
+  a.SetPosition(0, 5, EdgeLeading, &b, EdgeTrailing);  // a -> b -> a
+  EXPECT_EQ(0, X(root, a));
+  EXPECT_EQ(0, X(root, b));
+  EXPECT_EQ(0, X(root, c)) << "a chain into a cycle never reaches the parent";
+  EXPECT_EQ(1, X(root, *row[0])) << "the rest of the axis still lays out";
+}
+
+TEST(Layout, SubtreeBuiltWithLayoutOffIsLaidOutByForcedRelayout) {
+  Root root(240, 320);
+  root.SetLayoutEnabled(false, false);
+  Bar column;
+  column.SetOrientation(1);
+  column.SetSpacing(4);
+  root.AddChild(&column, &root);
+  column.SetPosition(0, 0, EdgeRight, &root, EdgeRight);
+  Box a, b;
+  a.SetSize(0, 30, nullptr, 1);
+  a.SetSize(1, 10, nullptr, 1);
+  b.SetSize(0, 50, nullptr, 1);
+  b.SetSize(1, 20, nullptr, 1);
+  column.AddChild(&a, &column);
+  column.AddChild(&b, &column);
+  root.SetLayoutEnabled(true, true);
+  root.Relayout(true);
+  int by;
+  column.GetChildRect(&b, nullptr, &by, nullptr, nullptr);
+  EXPECT_EQ(14, by);
+  EXPECT_EQ(50, column.Width());
+  EXPECT_EQ(34, column.Height());
+  EXPECT_EQ(240 - 50, X(root, column));
+  column.RemoveChild(&a);
+  column.RemoveChild(&b);
+
+  // A screen refilling a box that was laid out before: its size does not change.
+  Box panel, item;
+  root.AddChild(&panel, &root);
+  panel.SetSize(0, 100, nullptr, 1);
+  panel.SetSize(1, 100, nullptr, 1);
+  root.SetLayoutEnabled(false, true);
+  panel.AddChild(&item, &panel);
+  item.SetSize(0, 10, nullptr, 1);
+  item.SetPosition(0, 0, EdgeRight, &panel, EdgeRight);
+  root.SetLayoutEnabled(true, true);
+  root.Relayout(true);
+  EXPECT_EQ(90, X(panel, item));
+  EXPECT_EQ(10, item.Width());
+}
+
 TEST(Layout, RefusesBadConstraintsAndKeepsTree) {
   Root root(100, 100), other(10, 10);
   Box a, stranger;

@@ -1,6 +1,7 @@
 // The toolkit through real window messages and pixels read back from the window.
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "gui/button.h"
@@ -409,6 +410,140 @@ TEST_F(WindowTest, ScrollBarMessages) {
   EXPECT_EQ(1000, si.nMax);
   EXPECT_EQ(7, si.nPos);
   win.RemoveChild(&tall);
+}
+
+}  // namespace
+
+namespace {
+
+struct Dialog : WindowBox {
+  bool OnWindowMessage(HWND, UINT message, WPARAM wParam, LPARAM, LRESULT* result) override {
+    if (message == WM_APP) {
+      Close(static_cast<int>(wParam));
+      *result = 0;
+      return true;
+    }
+    return false;
+  }
+};
+
+TEST(WindowBoxLife, ModalDisablesOwnerUntilClosed) {
+  WindowBox owner;
+  owner.SetStyle(WS_POPUP);
+  owner.SetSize(0, 240, nullptr, 1);
+  owner.SetSize(1, 320, nullptr, 1);
+  ASSERT_TRUE(owner.Create(true, nullptr, nullptr, false));
+  EXPECT_FALSE(owner.Create(true, nullptr, nullptr, false)) << "a window exists already";
+  Dialog dialog;
+  dialog.SetSize(0, 200, nullptr, 1);
+  dialog.SetSize(1, 100, nullptr, 1);
+  dialog.SetTitle(L"Question");
+  ASSERT_TRUE(dialog.Create(true, &owner, nullptr, true));
+  EXPECT_TRUE(dialog.IsModal());
+  EXPECT_FALSE(IsWindowEnabled(owner.GetHandle()));
+  EXPECT_EQ(DWORD(WS_POPUP), GetWindowLongW(dialog.GetHandle(), GWL_STYLE) & (WS_POPUP | WS_CHILD));
+  PostMessageW(dialog.GetHandle(), WM_APP, 42, 0);
+  EXPECT_EQ(42, dialog.RunModal(7));
+  EXPECT_EQ(nullptr, dialog.GetHandle());
+  EXPECT_TRUE(IsWindowEnabled(owner.GetHandle()));
+  EXPECT_STREQ(L"Question", dialog.GetTitle()) << "title read back on destruction";
+  // WM_CLOSE closes with result 0.
+  Dialog second;
+  second.SetSize(0, 50, nullptr, 1);
+  second.SetSize(1, 50, nullptr, 1);
+  ASSERT_TRUE(second.Create(true, &owner, nullptr, true));
+  PostMessageW(second.GetHandle(), WM_CLOSE, 0, 0);
+  EXPECT_EQ(0, second.RunModal(9));
+  EXPECT_TRUE(IsWindowEnabled(owner.GetHandle()));
+  owner.Close(0);
+}
+
+TEST(WindowBoxLife, WrapsANativeControlAndRestoresItsProcedure) {
+  WindowBox owner;
+  owner.SetStyle(WS_POPUP);
+  owner.SetSize(0, 240, nullptr, 1);
+  owner.SetSize(1, 320, nullptr, 1);
+  ASSERT_TRUE(owner.Create(true, nullptr, nullptr, false));
+  Dialog field;
+  owner.AddChild(&field, &owner);
+  field.SetSize(0, 100, nullptr, 1);
+  field.SetSize(1, 20, nullptr, 1);
+  field.SetPosition(0, 10, EdgeLeading, &owner, EdgeLeading);
+  field.SetPosition(1, 30, EdgeLeading, &owner, EdgeLeading);
+  field.SetStyle(WS_BORDER);
+  ASSERT_TRUE(field.Create(true, &owner, L"EDIT", false));
+  HWND edit = field.GetHandle();
+  EXPECT_EQ(reinterpret_cast<LONG_PTR>(&WindowBox::WindowProc), GetWindowLongPtrW(edit, GWLP_WNDPROC));
+  RECT r;
+  GetWindowRect(edit, &r);
+  MapWindowPoints(nullptr, owner.GetHandle(), reinterpret_cast<POINT*>(&r), 2);
+  EXPECT_EQ(10, r.left);
+  EXPECT_EQ(30, r.top);
+  SetWindowTextW(edit, L"typed");  // the native control still does its work
+  wchar_t text[16];
+  GetWindowTextW(edit, text, 16);
+  EXPECT_STREQ(L"typed", text);
+  field.SetPosition(1, 60, EdgeLeading, &owner, EdgeLeading);
+  GetWindowRect(edit, &r);
+  MapWindowPoints(nullptr, owner.GetHandle(), reinterpret_cast<POINT*>(&r), 2);
+  EXPECT_EQ(60, r.top) << "moving the box moves the native window";
+  SendMessageW(edit, WM_APP, 5, 0);  // offered to OnWindowMessage first: closes
+  EXPECT_EQ(nullptr, field.GetHandle());
+  EXPECT_FALSE(IsWindow(edit));
+  owner.RemoveChild(&field);
+  owner.Close(0);
+}
+
+TEST(TextBoxes, FitMinimumAndEllipsisBuffer) {
+  TextBase label;
+  label.SetMargins(3, 2);
+  label.SetText(L"Fits", 0, 14, true, 0, false, false, false, true);
+  int w = 0, h = 0;
+  int cw = 1000, ch = 1000;
+  wchar_t fits[] = L"Fits";
+  ASSERT_TRUE(DrawTextBlock(true, &cw, &ch, nullptr, 0, 0, 0, 0, 0, 0, fits, 0, 14, true, 0, false, false, false, 0));
+  label.GetSize(&w, &h);
+  EXPECT_EQ(cw + 6, w);
+  EXPECT_EQ(ch + 4, h);
+
+  Text t;
+  t.SetSize(0, 0, nullptr, 1);
+  t.SetSize(1, 0, nullptr, 1);
+  t.SetMinimumSize(120, 40);
+  t.SetText(L"x");
+  EXPECT_EQ(120, t.Width());
+  EXPECT_EQ(40, t.Height());
+  t.SetText(L"a much longer text that would be wider than the minimum");
+  EXPECT_GE(t.Width(), 120);
+  EXPECT_GE(t.Height(), 40);
+
+  // The ellipsis is written inside the text, never past it.
+  wchar_t small[] = L"ab\0ZZZZZ";
+  int sw = 1000, sh = 1000;
+  ASSERT_TRUE(DrawTextBlock(true, &sw, &sh, nullptr, 0, 0, 0, 0, 0, 0, small, 0, 14, true, 0, false, false, false, 1));
+  EXPECT_STREQ(L"ab", small);
+  EXPECT_EQ(L'Z', small[3]);
+  wchar_t long_text[64] = L"A headline that does not fit";
+  int lw = 1000, lh = 1000;
+  ASSERT_TRUE(DrawTextBlock(true, &lw, &lh, nullptr, 0, 0, 0, 0, 0, 0, long_text, 0, 14, true, 0, false, false,
+                            false, 60));
+  std::wstring cut = long_text;
+  ASSERT_GE(cut.size(), 3u);
+  EXPECT_EQ(L"...", cut.substr(cut.size() - 3));
+  EXPECT_LT(cut.size(), wcslen(L"A headline that does not fit"));
+  EXPECT_LE(lw, 60);
+}
+
+TEST(TextBoxes, FontFaceDefaultsToAriel) {
+  HFONT f = CreateTextFont(nullptr, 14, true, false, true);
+  LOGFONTW lf;
+  ASSERT_TRUE(GetObjectW(f, sizeof(lf), &lf));
+  EXPECT_STREQ(L"Ariel", lf.lfFaceName);
+  EXPECT_EQ(700, lf.lfWeight);
+  EXPECT_EQ(14, lf.lfHeight);
+  EXPECT_TRUE(lf.lfUnderline);
+  EXPECT_EQ(DEFAULT_CHARSET, lf.lfCharSet);
+  DeleteObject(f);
 }
 
 }  // namespace

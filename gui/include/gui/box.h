@@ -191,6 +191,8 @@ class Box {
   bool layout_enabled_ = true;
   bool shown_ = true;
   bool visible_ = true;
+  // Scratch: the record index during the parent's layout pass.
+  int layout_index_ = -1;
 };
 
 std::intptr_t Gcd(std::intptr_t a, std::intptr_t b);

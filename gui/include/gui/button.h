@@ -55,6 +55,17 @@ class ImageButton : public Button {
   bool pixel_hit_test_ = false;
   bool owns_bitmaps_ = false;
   HBITMAP current_ = nullptr;
+  // Transparent drawing with two plain blits: per bitmap a mask and a copy
+  // whose key pixels are black. Bitmaps are taken as unchanging once set.
+  struct Masked {
+    HBITMAP source = nullptr;
+    COLORREF key = 0;
+    HBITMAP mask = nullptr;
+    HBITMAP image = nullptr;
+  };
+  const Masked* MaskedFor(HBITMAP bitmap);
+  void DropMasks();
+  Masked masks_[3];
 };
 
 class CheckBox : public ImageButton {
