@@ -147,7 +147,8 @@ bool ParseCatalogueText(const std::string& text, const std::string& base_dir, Ca
       c.recommended = value == "no";
     } else if (key == "icon") {
       std::string path = value[0] == '/' ? value : base_dir + "/" + value;
-      if (!ReadWholeFile(path, &c.icon) || c.icon.compare(0, 3, "GIF") != 0) return fail();
+      // The device reads a value into a 10000-byte buffer with its header.
+      if (!ReadWholeFile(path, &c.icon) || c.icon.compare(0, 3, "GIF") != 0 || c.icon.size() > 8000) return fail();
     } else {
       return fail();
     }

@@ -37,7 +37,7 @@ struct RequestLimits {
   std::size_t max_line = 4096;
   std::size_t max_headers = 64;
   std::size_t max_chunk = 64 * 1024;
-  std::size_t max_body = 32u << 20;
+  std::size_t max_body = 4u << 20;  // a device with a hundred channels sends well under 1 MB
 };
 
 struct HttpRequest {

@@ -8,6 +8,25 @@
 // A chunked POST starts a phase, a POST without a body asks for the next
 // slice of the current resource.
 //
+// Choices the device leaves to the server:
+// - Channels: "TavoRss" holds the catalogue as the account sees it; default
+//   channels the catalogue carries keep their identifiers, the others are
+//   deleted from the device's "TavoRss" (their article databases are left
+//   alone). Only subscribed channels carry "Icon", since the channel list
+//   shows every channel that has one. Channels added by address (http or
+//   https only: a device must not make the server read its own files) get
+//   identifiers from 100000 on and are visible to the accounts that added them.
+// - Subscriptions: the device's "Subscr" is the truth, except on a device
+//   whose "TavoRss" anchor the server does not know (fresh seeds), which
+//   does not overrule what the account decided.
+// - Anchors: "A<account>.<seq>.<n>", one per account and database; each names a
+//   snapshot of object names and content hashes. A known anchor gets
+//   "Update" with what differs; an unknown one gets "Create" when the device
+//   holds nothing, else "Update" with everything (held objects without
+//   "READ"), so a lost anchor never turns read articles unread.
+// - Anonymous devices ("User" = "Username") get an account of their own,
+//   found again through the anchors they present.
+//
 // Invariants: nothing the device sends is stored before its phase 3 stream
 // has arrived whole and parsed cleanly; the account's changes and the new
 // anchors commit in one transaction or not at all; a device that holds an

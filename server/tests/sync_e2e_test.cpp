@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "mini_client.h"
+#include "sync/base64.h"
 #include "server_process.h"
 
 namespace tidelark_test {
@@ -299,6 +300,12 @@ TEST_F(SyncServerTest, BadInputEndsOneSessionAndTheServerKeepsServing) {
       head + "8\r\n" + "WFhYWFhY" + "\r\n0\r\n\r\n",              // not an object at all
       "POST / HTTP/1.1\r\nRange: bytes=0-13335\r\n\r\n",          // a range before any request
   };
+  // A property that claims 16 MB: larger than any work buffer, refused at once.
+  std::string huge("ObjHx\0Prop\0\x03\0\xff\xff\xffn\0\0abcd", 23);
+  std::string b64 = sync_engine::Base64Encode(huge);
+  char size[16];
+  std::snprintf(size, sizeof size, "%zx", b64.size());
+  attacks.push_back(head + size + "\r\n" + b64 + "\r\n0\r\n\r\n");
   for (const std::string& a : attacks) {
     int fd = ConnectLocal(server_.port());
     ASSERT_GE(fd, 0);
