@@ -34,6 +34,10 @@ bool Apply(const std::string& key, const std::string& value, ServerConfig* c) {
   else if (key == "retention") return ToInt(value, 1, 10000, &c->retention);
   else if (key == "port-file") c->port_file = value;
   else if (key == "session-timeout") return ToInt(value, 1, 3600, &c->session_timeout);
+  else if (key == "allow-file-addresses") {
+    if (value != "yes" && value != "no") return false;
+    c->allow_file_addresses = value == "yes";
+  }
   else return false;
   return true;
 }

@@ -1,6 +1,7 @@
 // tidelark-server: the news sync server. Flags (over an optional --config
 // file): --listen ADDR --port N --data DIR --catalogue FILE
 // --fetch-interval SECONDS --retention N --port-file FILE --session-timeout S
+// --allow-file-addresses yes|no
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -54,7 +55,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "tidelark-server: storage: %s\n", error.c_str());
     return 1;
   }
-  SyncService service(&storage, config.retention);
+  SyncService service(&storage, config.retention, config.allow_file_addresses);
   if (!config.catalogue.empty()) {
     Catalogue catalogue;
     if (!LoadCatalogue(config.catalogue, &catalogue, &error) || !service.InstallCatalogue(catalogue)) {

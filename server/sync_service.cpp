@@ -319,7 +319,8 @@ bool ServerSession::Phase3(const std::vector<WireObject>& objects, std::string* 
     a.object_name = o->name;
     a.name = Text(*o, "ChName");
     a.url = url;
-    if (url.compare(0, 7, "http://") == 0 || url.compare(0, 8, "https://") == 0) {
+    if (url.compare(0, 7, "http://") == 0 || url.compare(0, 8, "https://") == 0 ||
+        (service_->allow_file_addresses() && url.compare(0, 7, "file://") == 0)) {
       FetchResult r = FetchUrl(url, 20);
       a.ok = r.ok && ParseFeed(r.body, &a.feed);
     }

@@ -60,7 +60,8 @@ PreparedObject Prepare(const sync_engine::WireObject& object, const std::set<std
 // Shared by every session: storage, catalogue and feed refresh.
 class SyncService {
  public:
-  SyncService(Storage* storage, int retention) : storage_(storage), retention_(retention) {}
+  SyncService(Storage* storage, int retention, bool allow_file_addresses = false)
+      : storage_(storage), retention_(retention), allow_file_addresses_(allow_file_addresses) {}
 
   // Writes the catalogue into storage (identifiers kept).
   bool InstallCatalogue(const Catalogue& catalogue);
@@ -77,10 +78,12 @@ class SyncService {
   Storage* storage() { return storage_; }
   int retention() const { return retention_; }
   const std::string& alerts_url() const { return alerts_url_; }
+  bool allow_file_addresses() const { return allow_file_addresses_; }
 
  private:
   Storage* storage_;
   int retention_;
+  bool allow_file_addresses_;
   std::string alerts_url_;
   std::map<std::int64_t, std::shared_ptr<const std::vector<PreparedObject>>> cache_;
 };
