@@ -1,5 +1,6 @@
 #include "volume_file.h"
 
+#include <atomic>
 #include <cstring>
 
 #include "coding.h"
@@ -9,9 +10,12 @@ namespace cedb {
 
 namespace os = platform::os;
 
+std::atomic<std::uint64_t> g_compact_min_bytes{1ull << 20};
+
+void SetCompactionThreshold(std::uint64_t bytes) { g_compact_min_bytes = bytes; }
+
 namespace {
 const char kMagic[8] = {'C', 'E', 'D', 'B', 'V', 'O', 'L', '1'};
-constexpr std::uint64_t kCompactMinBytes = 1ull << 20;
 
 std::uint32_t FromOs(int status) {
   switch (status) {
@@ -80,11 +84,17 @@ std::uint32_t VolumeFile::WriteHeader(std::uint64_t generation, std::uint64_t lo
 }
 
 std::uint32_t VolumeFile::Init(std::uint64_t generation) {
-  char zeros[kHeaderSize];
-  std::memset(zeros, 0, sizeof zeros);
+  // The whole header in one write: a crash leaves no file, or a file whose
+  // remains Open() recognises and initialises again.
+  char header[kHeaderSize];
+  std::memset(header, 0, sizeof header);
+  char* slot = header + 32 * (generation & 1);
+  std::memcpy(slot, kMagic, 8);
+  SetU64(slot + 8, generation);
+  SetU64(slot + 16, kHeaderSize);
+  SetU32(slot + 24, Crc32(slot, 24));
   std::uint32_t err = FromOs(os::SetFileSize(file_, 0));
-  if (!err) err = FromOs(os::WriteAt(file_, 0, zeros, sizeof zeros));
-  if (!err) err = WriteHeader(generation, kHeaderSize);
+  if (!err) err = FromOs(os::WriteAt(file_, 0, header, sizeof header));
   if (!err) err = FromOs(os::SyncFile(file_));
   return err;
 }
@@ -101,7 +111,7 @@ std::uint32_t VolumeFile::Open(const std::string& path, std::uint32_t dispositio
     return st == os::kNotFound ? ERROR_FILE_NOT_FOUND : FromOs(st);
   }
   if (os::LockRange(file_, kLockOffset, 1, true, true) != os::kOk) return ERROR_ACCESS_DENIED;
-  exclusive_ = true;
+  holding_ = true;
   std::uint32_t err = 0;
   std::uint64_t gen = 0, start = 0;
   bool any_bytes = false;
@@ -111,13 +121,21 @@ std::uint32_t VolumeFile::Open(const std::string& path, std::uint32_t dispositio
   } else if (!valid) {
     std::uint64_t size = 0;
     os::GetFileSize(file_, &size);
-    // An empty file, or the remains of a header whose creation was cut short.
+    // An empty file, or the remains of a header whose creation was cut
+    // short: zeros and the start of a slot, nothing else.
     bool partial = false;
-    if (size > 0 && size < kHeaderSize) {
+    if (size > 0 && size <= kHeaderSize) {
       char buf[kHeaderSize] = {};
       std::size_t got = 0;
       os::ReadAt(file_, 0, buf, sizeof buf, &got);
-      partial = std::memcmp(buf, kMagic, got < 8 ? got : 8) == 0;
+      partial = true;
+      for (std::size_t slot = 0; slot < 2 && partial; ++slot) {
+        const char* p = buf + 32 * slot;
+        bool zero = true;
+        for (int i = 0; i < 32; ++i) zero = zero && p[i] == 0;
+        std::size_t have = got > 32 * slot ? got - 32 * slot : 0;
+        partial = zero || std::memcmp(p, kMagic, have < 8 ? have : 8) == 0;
+      }
     }
     if (size == 0 || partial)
       err = Init(1);
@@ -132,15 +150,32 @@ std::uint32_t VolumeFile::Open(const std::string& path, std::uint32_t dispositio
   return err;
 }
 
+// A reader whose image is current needs no lock: the file size is read
+// before the header, so a commit after the size check is simply later than
+// this read, and a compaction before it has already changed the header.
+bool VolumeFile::Unchanged() {
+  if (generation_ == 0) return false;
+  std::uint64_t size = 0, gen = 0, start = 0;
+  if (os::GetFileSize(file_, &size) != os::kOk || dropped_bytes_ != 0 || size != applied_end_) return false;
+  return ReadHeader(&gen, &start, nullptr) && gen == generation_ && start == log_start_;
+}
+
 std::uint32_t VolumeFile::Lock(bool exclusive) {
+  if (!exclusive && Unchanged()) {
+    holding_ = false;
+    return 0;
+  }
   if (os::LockRange(file_, kLockOffset, 1, exclusive, true) != os::kOk) return ERROR_ACCESS_DENIED;
-  exclusive_ = exclusive;
+  holding_ = true;
   std::uint32_t err = CatchUp();
   if (err) Unlock();
   return err;
 }
 
-void VolumeFile::Unlock() { os::UnlockRange(file_, kLockOffset, 1); }
+void VolumeFile::Unlock() {
+  if (holding_) os::UnlockRange(file_, kLockOffset, 1);
+  holding_ = false;
+}
 
 std::uint32_t VolumeFile::CatchUp() {
   std::uint64_t gen, start;
@@ -196,7 +231,8 @@ std::uint32_t VolumeFile::Commit(const std::string& body) {
 std::uint32_t VolumeFile::MaybeCompact() {
   std::uint64_t live = state_.live_bytes();
   std::uint64_t used = applied_end_ - kHeaderSize;
-  if (applied_end_ < kCompactMinBytes || used < 2 * live + (64u << 10)) return 0;
+  std::uint64_t min_bytes = g_compact_min_bytes;
+  if (applied_end_ < min_bytes || used < 2 * live + min_bytes / 16) return 0;
   std::string frame = Frame(state_.Snapshot());
   std::uint64_t end = applied_end_;
   std::uint32_t err = FromOs(os::WriteAt(file_, end, frame.data(), frame.size()));

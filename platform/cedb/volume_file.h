@@ -38,6 +38,10 @@ constexpr std::uint64_t kHeaderSize = 64;
 constexpr std::uint64_t kLockOffset = 1ull << 40;  // far beyond any data: Windows locks are mandatory
 constexpr std::uint32_t kBatchMagic = 0x42444543;  // "CEDB"
 
+// Compaction starts once a file exceeds this many bytes (default 1 MiB) and
+// more than half of it is dead. Tests lower it to compact often.
+void SetCompactionThreshold(std::uint64_t bytes);
+
 class VolumeFile {
  public:
   ~VolumeFile();
@@ -68,6 +72,7 @@ class VolumeFile {
 
  private:
   std::uint32_t CatchUp();
+  bool Unchanged();
   std::uint32_t WriteHeader(std::uint64_t generation, std::uint64_t log_start);
   bool ReadHeader(std::uint64_t* generation, std::uint64_t* log_start, bool* any_bytes);
   std::uint32_t Init(std::uint64_t generation);
@@ -79,7 +84,7 @@ class VolumeFile {
   std::uint64_t log_start_ = 0;
   std::uint64_t applied_end_ = 0;
   std::uint64_t dropped_bytes_ = 0;
-  bool exclusive_ = false;
+  bool holding_ = false;  // the byte-range lock is held
 };
 
 }  // namespace cedb

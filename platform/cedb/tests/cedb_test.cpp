@@ -2,6 +2,7 @@
 // record layer does, errors, transactions, damaged files and compaction.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <thread>
@@ -364,6 +365,24 @@ TEST_F(CedbTest, DamagedVolumesMountWithIntactPrefix) {
     check(b, "flip " + std::to_string(at));
   }
   check(std::string(5000, '\xAB'), "foreign");
+  // What a crash while creating a volume can leave: it mounts as a new volume.
+  for (std::size_t cut : {std::size_t{0}, std::size_t{10}, std::size_t{40}, std::size_t{64}}) {
+    std::string remains = good.substr(0, 64);
+    std::fill(remains.begin(), remains.begin() + 32, '\0');
+    ASSERT_EQ(os::WriteWholeFile(damaged_path, cut == 0 ? std::string(64, '\0') : remains.substr(0, cut)), os::kOk);
+    CEGUID fresh;
+    ASSERT_TRUE(Mount(damaged_path, &fresh)) << "cut " << cut << " error " << GetLastError();
+    EXPECT_NE(CreateDb(&fresh, "db"), 0u);
+    CeUnmountDBVol(&fresh);
+  }
+  // A file that is no volume is refused, and left as it was.
+  ASSERT_EQ(os::WriteWholeFile(damaged_path, std::string(5000, '\xAB')), os::kOk);
+  CEGUID foreign;
+  EXPECT_FALSE(Mount(damaged_path, &foreign));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_BAD_FORMAT));
+  std::string after;
+  os::ReadWholeFile(damaged_path, &after);
+  EXPECT_EQ(after, std::string(5000, '\xAB'));
   check("<?xml version=\"1.0\"?><rss></rss>", "foreign text");
 
   // A cut in the last batch is reported, and the next write overwrites it.
