@@ -121,42 +121,27 @@ int ReadLine(HttpClient* client, char* buffer, std::size_t capacity) {
 }
 
 bool BuildRequestHeaders(const HttpClient& client, std::string* text) {
-  char buf[kHeaderTextBytes];
-  std::size_t used = 0;
-  bool fits = true;
-  auto add = [&](const char* format, auto... args) {
-    if (!fits) return;
-    int n = std::snprintf(buf + used, sizeof buf - used, format, args...);
-    if (n < 0 || static_cast<std::size_t>(n) >= sizeof buf - used) {
-      fits = false;
-      return;
-    }
-    used += static_cast<std::size_t>(n);
-  };
-  if (client.method) {
-    add("%s /", client.method);
-  } else {
-    add("GET /");
-  }
-  add(" HTTP/1.1\r\n");
-  add("Connection: Keep-Alive\r\n");
-  add("Cache-Control: no-store\r\n");
-  if (!client.user_agent_line.empty()) {
-    add("%s\r\n", client.user_agent_line.c_str());
-  } else {
-    add("User-Agent: Korvel Sync Engine for PocketPC\r\n");
-  }
-  if (client.accept) add("Accept: %s\r\n", client.accept);
+  std::string t;
+  t.reserve(kHeaderTextBytes);
+  t += client.method ? std::string(client.method) + " /" : std::string("GET /");
+  t += " HTTP/1.1\r\n";
+  t += "Connection: Keep-Alive\r\n";
+  t += "Cache-Control: no-store\r\n";
+  t += client.user_agent_line.empty() ? std::string("User-Agent: Korvel Sync Engine for PocketPC")
+                                      : client.user_agent_line;
+  t += "\r\n";
+  if (client.accept) t += std::string("Accept: ") + client.accept + "\r\n";
   std::uint32_t last = client.range_start + client.range_length - 1;
-  add("Range: bytes=%lu-%lu\r\n", static_cast<unsigned long>(client.range_start), static_cast<unsigned long>(last));
+  t += "Range: bytes=" + std::to_string(client.range_start) + "-" + std::to_string(last) + "\r\n";
   if (client.chunked) {
-    add("Transfer-Encoding: chunked\r\n");
+    t += "Transfer-Encoding: chunked\r\n";
   } else if (client.request_body_length >= 1) {
-    add("Content-Length: %lu\r\n", static_cast<unsigned long>(client.request_body_length));
+    t += "Content-Length: " + std::to_string(client.request_body_length) + "\r\n";
   }
-  add("\r\n");
-  if (!fits) return false;
-  text->assign(buf, used);
+  t += "\r\n";
+  // The header text has a fixed 1000-byte buffer (with its terminating zero).
+  if (t.size() >= kHeaderTextBytes) return false;
+  *text = std::move(t);
   return true;
 }
 

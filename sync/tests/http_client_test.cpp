@@ -216,3 +216,22 @@ TEST(HttpConnect, FailuresReturnMinusOne) {
   EXPECT_EQ(-1, Connect(&c));
   Disconnect(&c);  // nothing to do when never connected
 }
+
+TEST(HttpConnect, DottedAddressWithoutReverseEntryConnects) {
+  // 127.0.0.2 is loopback but has no host name: a reverse lookup would fail.
+  platform::os::Socket l;
+  std::uint16_t port = 0;
+  if (platform::os::TcpListen("127.0.0.2", 0, 1, &l, &port) != platform::os::kOk) {
+    GTEST_SKIP() << "127.0.0.2 cannot be listened on here";
+  }
+  HttpClient c;
+  c.host = "127.0.0.2";
+  c.port = port;
+  EXPECT_EQ(0, Connect(&c));
+  platform::os::Socket accepted;
+  EXPECT_EQ(platform::os::kOk, platform::os::TcpAccept(l, &accepted));
+  platform::os::CloseSocket(accepted);
+  Disconnect(&c);
+  EXPECT_EQ(platform::os::kInvalidSocket, c.socket);
+  platform::os::CloseSocket(l);
+}

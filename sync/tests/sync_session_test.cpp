@@ -412,3 +412,44 @@ TEST_F(SyncOnStoreTest, CreateHeaderEmptiesBeforeObjectsAndAnchorsPersist) {
   EXPECT_EQ(13u, anchor.size());  // the date-time anchor
   EXPECT_EQ(0, EndSession(next, 0));
 }
+
+TEST_F(SyncSessionTest, DataPieceCutMidPropertyContinuesInTheNextRange) {
+  std::string data = Base64Encode(Stream({
+      Header("Tavo 12441", "Create", "Add", "d1"),
+      Obj("Long article", {WireProperty::Text("Title", "T"), WireProperty::Text("Text", std::string(3000, 'z'))}),
+  }));
+  std::size_t cut = 2000;  // inside "Text"
+  std::uint32_t total = static_cast<std::uint32_t>(data.size());
+  TestPeer peer({NoRequests(), Reply{RangeReply(data.substr(0, cut), 0, total)},
+                 Reply{RangeReply(data.substr(cut), static_cast<std::uint32_t>(cut), total)}});
+  EXPECT_EQ(0, Run(&peer));
+  EXPECT_EQ(std::string(3000, 'z'), store_.Text("Tavo 12441", "Long article", "Text"));
+  ASSERT_EQ(3u, requests_.size());
+  // 1500 decoded bytes of which the open property (everything after the
+  // header object and the title) stays unparsed; the next range leaves room
+  // for it in the 10000-byte work buffer.
+  std::size_t header = EncodeWhole(Header("Tavo 12441", "Create", "Add", "d1")).size();
+  std::size_t left = 1500 - header - (4 + std::string("Long article").size() + 1) -
+                     (12 + std::string("Title").size() + 2);
+  std::size_t next = std::min<std::size_t>(13336 - left, (10000 - left) / 3 * 4);
+  EXPECT_NE(std::string::npos, requests_[2].headers.find("Range: bytes=2000-" + std::to_string(2000 + next - 1) + "\r\n"))
+      << requests_[2].headers;
+}
+
+TEST_F(SyncSessionTest, DataLimitStopsSending) {
+  for (int i = 0; i < 50; ++i) {
+    store_.Put("Tavo 4931", Obj("A" + std::to_string(i), {WireProperty::Text("Text", std::string(90, 'q'))}));
+  }
+  session_->data_mode = kLimitSend;
+  session_->data_limit = 2000;
+  TestPeer peer({Answer({Obj("R", {WireProperty::Text("Name", "Tavo 4931"),
+                                   WireProperty::Text("Operation", "SendAllObjects")})}),
+                 Answer({})});
+  EXPECT_EQ(kSyncDataLimit, Run(&peer));
+  ASSERT_EQ(2u, requests_.size());
+  std::size_t sent = 0;
+  for (const auto& c : requests_[1].chunks) sent += c.size();
+  EXPECT_GT(sent, 0u);
+  EXPECT_LE(sent, 2000u);
+  EXPECT_LT(SentObjects(requests_[1]).size(), 51u);
+}
