@@ -12,6 +12,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <csignal>
+#include <cstdlib>
 #include <cstdio>
 #include <fstream>
 #include <thread>
@@ -135,6 +136,13 @@ int main(int argc, char** argv) {
   // Sessions in flight finish (or time out) before the store closes.
   for (int i = 0; i < 10 * (config.session_timeout + 1) && g_active > 0; ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  if (g_active > 0) {
+    // A session still runs: leave without tearing the store down under it.
+    // Its transaction never committed, so SQLite drops it on the next open.
+    Log("stopped with " + std::to_string(g_active.load()) + " session(s) cut off");
+    std::fflush(stderr);
+    std::_Exit(1);
+  }
   Log("stopped");
-  return g_active > 0 ? 1 : 0;
+  return 0;
 }
