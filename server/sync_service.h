@@ -81,6 +81,9 @@ class SyncService {
   bool allow_file_addresses() const { return allow_file_addresses_; }
 
  private:
+  // Fetches the pictures of the newest items that have none stored yet.
+  void FetchPictures(const Channel& channel, Feed* feed);
+
   Storage* storage_;
   int retention_;
   bool allow_file_addresses_;
@@ -119,6 +122,9 @@ class ServerSession {
 
 // The object a device receives for an item; exposed for tests.
 sync_engine::WireObject ArticleObject(const StoredItem& item, bool alert, bool with_read);
+// The objects that carry an item's picture: one with "Feed" and "Image", or
+// parts with "Data" and one with "Feed" and "ImageMap".
+std::vector<sync_engine::WireObject> PictureObjects(const std::string& key, const std::string& image);
 std::uint64_t ContentHash(const sync_engine::WireObject& object);
 // The name of the request object the server sends in phase 2.
 extern const char kRequestObjectName[];
