@@ -493,7 +493,7 @@ bool ServerSession::Phase3(const std::vector<WireObject>& objects, std::string* 
       bool subscribed = s != subs.end() ? s->second : !c.recommended;
       WireObject o;
       o.name = "Channel " + std::to_string(c.id);
-      o.properties.push_back(WireProperty::Text("ChName", c.name));
+      o.properties.push_back(WireProperty::Text("ChName", CutText(c.name, 90)));
       o.properties.push_back(WireProperty::Text("DbName", DbNameOf(c.id)));
       o.properties.push_back(WireProperty::Text("Plugin", "News"));
       o.properties.push_back(WireProperty::Text("URL", c.user_added ? c.url : ""));
@@ -531,7 +531,7 @@ bool ServerSession::Phase3(const std::vector<WireObject>& objects, std::string* 
       if (c == by_id.end()) continue;
       WireObject cn;
       cn.name = "ChannelName";
-      cn.properties.push_back(WireProperty::Text("Channel", c->second->name));
+      cn.properties.push_back(WireProperty::Text("Channel", CutText(c->second->name, 90)));
       d.own.push_back(Prepare(cn, {}));
     }
     d.shared = service_->PreparedItems(id, alert);
