@@ -34,6 +34,10 @@ bool Apply(const std::string& key, const std::string& value, ServerConfig* c) {
   else if (key == "retention") return ToInt(value, 1, 10000, &c->retention);
   else if (key == "port-file") c->port_file = value;
   else if (key == "session-timeout") return ToInt(value, 1, 3600, &c->session_timeout);
+  else if (key == "allow-file-addresses") {
+    if (value != "yes" && value != "no") return false;
+    c->allow_file_addresses = value == "yes";
+  }
   else return false;
   return true;
 }
@@ -147,7 +151,8 @@ bool ParseCatalogueText(const std::string& text, const std::string& base_dir, Ca
       c.recommended = value == "no";
     } else if (key == "icon") {
       std::string path = value[0] == '/' ? value : base_dir + "/" + value;
-      if (!ReadWholeFile(path, &c.icon) || c.icon.compare(0, 3, "GIF") != 0) return fail();
+      // The device reads a value into a 10000-byte buffer with its header.
+      if (!ReadWholeFile(path, &c.icon) || c.icon.compare(0, 3, "GIF") != 0 || c.icon.size() > 8000) return fail();
     } else {
       return fail();
     }

@@ -29,6 +29,9 @@ struct ServerConfig {
   int retention = 50;        // newest items kept per channel
   std::string port_file;     // written with the bound port (useful with port 0)
   int session_timeout = 30;  // seconds a peer may stall
+  // Let devices add file addresses (demos only: the server would read its
+  // own files on a device's word).
+  bool allow_file_addresses = false;
 };
 
 // Applies "key = value" lines; false with *error naming the first bad line.

@@ -11,10 +11,14 @@
 namespace tidelark_server {
 namespace {
 
+// Each receive waits at most the time-out; the whole session at most ten
+// time-outs, so a peer that trickles bytes cannot hold a thread for ever.
 class SocketSource : public ByteSource {
  public:
-  explicit SocketSource(int fd) : fd_(fd) {}
+  SocketSource(int fd, int timeout_seconds)
+      : fd_(fd), deadline_(std::chrono::steady_clock::now() + std::chrono::seconds(10 * timeout_seconds)) {}
   long Read(char* out, std::size_t n) override {
+    if (std::chrono::steady_clock::now() > deadline_) return -1;
     for (;;) {
       ssize_t r = recv(fd_, out, n, 0);
       if (r < 0 && errno == EINTR) continue;
@@ -24,6 +28,7 @@ class SocketSource : public ByteSource {
 
  private:
   int fd_;
+  std::chrono::steady_clock::time_point deadline_;
 };
 
 bool SendAll(int fd, const std::string& bytes) {
@@ -44,7 +49,7 @@ void ServeConnection(int fd, SyncService* service, int timeout_seconds, const st
   setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
   setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
   auto begin = std::chrono::steady_clock::now();
-  SocketSource source(fd);
+  SocketSource source(fd, timeout_seconds);
   RequestReader reader(&source);
   ServerSession session(service);
   std::string agent, end = "closed by the device";

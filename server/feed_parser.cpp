@@ -77,7 +77,7 @@ std::string TextOf(xmlNode* n) {
 }
 
 void FillItem(xmlNode* item, bool atom, FeedItem* out) {
-  std::string guid, body, summary, dc_date, pub, updated, link_alt, link_any;
+  std::string guid, body, summary, dc_date, pub, updated, link_alt, link_any, picture;
   for (xmlNode* c = item->children; c; c = c->next) {
     if (c->type != XML_ELEMENT_NODE) continue;
     const char* name = Local(c);
@@ -94,6 +94,18 @@ void FillItem(xmlNode* item, bool atom, FeedItem* out) {
       }
     } else if (!std::strcmp(name, "guid") || !std::strcmp(name, "id")) {
       guid = Trim(Content(c));
+    } else if (!std::strcmp(name, "enclosure") || !std::strcmp(name, "thumbnail") ||
+               (!std::strcmp(name, "content") && !Attr(c, "url").empty()) || !std::strcmp(name, "group")) {
+      xmlNode* m = c;
+      if (!std::strcmp(name, "group"))
+        for (xmlNode* g = c->children; g; g = g->next)
+          if (Is(g, "thumbnail") || Is(g, "content")) {
+            m = g;
+            break;
+          }
+      std::string url = Attr(m, "url"), type = Attr(m, "type"), medium = Attr(m, "medium");
+      bool image = Is(m, "thumbnail") || medium == "image" || type.compare(0, 6, "image/") == 0;
+      if (image && picture.empty()) picture = url;
     } else if (!std::strcmp(name, "encoded") || !std::strcmp(name, "content")) {
       if (body.empty()) body = TextOf(c);
     } else if (!std::strcmp(name, "description") || !std::strcmp(name, "summary")) {
@@ -117,6 +129,16 @@ void FillItem(xmlNode* item, bool atom, FeedItem* out) {
   if (!atom && link_alt.empty()) link_alt = Attr(item, "about");  // RSS 1.0
   out->link = link_alt.empty() ? link_any : link_alt;
   out->text = body.empty() ? summary : body;
+  if (picture.empty()) {  // the first picture of the text
+    std::size_t img = out->text.find("<img");
+    std::size_t src = img == std::string::npos ? img : out->text.find("src=", img);
+    if (src != std::string::npos && src - img < 300 && src + 5 < out->text.size()) {
+      char q = out->text[src + 4];
+      std::size_t end = (q == '"' || q == '\'') ? out->text.find(q, src + 5) : std::string::npos;
+      if (end != std::string::npos) picture = out->text.substr(src + 5, end - src - 5);
+    }
+  }
+  out->image_url = picture.size() < 2000 ? picture : "";
   std::string shown;
   for (const std::string* d : {&pub, &dc_date, &updated}) {
     if (d->empty()) continue;

@@ -17,6 +17,8 @@ struct FeedItem {
   std::string date;    // as shown: "yyyy-mm-dd hh:mm" UTC, or the feed's text
   std::string link;
   std::string text;    // the article body (HTML kept)
+  std::string image_url;  // the item's picture: enclosure, media element or first <img>
+  std::string image;      // its bytes, when fetched (GIF or JPEG)
   std::int64_t time = 0;  // seconds since 1970 UTC, 0 when the date is unknown
 };
 

@@ -265,7 +265,11 @@ std::string SliceResponseHead(std::uint64_t start, std::uint64_t raw_bytes, std:
 }
 
 std::string ErrorTextResponse(const std::string& text) {
-  return "HTTP/1.1 200 OK\r\nContent-Type: txt\r\nContent-Length: " + std::to_string(text.size()) +
+  // Not "200": a final status would tell the device that the transfer is
+  // complete, and a refused sync would end as a success. With this status the
+  // device shows the text, asks for more, finds the connection closed and
+  // reports a failed transfer.
+  return "HTTP/1.1 203 Non-Authoritative Information\r\nContent-Type: txt\r\nContent-Length: " + std::to_string(text.size()) +
          "\r\n\r\n" + text;
 }
 

@@ -37,7 +37,7 @@ struct RequestLimits {
   std::size_t max_line = 4096;
   std::size_t max_headers = 64;
   std::size_t max_chunk = 64 * 1024;
-  std::size_t max_body = 32u << 20;
+  std::size_t max_body = 4u << 20;  // a device with a hundred channels sends well under 1 MB
 };
 
 struct HttpRequest {
@@ -84,6 +84,7 @@ bool DecodeBase64Segment(const std::string& text, std::string* bytes);
 // or for an error text; the caller sends the body and, for slices, "\r\n\r\n".
 std::string SliceResponseHead(std::uint64_t start, std::uint64_t raw_bytes, std::uint64_t total,
                               std::size_t body_length);
+// An error text the device shows; the connection closes after it.
 std::string ErrorTextResponse(const std::string& text);
 std::string BadRequestResponse();
 

@@ -1,6 +1,7 @@
 // tidelark-server: the news sync server. Flags (over an optional --config
 // file): --listen ADDR --port N --data DIR --catalogue FILE
 // --fetch-interval SECONDS --retention N --port-file FILE --session-timeout S
+// --allow-file-addresses yes|no
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -11,6 +12,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <csignal>
+#include <cstdlib>
 #include <cstdio>
 #include <fstream>
 #include <thread>
@@ -54,7 +56,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "tidelark-server: storage: %s\n", error.c_str());
     return 1;
   }
-  SyncService service(&storage, config.retention);
+  SyncService service(&storage, config.retention, config.allow_file_addresses);
   if (!config.catalogue.empty()) {
     Catalogue catalogue;
     if (!LoadCatalogue(config.catalogue, &catalogue, &error) || !service.InstallCatalogue(catalogue)) {
@@ -134,6 +136,13 @@ int main(int argc, char** argv) {
   // Sessions in flight finish (or time out) before the store closes.
   for (int i = 0; i < 10 * (config.session_timeout + 1) && g_active > 0; ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  if (g_active > 0) {
+    // A session still runs: leave without tearing the store down under it.
+    // Its transaction never committed, so SQLite drops it on the next open.
+    Log("stopped with " + std::to_string(g_active.load()) + " session(s) cut off");
+    std::fflush(stderr);
+    std::_Exit(1);
+  }
   Log("stopped");
-  return g_active > 0 ? 1 : 0;
+  return 0;
 }

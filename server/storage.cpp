@@ -16,7 +16,7 @@ CREATE TABLE IF NOT EXISTS channels(
   recommended INTEGER NOT NULL DEFAULT 0, user_added INTEGER NOT NULL DEFAULT 0);
 CREATE TABLE IF NOT EXISTS items(
   channel INTEGER NOT NULL, key TEXT NOT NULL, sort TEXT NOT NULL, title TEXT, author TEXT,
-  date TEXT, link TEXT, body TEXT, PRIMARY KEY(channel, key));
+  date TEXT, link TEXT, body TEXT, image BLOB, PRIMARY KEY(channel, key));
 CREATE TABLE IF NOT EXISTS accounts(
   id INTEGER PRIMARY KEY, user TEXT UNIQUE, pass TEXT, starts INTEGER DEFAULT 0,
   time_used INTEGER DEFAULT 0);
@@ -182,11 +182,14 @@ int Storage::StoreFeed(std::int64_t channel, const Feed& feed, int retention, st
       }
     }
     Stmt s(db_,
-           "INSERT INTO items(channel, key, sort, title, author, date, link, body) VALUES(?,?,?,?,?,?,?,?) "
+           "INSERT INTO items(channel, key, sort, title, author, date, link, body, image) "
+           "VALUES(?,?,?,?,?,?,?,?,?) "
            "ON CONFLICT(channel, key) DO UPDATE SET sort=excluded.sort, title=excluded.title, "
-           "author=excluded.author, date=excluded.date, link=excluded.link, body=excluded.body");
+           "author=excluded.author, date=excluded.date, link=excluded.link, body=excluded.body, "
+           "image=COALESCE(excluded.image, items.image)");
     s.Bind(1, channel).Bind(2, it.key).Bind(3, std::string(sort)).Bind(4, it.title).Bind(5, it.author)
         .Bind(6, it.date).Bind(7, it.link).Bind(8, it.text);
+    if (!it.image.empty()) s.BindBlob(9, it.image);
     if (s.Run() && !exists) ++added;
   }
   Stmt trim(db_,
@@ -198,7 +201,7 @@ int Storage::StoreFeed(std::int64_t channel, const Feed& feed, int retention, st
 
 std::vector<StoredItem> Storage::Items(std::int64_t channel) {
   std::vector<StoredItem> out;
-  Stmt s(db_, "SELECT key, sort, title, author, date, link, body FROM items WHERE channel=? ORDER BY sort");
+  Stmt s(db_, "SELECT key, sort, title, author, date, link, body, image FROM items WHERE channel=? ORDER BY sort");
   s.Bind(1, channel);
   while (s.Step()) {
     StoredItem it;
@@ -209,8 +212,17 @@ std::vector<StoredItem> Storage::Items(std::int64_t channel) {
     it.date = s.Text(4);
     it.link = s.Text(5);
     it.text = s.Text(6);
+    it.image = s.Text(7);
     out.push_back(std::move(it));
   }
+  return out;
+}
+
+std::vector<std::string> Storage::KeysWithImage(std::int64_t channel) {
+  std::vector<std::string> out;
+  Stmt s(db_, "SELECT key FROM items WHERE channel=? AND image IS NOT NULL");
+  s.Bind(1, channel);
+  while (s.Step()) out.push_back(s.Text(0));
   return out;
 }
 

@@ -33,6 +33,7 @@ struct StoredItem {
   std::string key;
   std::string sort;
   std::string title, author, date, link, text;
+  std::string image;  // GIF or JPEG bytes, empty when the item has none
 };
 
 // Object name -> content hash: what a device holds after a sync.
@@ -66,6 +67,8 @@ class Storage {
   // `retention` by sort order. Returns the number of new items.
   int StoreFeed(std::int64_t channel, const Feed& feed, int retention, std::int64_t now);
   std::vector<StoredItem> Items(std::int64_t channel);  // oldest first
+  // Keys of the channel's items that already have their picture.
+  std::vector<std::string> KeysWithImage(std::int64_t channel);
 
   // Accounts. A named account is created by its first sync; afterwards the
   // password must match. Anonymous devices get an account of their own that

@@ -23,6 +23,10 @@ namespace {
 // Values stay well under the device's 10000-byte work buffer with their header.
 constexpr std::size_t kMaxText = 8000;
 constexpr std::size_t kMaxShort = 1000;
+// Pictures larger than this go in parts; a map of 256 KB stays far below the buffer.
+constexpr std::size_t kMaxPicturePart = 8000;
+constexpr std::size_t kMaxPicture = 256 * 1024;
+constexpr int kPicturesPerRefresh = 20;
 
 // A 1x1 GIF for channels whose catalogue entry names no icon.
 const unsigned char kDefaultIcon[] = {
@@ -94,12 +98,45 @@ PreparedObject Prepare(const WireObject& object, const std::set<std::string>& vo
   return p;
 }
 
+std::vector<WireObject> PictureObjects(const std::string& key, const std::string& image) {
+  std::vector<WireObject> out;
+  if (image.empty()) return out;
+  WireObject pic;
+  pic.name = "Pic " + key;
+  pic.properties.push_back(WireProperty::Text("Feed", key));
+  if (image.size() <= kMaxPicturePart) {
+    pic.properties.push_back(WireProperty::Binary("Image", image));
+    out.push_back(std::move(pic));
+    return out;
+  }
+  // Larger pictures travel in parts that the "ImageMap" joins again: per
+  // part its object, its property and two texts (offset and size).
+  std::string map;
+  for (std::size_t off = 0, i = 0; off < image.size(); off += kMaxPicturePart, ++i) {
+    std::string bytes = image.substr(off, kMaxPicturePart);
+    WireObject part;
+    part.name = "Part " + key + " " + std::to_string(i);
+    part.properties.push_back(WireProperty::Binary("Data", bytes));
+    for (const std::string& t : {part.name, std::string("Data"), std::to_string(off), std::to_string(bytes.size())}) {
+      map += t;
+      map.push_back('\0');
+    }
+    out.push_back(std::move(part));
+  }
+  map.push_back('\0');
+  pic.properties.push_back(WireProperty::Binary("ImageMap", map));
+  out.push_back(std::move(pic));
+  return out;
+}
+
 std::shared_ptr<const std::vector<PreparedObject>> SyncService::PreparedItems(std::int64_t channel, bool alert) {
   auto it = cache_.find(channel);
   if (it != cache_.end()) return it->second;
   auto items = std::make_shared<std::vector<PreparedObject>>();
-  for (const StoredItem& item : storage_->Items(channel))
+  for (const StoredItem& item : storage_->Items(channel)) {
     items->push_back(Prepare(ArticleObject(item, alert, true), {"READ", "NEW_ALERT", "New"}));
+    for (const WireObject& p : PictureObjects(item.key, item.image)) items->push_back(Prepare(p, {}));
+  }
   cache_[channel] = items;
   return items;
 }
@@ -117,8 +154,17 @@ WireObject ArticleObject(const StoredItem& item, bool alert, bool with_read) {
   // Title, Author, Date and Link first: the article view finds the link by position.
   o.properties.push_back(WireProperty::Text("Title", CutText(item.title, kMaxShort)));
   o.properties.push_back(WireProperty::Text("Author", CutText(item.author, 200)));
-  o.properties.push_back(WireProperty::Text("Date", CutText(item.date, 100)));
-  o.properties.push_back(WireProperty::Text("Link", item.link.size() <= kMaxShort ? item.link : ""));
+  WireProperty date = WireProperty::Text("Date", CutText(item.date, 100));
+  WireProperty link = WireProperty::Text("Link", item.link.size() <= kMaxShort ? item.link : "");
+  // The article view places a picture right behind the title; the link
+  // stays its fifth element when it moves before the date.
+  if (item.image.empty()) {
+    o.properties.push_back(date);
+    o.properties.push_back(link);
+  } else {
+    o.properties.push_back(link);
+    o.properties.push_back(date);
+  }
   o.properties.push_back(WireProperty::Text("Text", CutText(item.text, kMaxText)));
   o.properties.push_back(WireProperty::Text("Sort", item.sort));
   if (with_read) {
@@ -156,6 +202,7 @@ bool SyncService::RefreshChannel(const Channel& channel, std::string* log) {
     *log = "channel " + std::to_string(channel.id) + ": not a feed (" + std::to_string(r.body.size()) + " bytes)";
     return false;
   }
+  FetchPictures(channel, &feed);
   std::lock_guard<std::mutex> lock(storage_->mutex());
   if (!storage_->Begin()) return false;
   int added = storage_->StoreFeed(channel.id, feed, retention_, static_cast<std::int64_t>(std::time(nullptr)));
@@ -168,6 +215,31 @@ bool SyncService::RefreshChannel(const Channel& channel, std::string* log) {
   *log = "channel " + std::to_string(channel.id) + " \"" + channel.name + "\": " +
          std::to_string(feed.items.size()) + " items, " + std::to_string(added) + " new";
   return true;
+}
+
+void SyncService::FetchPictures(const Channel& channel, Feed* feed) {
+  std::set<std::string> have;
+  {
+    std::lock_guard<std::mutex> lock(storage_->mutex());
+    for (const std::string& k : storage_->KeysWithImage(channel.id)) have.insert(k);
+  }
+  // A local picture only for a local feed: a feed from elsewhere must not
+  // make the server read its own files.
+  bool local_ok = channel.url.compare(0, 7, "file://") == 0;
+  int fetched = 0;
+  for (std::size_t i = 0; i < feed->items.size() && static_cast<int>(i) < retention_; ++i) {
+    FeedItem& it = feed->items[i];
+    const std::string& u = it.image_url;
+    bool scheme = u.compare(0, 7, "http://") == 0 || u.compare(0, 8, "https://") == 0 ||
+                  (local_ok && u.compare(0, 7, "file://") == 0);
+    if (u.empty() || !scheme || have.count(it.key) || fetched >= kPicturesPerRefresh) continue;
+    ++fetched;
+    FetchResult r = FetchUrl(u, 10, kMaxPicture);
+    bool gif = r.body.compare(0, 4, "GIF8") == 0;
+    bool jpeg = r.body.size() > 3 && static_cast<unsigned char>(r.body[0]) == 0xFF &&
+                static_cast<unsigned char>(r.body[1]) == 0xD8;
+    if (r.ok && (gif || jpeg)) it.image = r.body;
+  }
 }
 
 void SyncService::RefreshAll(std::vector<std::string>* log) {
@@ -319,7 +391,8 @@ bool ServerSession::Phase3(const std::vector<WireObject>& objects, std::string* 
     a.object_name = o->name;
     a.name = Text(*o, "ChName");
     a.url = url;
-    if (url.compare(0, 7, "http://") == 0 || url.compare(0, 8, "https://") == 0) {
+    if (url.compare(0, 7, "http://") == 0 || url.compare(0, 8, "https://") == 0 ||
+        (service_->allow_file_addresses() && url.compare(0, 7, "file://") == 0)) {
       FetchResult r = FetchUrl(url, 20);
       a.ok = r.ok && ParseFeed(r.body, &a.feed);
     }
@@ -420,7 +493,7 @@ bool ServerSession::Phase3(const std::vector<WireObject>& objects, std::string* 
       bool subscribed = s != subs.end() ? s->second : !c.recommended;
       WireObject o;
       o.name = "Channel " + std::to_string(c.id);
-      o.properties.push_back(WireProperty::Text("ChName", c.name));
+      o.properties.push_back(WireProperty::Text("ChName", CutText(c.name, 90)));
       o.properties.push_back(WireProperty::Text("DbName", DbNameOf(c.id)));
       o.properties.push_back(WireProperty::Text("Plugin", "News"));
       o.properties.push_back(WireProperty::Text("URL", c.user_added ? c.url : ""));
@@ -458,7 +531,7 @@ bool ServerSession::Phase3(const std::vector<WireObject>& objects, std::string* 
       if (c == by_id.end()) continue;
       WireObject cn;
       cn.name = "ChannelName";
-      cn.properties.push_back(WireProperty::Text("Channel", c->second->name));
+      cn.properties.push_back(WireProperty::Text("Channel", CutText(c->second->name, 90)));
       d.own.push_back(Prepare(cn, {}));
     }
     d.shared = service_->PreparedItems(id, alert);

@@ -8,6 +8,25 @@
 // A chunked POST starts a phase, a POST without a body asks for the next
 // slice of the current resource.
 //
+// Choices the device leaves to the server:
+// - Channels: "TavoRss" holds the catalogue as the account sees it; default
+//   channels the catalogue carries keep their identifiers, the others are
+//   deleted from the device's "TavoRss" (their article databases are left
+//   alone). Only subscribed channels carry "Icon", since the channel list
+//   shows every channel that has one. Channels added by address (http or
+//   https only: a device must not make the server read its own files) get
+//   identifiers from 100000 on and are visible to the accounts that added them.
+// - Subscriptions: the device's "Subscr" is the truth, except on a device
+//   whose "TavoRss" anchor the server does not know (fresh seeds), which
+//   does not overrule what the account decided.
+// - Anchors: "A<account>.<seq>.<n>", one per account and database; each names a
+//   snapshot of object names and content hashes. A known anchor gets
+//   "Update" with what differs; an unknown one gets "Create" when the device
+//   holds nothing, else "Update" with everything (held objects without
+//   "READ"), so a lost anchor never turns read articles unread.
+// - Anonymous devices ("User" = "Username") get an account of their own,
+//   found again through the anchors they present.
+//
 // Invariants: nothing the device sends is stored before its phase 3 stream
 // has arrived whole and parsed cleanly; the account's changes and the new
 // anchors commit in one transaction or not at all; a device that holds an
@@ -41,7 +60,8 @@ PreparedObject Prepare(const sync_engine::WireObject& object, const std::set<std
 // Shared by every session: storage, catalogue and feed refresh.
 class SyncService {
  public:
-  SyncService(Storage* storage, int retention) : storage_(storage), retention_(retention) {}
+  SyncService(Storage* storage, int retention, bool allow_file_addresses = false)
+      : storage_(storage), retention_(retention), allow_file_addresses_(allow_file_addresses) {}
 
   // Writes the catalogue into storage (identifiers kept).
   bool InstallCatalogue(const Catalogue& catalogue);
@@ -58,10 +78,15 @@ class SyncService {
   Storage* storage() { return storage_; }
   int retention() const { return retention_; }
   const std::string& alerts_url() const { return alerts_url_; }
+  bool allow_file_addresses() const { return allow_file_addresses_; }
 
  private:
+  // Fetches the pictures of the newest items that have none stored yet.
+  void FetchPictures(const Channel& channel, Feed* feed);
+
   Storage* storage_;
   int retention_;
+  bool allow_file_addresses_;
   std::string alerts_url_;
   std::map<std::int64_t, std::shared_ptr<const std::vector<PreparedObject>>> cache_;
 };
@@ -97,6 +122,9 @@ class ServerSession {
 
 // The object a device receives for an item; exposed for tests.
 sync_engine::WireObject ArticleObject(const StoredItem& item, bool alert, bool with_read);
+// The objects that carry an item's picture: one with "Feed" and "Image", or
+// parts with "Data" and one with "Feed" and "ImageMap".
+std::vector<sync_engine::WireObject> PictureObjects(const std::string& key, const std::string& image);
 std::uint64_t ContentHash(const sync_engine::WireObject& object);
 // The name of the request object the server sends in phase 2.
 extern const char kRequestObjectName[];

@@ -107,6 +107,8 @@ TEST(Framing, SlicesAnswer206ThenTheLastWith200) {
   EXPECT_EQ(last.find("txt"), std::string::npos);
   std::string err = ErrorTextResponse("Wrong user name or password.");
   EXPECT_NE(err.find("Content-Type: txt\r\n"), std::string::npos);
+  EXPECT_EQ(err.find(" 200 "), std::string::npos);  // never a final answer: the device must fail
+  EXPECT_NE(err.find("HTTP/1.1 20"), std::string::npos);
   EXPECT_NE(err.find("Content-Length: 28\r\n\r\nWrong"), std::string::npos);
 }
 

@@ -210,6 +210,7 @@ Slice ReadSlice(Conn* c) {
   std::string body;
   if (!c->Exact(length, &body)) return s;
   if (type.compare(0, 3, "txt") == 0) {
+    s.complete = false;
     s.txt = true;
     s.bytes = body;
     s.ok = true;

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "mini_client.h"
+#include "sync/base64.h"
 #include "server_process.h"
 
 namespace tidelark_test {
@@ -299,6 +300,12 @@ TEST_F(SyncServerTest, BadInputEndsOneSessionAndTheServerKeepsServing) {
       head + "8\r\n" + "WFhYWFhY" + "\r\n0\r\n\r\n",              // not an object at all
       "POST / HTTP/1.1\r\nRange: bytes=0-13335\r\n\r\n",          // a range before any request
   };
+  // A property that claims 16 MB: larger than any work buffer, refused at once.
+  std::string huge("ObjHx\0Prop\0\x03\0\xff\xff\xffn\0\0abcd", 23);
+  std::string b64 = sync_engine::Base64Encode(huge);
+  char size[16];
+  std::snprintf(size, sizeof size, "%zx", b64.size());
+  attacks.push_back(head + size + "\r\n" + b64 + "\r\n0\r\n\r\n");
   for (const std::string& a : attacks) {
     int fd = ConnectLocal(server_.port());
     ASSERT_GE(fd, 0);
@@ -320,6 +327,68 @@ TEST_F(SyncServerTest, BadInputEndsOneSessionAndTheServerKeepsServing) {
   std::string after_stall = ReadAll(stall, 6000);  // the time-out closes it
   close(stall);
   EXPECT_NE(after_stall.find("400"), std::string::npos);
+}
+
+TEST_F(SyncServerTest, PicturesTravelWholeOrInPartsJoinedByAnImageMap) {
+  std::string big = "GIF89a";
+  for (int i = 0; big.size() < 20000; ++i) big.push_back(static_cast<char>(i * 7));
+  std::string small = "GIF89a" + std::string(94, 'p');
+  ASSERT_TRUE(WriteFile(dir_ + "/big.gif", big));
+  ASSERT_TRUE(WriteFile(dir_ + "/small.gif", small));
+  ASSERT_TRUE(WriteFile(dir_ + "/pics.xml",
+                        "<rss version='2.0' xmlns:media='http://search.yahoo.com/mrss/'><channel><title>P</title>"
+                        "<item><title>Big</title><guid>big</guid><link>http://p/big</link>"
+                        "<enclosure url='file://" + dir_ + "/big.gif' type='image/gif' length='1'/></item>"
+                        "<item><title>Small</title><guid>small</guid><link>http://p/small</link>"
+                        "<media:thumbnail url='file://" + dir_ + "/small.gif'/></item>"
+                        "<item><title>None</title><guid>none</guid><link>http://p/none</link></item>"
+                        "</channel></rss>"));
+  ASSERT_TRUE(WriteFile(dir_ + "/cat.ini", "[channel 6325]\nname = P\nurl = pics.xml\n"));
+  ASSERT_TRUE(server_.Start(dir_, {"--catalogue", dir_ + "/cat.ini"}));
+  MiniDevice d;
+  d.SeedStartup();
+  ASSERT_TRUE(Sync(&d).ok);
+  const Database& db = d.dbs["Tavo 6325"];
+  std::map<std::string, std::string> key_of;
+  for (const auto& [name, o] : db)
+    if (name.compare(0, 5, "Item ") == 0) key_of[TextOf(o, "Title")] = name.substr(5);
+  ASSERT_EQ(key_of.size(), 3u);
+  // Behind a picture the link moves before the date: still the fifth element.
+  const WireObject& big_item = db.at("Item " + key_of["Big"]);
+  EXPECT_EQ(big_item.properties[2].name, "Link");
+  EXPECT_EQ(big_item.properties[3].name, "Date");
+  EXPECT_EQ(db.at("Item " + key_of["None"]).properties[3].name, "Link");
+  EXPECT_FALSE(db.count("Pic " + key_of["None"]));
+
+  const WireObject& small_pic = db.at("Pic " + key_of["Small"]);
+  EXPECT_EQ(TextOf(small_pic, "Feed"), key_of["Small"]);
+  ASSERT_NE(small_pic.Find("Image"), nullptr);
+  EXPECT_EQ(small_pic.Find("Image")->value, small);
+
+  const WireObject& big_pic = db.at("Pic " + key_of["Big"]);
+  EXPECT_EQ(TextOf(big_pic, "Feed"), key_of["Big"]);
+  EXPECT_EQ(big_pic.Find("Image"), nullptr);
+  const WireProperty* map = big_pic.Find("ImageMap");
+  ASSERT_NE(map, nullptr);
+  // Join the parts the way the article view does.
+  std::vector<std::string> texts;
+  for (std::size_t p = 0; p < map->value.size();) {
+    std::size_t z = map->value.find('\0', p);
+    ASSERT_NE(z, std::string::npos);
+    texts.push_back(map->value.substr(p, z - p));
+    p = z + 1;
+  }
+  ASSERT_FALSE(texts.empty());
+  EXPECT_EQ(texts.back(), "");
+  std::string joined;
+  for (std::size_t i = 0; i + 4 <= texts.size(); i += 4) {
+    ASSERT_TRUE(db.count(texts[i])) << texts[i];
+    const WireProperty* part = db.at(texts[i]).Find(texts[i + 1]);
+    ASSERT_NE(part, nullptr);
+    EXPECT_LE(part->value.size(), 8000u);
+    joined += part->value;
+  }
+  EXPECT_EQ(joined, big);
 }
 
 TEST_F(SyncServerTest, RestartLosesNothing) {

@@ -379,6 +379,34 @@ TEST_P(DatabaseTest, RecordAboveLimitIsRefused) {
   FreeObject(r);
 }
 
+TEST_P(DatabaseTest, FailedWriteLeavesTheOldObject) {
+  // Records in memory have no transaction bracket; the volume's does the work.
+  if (!GetParam().on_volume) GTEST_SKIP() << "needs the volume's transactions";
+  Obj a("Whole");
+  a.Int("A", 1).Text("T", "old");
+  ASSERT_EQ(Write(a), kStoreOk);
+  // Replaces A and T, then fails on the oversized new property.
+  Obj b("Whole");
+  b.Int("A", 2).Text("T", "new").Blob("Big", std::string(kMaxRecordBytes, 'x'));
+  EXPECT_EQ(Write(b), kStoreRecordTooLong);
+  Object* r = Read("Whole");
+  ASSERT_NE(r, nullptr);
+  std::int32_t v = 0;
+  EXPECT_TRUE(GetInt(r, "A", &v));
+  EXPECT_EQ(v, 1);
+  EXPECT_EQ(GetText(r, "T"), "old");
+  std::uint32_t count = 0;
+  GetPropertyCount(r, &count);
+  EXPECT_EQ(count, 2u);
+  FreeObject(r);
+  Obj q("q");
+  q.Int("A", 1);
+  EXPECT_EQ(QueryNames(q.o, q.o), std::vector<std::string>{"Whole"});
+  Obj q2("q");
+  q2.Int("A", 2);
+  EXPECT_TRUE(QueryNames(q2.o, q2.o).empty());
+}
+
 TEST_P(DatabaseTest, ReadAndDeleteReportMissingObjects) {
   Obj o("Ghost");
   EXPECT_EQ(DeleteObject(db(), o.o, 0), kStoreObjectNotFound);
@@ -414,6 +442,47 @@ INSTANTIATE_TEST_SUITE_P(Backends, DatabaseTest,
 
 namespace store {
 namespace {
+
+TEST(DatabaseLifecycle, OpenCloseDeleteRemoveCodes) {
+  if (!testing_support::VolumeWorks()) GTEST_SKIP() << "no database volume engine";
+  std::string dir;
+  platform::os::MakeTempDirectory("tidelark-store-life", &dir);
+  std::string vol = platform::os::JoinPath(dir, "Reader.vol");
+  Database* db = nullptr;
+  EXPECT_EQ(OpenDatabase(&db, "Missing", 0, 0, kCreatorPyra, 0, 11, 10, vol.c_str()), kStoreNoDatabase);
+  EXPECT_EQ(db, nullptr);
+  EXPECT_EQ(RemoveDatabase("Missing", vol.c_str()), kStoreNoDatabase);
+  EXPECT_EQ(RemoveDatabase(nullptr, vol.c_str()), kStoreBadArgument);
+  ASSERT_EQ(OpenDatabase(&db, "Prefs", 1, 0, kCreatorPyra, 0, 11, 10, vol.c_str()), kStoreOk);
+  EXPECT_EQ(db->file->count(), kReservedRecords);
+  Obj o("User");
+  o.Int("Mode", 1);
+  ASSERT_EQ(WriteObject(db, o.o, 1, 1, 1, 0), kStoreOk);
+  ASSERT_EQ(CloseDatabase(&db), kStoreOk);
+  EXPECT_EQ(db, nullptr);
+  EXPECT_EQ(CloseDatabase(&db), kStoreAlreadyClosed);
+  // Start-empty drops what was there.
+  ASSERT_EQ(OpenDatabase(&db, "Prefs", 0, 1, kCreatorPyra, 0, 11, 10, vol.c_str()), kStoreOk);
+  ResultSet* all = nullptr;
+  ASSERT_EQ(ListObjects(db, &all, 0), kStoreOk);
+  EXPECT_EQ(GetResultCount(all), 0u);
+  FreeResult(all);
+  ASSERT_EQ(WriteObject(db, o.o, 1, 1, 1, 0), kStoreOk);
+  ASSERT_EQ(CloseDatabase(&db), kStoreOk);
+  ASSERT_EQ(RemoveDatabase("Prefs", vol.c_str()), kStoreOk);
+  EXPECT_EQ(OpenDatabase(&db, "Prefs", 0, 0, kCreatorPyra, 0, 11, 10, vol.c_str()), kStoreNoDatabase);
+  ASSERT_EQ(OpenDatabase(&db, "Other", 1, 0, kCreatorPyra, 0, 11, 10, vol.c_str()), kStoreOk);
+  EXPECT_EQ(DeleteDatabase(db), kStoreOk);
+  EXPECT_EQ(OpenDatabase(&db, "Other", 0, 0, kCreatorPyra, 0, 11, 10, vol.c_str()), kStoreNoDatabase);
+  // The default volume lives in the program directory.
+  std::string old = platform::os::ProgramDirectory();
+  platform::os::SetProgramDirectory(dir + platform::os::PathSeparator());
+  ASSERT_EQ(OpenDatabase(&db, "TavoRss", 1, 0, kCreatorPyra, 0, 11, 10), kStoreOk);
+  ASSERT_EQ(CloseDatabase(&db), kStoreOk);
+  EXPECT_TRUE(platform::os::PathExists(platform::os::JoinPath(dir, "Reader.vol")));
+  platform::os::SetProgramDirectory(old);
+  platform::os::RemoveTree(dir);
+}
 
 class RecycleTest : public ::testing::TestWithParam<bool> {};
 

@@ -215,3 +215,72 @@ TEST(ObjectLayer, RemoveMovesLastIntoPlaceAndShrinks) {
 
 }  // namespace
 }  // namespace store
+
+namespace store {
+namespace {
+
+TEST(RecordLayer, AddressingAndLimits) {
+  RecordFile f(std::unique_ptr<RecordBackend>(new MemoryBackend()));
+  std::vector<std::uint32_t> ids;
+  for (int i = 0; i < 10; ++i) {
+    RecordRequest r;
+    r.bytes = std::string(1, char('a' + i));
+    ASSERT_EQ(f.Append(&r), kStoreOk);
+    EXPECT_EQ(r.number, std::uint32_t(i));
+    ids.push_back(r.id);
+  }
+  RecordRequest r;
+  r.number = 10;
+  EXPECT_EQ(f.Read(&r), kStoreRecordNotFound);
+  r = RecordRequest();
+  EXPECT_EQ(f.Read(&r), kStoreBadArgument);
+  EXPECT_EQ(f.Write(&r), kStoreBadArgument);
+  r.number = 3;
+  r.bytes = std::string(kMaxRecordBytes + 1, 'x');
+  EXPECT_EQ(f.Write(&r), kStoreRecordTooLong);
+  r.bytes = std::string(kMaxRecordBytes, 'x');
+  EXPECT_EQ(f.Write(&r), kStoreOk);
+  EXPECT_EQ(r.id, ids[3]);  // learnt from the number
+  r = RecordRequest();
+  r.id = 99999;
+  r.bytes = "x";
+  EXPECT_EQ(f.Write(&r), kStoreRecordNotFound);
+  // Deleting renumbers the later records down; identifiers stay.
+  std::vector<RecordRequest> doomed(3);
+  doomed[0].id = ids[7];
+  doomed[1].number = 2;
+  doomed[2].id = ids[4];
+  ASSERT_EQ(f.DeleteRecords(&doomed), kStoreOk);
+  EXPECT_EQ(f.count(), 7u);
+  const char expected[] = "abdfgij";
+  for (std::uint32_t n = 0; n < 7; ++n) {
+    RecordRequest q;
+    q.number = n;
+    ASSERT_EQ(f.Read(&q), kStoreOk);
+    if (n == 2) EXPECT_EQ(q.bytes.size(), kMaxRecordBytes);
+    else EXPECT_EQ(q.bytes, std::string(1, expected[n])) << n;
+    RecordRequest by_id;
+    by_id.id = q.id;
+    ASSERT_EQ(f.Read(&by_id), kStoreOk);
+    EXPECT_EQ(by_id.number, n);
+  }
+  std::vector<RecordRequest> none;
+  EXPECT_EQ(f.DeleteRecords(&none), kStoreBadArgument);
+  std::vector<RecordRequest> too_many(8);
+  EXPECT_EQ(f.DeleteRecords(&too_many), kStoreRecordDeleteFailed);
+}
+
+TEST(RecordLayer, RecordCountStopsBelow65536) {
+  RecordFile f(std::unique_ptr<RecordBackend>(new MemoryBackend()));
+  RecordRequest r;
+  for (std::uint32_t i = 0; i < 65535; ++i) {
+    r = RecordRequest();
+    ASSERT_EQ(f.Append(&r), kStoreOk) << i;
+  }
+  r = RecordRequest();
+  EXPECT_EQ(f.Append(&r), kStoreAppendFailed);
+  EXPECT_EQ(f.count(), 65535u);
+}
+
+}  // namespace
+}  // namespace store
