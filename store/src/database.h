@@ -22,6 +22,7 @@ namespace store {
 struct CacheNode {
   std::uint32_t record;  // record number of the block
   std::string bytes;
+  bool dirty;            // newer than the record
 };
 
 class BlockCache {
