@@ -5,7 +5,7 @@
 // reach the limit the least recently used node is written back and freed,
 // and if the total is still not below the limit the new block is not kept.
 // Writes replace a node's bytes without touching the record. A flush writes
-// every node back.
+// every changed node back; unchanged ones are only dropped.
 
 #include "database.h"
 
@@ -26,8 +26,11 @@ std::int32_t Evict(Database* db, std::list<CacheNode>::iterator keep, bool* drop
   if (c->cached_bytes < c->limit) return kStoreOk;
   auto tail = std::prev(c->nodes.end());
   if (tail != keep) {
-    std::int32_t rc = WriteRecordNumber(db, tail->record, tail->bytes);
-    if (rc != kStoreOk) return rc;
+    // Only a changed block needs its record rewritten.
+    if (tail->dirty) {
+      std::int32_t rc = WriteRecordNumber(db, tail->record, tail->bytes);
+      if (rc != kStoreOk) return rc;
+    }
     c->cached_bytes -= static_cast<std::uint32_t>(tail->bytes.size());
     c->nodes.erase(tail);
     --c->blocks;
@@ -54,7 +57,7 @@ std::int32_t ReadBlock(Database* db, std::uint32_t b, std::string* scratch, cons
   std::int32_t rc = db->file->Read(&r);
   if (rc != kStoreOk) return rc;
   if (c->enabled) {
-    c->nodes.push_front(CacheNode{number, std::move(r.bytes)});
+    c->nodes.push_front(CacheNode{number, std::move(r.bytes), false});
     c->cached_bytes += static_cast<std::uint32_t>(c->nodes.front().bytes.size());
     ++c->blocks;
     bool dropped = false;
@@ -85,7 +88,7 @@ std::int32_t WriteBlock(Database* db, std::uint32_t b, std::string bytes) {
   for (; it != c->nodes.end(); ++it)
     if (it->record == number) break;
   if (it == c->nodes.end()) {
-    c->nodes.push_front(CacheNode{number, std::string()});
+    c->nodes.push_front(CacheNode{number, std::string(), true});
     ++c->blocks;
   } else {
     c->cached_bytes -= static_cast<std::uint32_t>(it->bytes.size());
@@ -93,6 +96,7 @@ std::int32_t WriteBlock(Database* db, std::uint32_t b, std::string bytes) {
   }
   CacheNode& node = c->nodes.front();
   node.bytes = std::move(bytes);
+  node.dirty = true;
   c->cached_bytes += static_cast<std::uint32_t>(node.bytes.size());
   bool dropped = false;
   std::int32_t rc = Evict(db, c->nodes.begin(), &dropped);
@@ -113,8 +117,10 @@ std::int32_t FlushCache(Database* db) {
   std::int32_t status = kStoreOk;
   while (!c->nodes.empty()) {
     CacheNode& n = c->nodes.back();
-    std::int32_t rc = WriteRecordNumber(db, n.record, n.bytes);
-    if (rc != kStoreOk) status = rc;
+    if (n.dirty) {
+      std::int32_t rc = WriteRecordNumber(db, n.record, n.bytes);
+      if (rc != kStoreOk) status = rc;
+    }
     c->nodes.pop_back();
   }
   c->cached_bytes = 0;

@@ -22,6 +22,7 @@ namespace store {
 struct CacheNode {
   std::uint32_t record;  // record number of the block
   std::string bytes;
+  bool dirty;            // newer than the record
 };
 
 class BlockCache {
@@ -81,7 +82,9 @@ struct Position {
   Entry entry;          // the entry at the position, when found
 };
 // First entry not below k (last = false) or last entry not above k (last = true).
-std::int32_t Search(Database* db, const SearchKey& k, bool last, Position* pos);
+// block_copy, when given, receives the bytes of the block the position is in.
+std::int32_t Search(Database* db, const SearchKey& k, bool last, Position* pos,
+                    std::string* block_copy = nullptr);
 std::int32_t InsertEntry(Database* db, const Property& p);
 // Removes the entry of p (record and object identifier as given); recycles its record when asked.
 std::int32_t RemoveEntry(Database* db, const Property& p, std::vector<std::uint32_t>* recycle);

@@ -137,7 +137,7 @@ std::int32_t CompareEntry(Database* db, const Entry& e, const SearchKey& k, int*
   return kStoreOk;
 }
 
-std::int32_t Search(Database* db, const SearchKey& k, bool last, Position* pos) {
+std::int32_t Search(Database* db, const SearchKey& k, bool last, Position* pos, std::string* block_copy) {
   std::uint32_t n = BlockCount(db);
   pos->found = false;
   if (TotalEntries(db) == 0) {
@@ -152,9 +152,11 @@ std::int32_t Search(Database* db, const SearchKey& k, bool last, Position* pos) 
   const std::string* bytes = nullptr;
   int c = 0;
   std::uint32_t lo = 0, hi = n - 1;
+  std::uint32_t held = kMaxBlocks;  // the block *bytes holds
   while (lo < hi) {
     std::uint32_t mid = last ? (lo + hi + 1) / 2 : (lo + hi) / 2;
     std::int32_t rc = ReadBlock(db, mid, &scratch, &bytes);
+    held = mid;
     if (rc != kStoreOk) return rc;
     std::size_t count = bytes->size() / kEntryBytes;
     if (count == 0) return kStoreReadFailed;
@@ -168,8 +170,13 @@ std::int32_t Search(Database* db, const SearchKey& k, bool last, Position* pos) 
       if (c < 0) lo = mid + 1; else hi = mid;
     }
   }
-  std::int32_t rc = ReadBlock(db, lo, &scratch, &bytes);
-  if (rc != kStoreOk) return rc;
+  // Comparisons read property records, never blocks, so the last probe is still valid.
+  if (held != lo) {
+    std::int32_t rc = ReadBlock(db, lo, &scratch, &bytes);
+    if (rc != kStoreOk) return rc;
+  }
+  std::int32_t rc = kStoreOk;
+  if (block_copy != nullptr) *block_copy = *bytes;
   // Comparisons read property records only, never blocks, so *bytes stays valid.
   const auto* data = reinterpret_cast<const std::uint8_t*>(bytes->data());
   std::size_t count = bytes->size() / kEntryBytes;
@@ -191,7 +198,7 @@ std::int32_t Search(Database* db, const SearchKey& k, bool last, Position* pos) 
       return kStoreOk;
     }
     pos->index = static_cast<std::uint32_t>(a - 1);
-    pos->global = start + a - 1;
+    pos->global = static_cast<std::int64_t>(start) + a - 1;
     pos->entry = LoadEntry(data + (a - 1) * kEntryBytes);
     rc = CompareEntry(db, pos->entry, k, &c);
     if (rc != kStoreOk) return rc;
@@ -393,13 +400,10 @@ std::int32_t Rebalance(Database* db, std::uint32_t b, const std::string& block, 
 std::int32_t InsertEntry(Database* db, const Property& p) {
   SearchKey k{&p, kCompareRecords, false, true};
   Position pos;
-  std::int32_t rc = Search(db, k, false, &pos);
+  std::string block;
+  std::int32_t rc = Search(db, k, false, &pos, &block);
   if (rc != kStoreOk) return rc;
-  std::string scratch;
-  const std::string* bytes = nullptr;
-  rc = ReadBlock(db, pos.block, &scratch, &bytes);
-  if (rc != kStoreOk) return rc;
-  std::string block = bytes->substr(0, bytes->size() / kEntryBytes * kEntryBytes);
+  block.resize(block.size() / kEntryBytes * kEntryBytes);
   std::uint8_t e[kEntryBytes];
   StoreEntry(e, EntryOf(p));
   std::size_t at = std::min<std::size_t>(pos.index, block.size() / kEntryBytes);
@@ -414,14 +418,11 @@ std::int32_t InsertEntry(Database* db, const Property& p) {
 std::int32_t RemoveEntry(Database* db, const Property& p, std::vector<std::uint32_t>* recycle) {
   SearchKey k{&p, kCompareRecords, false, true};
   Position pos;
-  std::int32_t rc = Search(db, k, false, &pos);
+  std::string block;
+  std::int32_t rc = Search(db, k, false, &pos, &block);
   if (rc != kStoreOk) return rc;
   if (!pos.found) return kStoreRecordNotFound;
-  std::string scratch;
-  const std::string* bytes = nullptr;
-  rc = ReadBlock(db, pos.block, &scratch, &bytes);
-  if (rc != kStoreOk) return rc;
-  std::string block = bytes->substr(0, bytes->size() / kEntryBytes * kEntryBytes);
+  block.resize(block.size() / kEntryBytes * kEntryBytes);
   block.erase(std::size_t(pos.index) * kEntryBytes, kEntryBytes);
   if (recycle != nullptr) recycle->push_back(p.record_id);
   if (block.empty()) return Rebalance(db, pos.block, block, true);
