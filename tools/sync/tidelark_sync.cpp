@@ -14,7 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "startup_records.h"
+#include "app/records.h"
+#include "platform/device.h"
+#include "platform/os.h"
 #include "sync/store_adapter.h"
 #include "sync/sync_session.h"
 
@@ -23,6 +25,24 @@ using sync_engine::WireObject;
 using sync_engine::WireProperty;
 
 namespace {
+
+// A 1x1 GIF standing in for the channel icon resource, which a command-line
+// program does not carry.
+const unsigned char kIcon[] = {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0x80, 0, 0, 0x1f, 0x5f, 0xb4, 0xff,
+                               0xff, 0xff, 0x2c, 0, 0, 0, 0, 1, 0, 1, 0, 0, 2, 2, 0x44, 0x01, 0, 0x3b};
+
+int ScreenWidth() { return platform::device::Screen().width; }
+int ScreenHeight() { return platform::device::Screen().height; }
+// The host has no device locale; the reader's English default stands in.
+bool Language(std::u16string* text) {
+  *text = u"ENU";
+  return true;
+}
+bool Country(std::u16string* text) {
+  *text = u"USA";
+  return true;
+}
+std::string ChannelIcon() { return std::string(reinterpret_cast<const char*>(kIcon), sizeof kIcon); }
 
 int Progress(int percent, int value, const char* text, int state) {
   static std::string last;
@@ -160,16 +180,43 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "tidelark-sync: bad server address %s\n", server.c_str());
     return 2;
   }
-  std::string volume = device + "/Reader.vol";
-  sync_engine::StoreSyncStore store(volume);
+  // The app's records open the default volume beside the program, so the
+  // device folder plays the program folder.
+  platform::os::SetProgramDirectory(device);
+  std::string volume = platform::os::ProgramDirectory() + "Reader.vol";
+  app::DeviceFacts facts;
+  facts.screen_width = ScreenWidth;
+  facts.screen_height = ScreenHeight;
+  facts.language_abbreviation = Language;
+  facts.country_abbreviation = Country;
+  facts.channel_icon = ChannelIcon;
+  app::SetDeviceFacts(facts);
 
-  bool seeded = false;
-  int rc = tidelark_sync::SeedWhenEmpty(&store, &seeded);
-  if (rc) {
-    std::fprintf(stderr, "tidelark-sync: cannot seed %s (store code %d)\n", volume.c_str(), rc);
-    return 1;
+  // The reader's start: count it, then create or refresh its databases (the
+  // device record is written by SeedDatabases when "TavoPrefs" is new).
+  app::CountStart();
+  app::SeedDatabases();
+  bool first_run = app::FirstRun();
+  {
+    // SeedDatabases stops early when a start-up database cannot be created;
+    // syncing a half-seeded folder would send the server a device without channels.
+    sync_engine::StoreSyncStore probe;
+    SyncStore::Database h = nullptr;
+    int rc = probe.Open("TavoCustomArrange", false, false, 0, &h);
+    if (rc) {
+      std::fprintf(stderr, "tidelark-sync: cannot seed %s (store code %d)\n", volume.c_str(), rc);
+      return 1;
+    }
+    probe.Close(&h);
   }
-  if (seeded) std::printf("seeded %s with the start-up records\n", volume.c_str());
+  // The reader syncs only once the agreement is accepted; running this
+  // client stands for accepting it, as the agreement screen would record.
+  if (!app::AgreementAccepted()) app::AcceptAgreement();
+  first_run = first_run || app::FirstRun();
+  if (first_run) std::printf("first run: seeded %s with the start-up records\n", volume.c_str());
+  sync_engine::StoreSyncStore store;
+  int rc = 0;
+
   WireObject settings;
   settings.name = "ServerSettings";
   settings.properties = {WireProperty::Text("ServerIP", host), WireProperty::Text("ServerPort", port)};
@@ -295,6 +342,8 @@ int main(int argc, char** argv) {
     ReadDb(&store, "TavoSyncDBAnchors", &anchors);
     std::printf("  anchors stored for %zu databases\n", anchors.size());
   }
+  // The reader adds its time of use when its run ends.
+  app::AddTimeUsed();
   std::printf("result %d\n", result);
   return result == 0 ? 0 : 1;
 }
