@@ -428,29 +428,31 @@ CEOID CeReadRecordPropsEx(HANDLE hDbase, DWORD dwFlags, LPWORD lpcPropID, CEPROP
   if (!e) return Fail(ERROR_NO_MORE_ITEMS);
   CEOID oid = e->oid;
   const cedb::Record* rec = scope.state().FindRecord(oid);
-  std::vector<PropValue> props;
-  if (!rec || !cedb::DecodeProps(rec->props.data(), rec->props.size(), &props)) return Fail(ERROR_FILE_CORRUPT);
+  // Views into the image: each value is copied once, into the caller's buffer.
+  std::vector<cedb::PropView> props;
+  if (!rec || !cedb::DecodePropViews(rec->props.data(), rec->props.size(), &props))
+    return Fail(ERROR_FILE_CORRUPT);
 
   // Which properties, in which order.
-  std::vector<const PropValue*> chosen;
+  std::vector<const cedb::PropView*> chosen;
   std::vector<CEPROPID> ids;
   if (rgPropID) {
     for (WORD i = 0; i < *lpcPropID; ++i) {
       ids.push_back(rgPropID[i]);
-      auto it = std::find_if(props.begin(), props.end(), [&](const PropValue& p) { return p.propid == rgPropID[i]; });
+      auto it = std::find_if(props.begin(), props.end(), [&](const cedb::PropView& p) { return p.propid == rgPropID[i]; });
       chosen.push_back(it == props.end() ? nullptr : &*it);
     }
   } else {
-    for (const PropValue& p : props) {
+    for (const cedb::PropView& p : props) {
       ids.push_back(p.propid);
       chosen.push_back(&p);
     }
   }
   std::size_t head = chosen.size() * sizeof(CEPROPVAL);
   std::size_t need = head;
-  for (const PropValue* p : chosen) {
+  for (const cedb::PropView* p : chosen) {
     if (!p) continue;
-    std::size_t extra = p->bytes.size() + (LOWORD(p->propid) == CEVT_LPWSTR ? 2 : 0);
+    std::size_t extra = p->size + (LOWORD(p->propid) == CEVT_LPWSTR ? 2 : 0);
     need += (extra + 7) & ~static_cast<std::size_t>(7);
   }
   if (need > 0xFFFFFFFFu) return Fail(ERROR_INVALID_PARAMETER);
@@ -472,7 +474,7 @@ CEOID CeReadRecordPropsEx(HANDLE hDbase, DWORD dwFlags, LPWORD lpcPropID, CEPROP
     CEPROPVAL v;
     std::memset(&v, 0, sizeof v);
     v.propid = ids[i];
-    const PropValue* p = chosen[i];
+    const cedb::PropView* p = chosen[i];
     if (!p) {
       v.wFlags = CEDB_PROPNOTFOUND;
       std::memcpy(&out[i], &v, sizeof v);
@@ -491,22 +493,22 @@ CEOID CeReadRecordPropsEx(HANDLE hDbase, DWORD dwFlags, LPWORD lpcPropID, CEPROP
         break;
       case CEVT_LPWSTR: {
         WCHAR* s = reinterpret_cast<WCHAR*>(base + at);
-        std::size_t units = p->bytes.size() / 2;
+        std::size_t units = p->size / 2;
         for (std::size_t k = 0; k < units; ++k)
-          s[k] = static_cast<WCHAR>(static_cast<unsigned char>(p->bytes[2 * k]) |
-                                    (static_cast<unsigned char>(p->bytes[2 * k + 1]) << 8));
+          s[k] = static_cast<WCHAR>(static_cast<unsigned char>(p->data[2 * k]) |
+                                    (static_cast<unsigned char>(p->data[2 * k + 1]) << 8));
         s[units] = 0;
         v.val.lpwstr = s;
         v.wLenData = static_cast<WORD>(units * 2 + 2);
-        at += (p->bytes.size() + 2 + 7) & ~static_cast<std::size_t>(7);
+        at += (p->size + 2 + 7) & ~static_cast<std::size_t>(7);
         break;
       }
       case CEVT_BLOB:
-        if (!p->bytes.empty()) std::memcpy(base + at, p->bytes.data(), p->bytes.size());
-        v.val.blob.dwCount = static_cast<DWORD>(p->bytes.size());
+        if (p->size != 0) std::memcpy(base + at, p->data, p->size);
+        v.val.blob.dwCount = static_cast<DWORD>(p->size);
         v.val.blob.lpb = base + at;
-        v.wLenData = static_cast<WORD>(p->bytes.size());
-        at += (p->bytes.size() + 7) & ~static_cast<std::size_t>(7);
+        v.wLenData = static_cast<WORD>(p->size);
+        at += (p->size + 7) & ~static_cast<std::size_t>(7);
         break;
     }
     std::memcpy(&out[i], &v, sizeof v);
@@ -527,7 +529,18 @@ CEOID CeWriteRecordProps(HANDLE hDbase, CEOID oidRecord, WORD cPropID, CEPROPVAL
   if (oidRecord != 0) {
     const cedb::Record* rec = st.FindRecord(oidRecord);
     if (!rec || rec->db != h->db) return Fail(ERROR_INVALID_PARAMETER);
-    if (!cedb::DecodeProps(rec->props.data(), rec->props.size(), &props)) return Fail(ERROR_FILE_CORRUPT);
+    std::vector<cedb::PropView> old;
+    if (!cedb::DecodePropViews(rec->props.data(), rec->props.size(), &old)) return Fail(ERROR_FILE_CORRUPT);
+    props.resize(old.size());
+    for (std::size_t i = 0; i < old.size(); ++i) {
+      props[i].propid = old[i].propid;
+      props[i].fixed = old[i].fixed;
+      // A value the call replaces or deletes is not copied: MergeProps
+      // overwrites it (or fails the call) without looking at it.
+      bool given = false;
+      for (WORD k = 0; rgPropVal && k < cPropID && !given; ++k) given = rgPropVal[k].propid == old[i].propid;
+      if (!given) props[i].bytes.assign(old[i].data, old[i].size);
+    }
   }
   if (DWORD err = MergeProps(cPropID, rgPropVal, &props)) return Fail(err);
   CEOID oid = oidRecord ? oidRecord : st.AllocateOid();

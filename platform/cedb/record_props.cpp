@@ -19,6 +19,9 @@ bool IsVariableType(std::uint16_t type) { return type == CEVT_LPWSTR || type == 
 
 std::string EncodeProps(const std::vector<PropValue>& props) {
   std::string out;
+  std::size_t size = 2;
+  for (const PropValue& p : props) size += 12 + p.bytes.size();
+  out.reserve(size);
   PutU16(&out, static_cast<std::uint16_t>(props.size()));
   for (const PropValue& p : props) {
     PutU32(&out, p.propid);
@@ -37,11 +40,27 @@ std::string EncodeProps(const std::vector<PropValue>& props) {
 }
 
 bool DecodeProps(const char* data, std::size_t n, std::vector<PropValue>* props) {
+  if (!props) return DecodePropViews(data, n, nullptr);
+  std::vector<PropView> views;
+  if (!DecodePropViews(data, n, &views)) return false;
+  props->clear();
+  props->reserve(views.size());
+  for (const PropView& v : views) {
+    PropValue p;
+    p.propid = v.propid;
+    p.fixed = v.fixed;
+    p.bytes.assign(v.data, v.size);
+    props->push_back(std::move(p));
+  }
+  return true;
+}
+
+bool DecodePropViews(const char* data, std::size_t n, std::vector<PropView>* props) {
   Reader r(data, n);
   std::uint16_t count = r.U16();
   if (props) props->clear();
   for (std::uint16_t i = 0; i < count && r.ok; ++i) {
-    PropValue p;
+    PropView p;
     p.propid = r.U32();
     std::uint16_t type = static_cast<std::uint16_t>(p.propid & 0xFFFF);
     if (!TypeSupported(type)) return false;
@@ -51,12 +70,13 @@ bool DecodeProps(const char* data, std::size_t n, std::vector<PropValue>* props)
       if (bytes > CEDB_MAXPROPDATASIZE) return false;
       const char* q;
       if (!r.Take(static_cast<std::size_t>(bytes), &q)) return false;
-      if (props) p.bytes.assign(q, static_cast<std::size_t>(bytes));
+      p.data = q;
+      p.size = static_cast<std::size_t>(bytes);
     } else {
       p.fixed = r.U64();
     }
     if (props) {
-      for (const PropValue& e : *props)
+      for (const PropView& e : *props)
         if (e.propid == p.propid) return false;
       props->push_back(std::move(p));
     }

@@ -23,6 +23,16 @@ bool TypeSupported(std::uint16_t type);
 bool IsVariableType(std::uint16_t type);
 std::string EncodeProps(const std::vector<PropValue>& props);
 bool DecodeProps(const char* data, std::size_t n, std::vector<PropValue>* props);
+// A decoded property pointing into the encoded bytes, for readers that copy
+// the value once into their own buffer.
+struct PropView {
+  std::uint32_t propid = 0;
+  std::uint64_t fixed = 0;
+  const char* data = nullptr;  // LPWSTR (2 bytes per unit) and BLOB
+  std::size_t size = 0;
+};
+// Same checks as DecodeProps; props may be null to validate only.
+bool DecodePropViews(const char* data, std::size_t n, std::vector<PropView>* props);
 // Looks up one property's fixed value; false when the record lacks it.
 bool FindFixed(const std::string& encoded, std::uint32_t propid, std::uint64_t* value);
 

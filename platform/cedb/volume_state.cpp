@@ -170,49 +170,7 @@ void VolumeState::Apply(std::uint8_t op, const char* data, std::size_t n) {
       std::uint32_t len = r.U32();
       const char* q;
       if (!r.Take(len, &q)) return;
-      Database* db = FindDb(dbid);
-      if (!db || oid == 0 || dbs_.count(oid)) return;
-      if (oid >= next_oid_) next_oid_ = oid + 1;
-      std::string props(q, len);
-      std::uint64_t key = KeyFor(*db, props);
-      auto it = records_.find(oid);
-      if (it == records_.end()) {
-        Record rec;
-        rec.db = dbid;
-        rec.key = key;
-        rec.props = std::move(props);
-        live_bytes_ += RecordCost(rec);
-        db->bytes += rec.props.size();
-        OrderEntry e{key, oid};
-        if (db->order.empty() || db->order.back() < e)
-          db->order.push_back(e);
-        else
-          db->order.insert(db->order.begin() + static_cast<std::ptrdiff_t>(LowerBound(*db, key, oid)), e);
-        records_.emplace(oid, std::move(rec));
-        return;
-      }
-      Record& rec = it->second;
-      if (rec.db != dbid) return;
-      live_bytes_ -= RecordCost(rec);
-      db->bytes -= rec.props.size();
-      rec.props = std::move(props);
-      live_bytes_ += RecordCost(rec);
-      db->bytes += rec.props.size();
-      if (key != rec.key) {
-        std::size_t pos = LowerBound(*db, rec.key, oid);
-        OrderEntry e{key, oid};
-        // Renumbering keeps most records in place: update without moving
-        // when the new key still sits between the neighbours.
-        bool fits = (pos == 0 || db->order[pos - 1] < e) &&
-                    (pos + 1 >= db->order.size() || e < db->order[pos + 1]);
-        if (fits) {
-          db->order[pos] = e;
-        } else {
-          db->order.erase(db->order.begin() + static_cast<std::ptrdiff_t>(pos));
-          db->order.insert(db->order.begin() + static_cast<std::ptrdiff_t>(LowerBound(*db, key, oid)), e);
-        }
-        rec.key = key;
-      }
+      ApplyPut(dbid, oid, std::string(q, len));
       break;
     }
     case kOpDeleteRecord: {
@@ -236,6 +194,51 @@ void VolumeState::Apply(std::uint8_t op, const char* data, std::size_t n) {
       if (next > next_oid_) next_oid_ = next;
       break;
     }
+  }
+}
+
+void VolumeState::ApplyPut(std::uint32_t dbid, std::uint32_t oid, std::string props) {
+  Database* db = FindDb(dbid);
+  if (!db || oid == 0 || dbs_.count(oid)) return;
+  if (oid >= next_oid_) next_oid_ = oid + 1;
+  std::uint64_t key = KeyFor(*db, props);
+  auto it = records_.find(oid);
+  if (it == records_.end()) {
+    Record rec;
+    rec.db = dbid;
+    rec.key = key;
+    rec.props = std::move(props);
+    live_bytes_ += RecordCost(rec);
+    db->bytes += rec.props.size();
+    OrderEntry e{key, oid};
+    if (db->order.empty() || db->order.back() < e)
+      db->order.push_back(e);
+    else
+      db->order.insert(db->order.begin() + static_cast<std::ptrdiff_t>(LowerBound(*db, key, oid)), e);
+    records_.emplace(oid, std::move(rec));
+    return;
+  }
+  Record& rec = it->second;
+  if (rec.db != dbid) return;
+  live_bytes_ -= RecordCost(rec);
+  db->bytes -= rec.props.size();
+  rec.props = std::move(props);
+  live_bytes_ += RecordCost(rec);
+  db->bytes += rec.props.size();
+  if (key != rec.key) {
+    std::size_t pos = LowerBound(*db, rec.key, oid);
+    OrderEntry e{key, oid};
+    // Renumbering keeps most records in place: update without moving
+    // when the new key still sits between the neighbours.
+    bool fits = (pos == 0 || db->order[pos - 1] < e) &&
+                (pos + 1 >= db->order.size() || e < db->order[pos + 1]);
+    if (fits) {
+      db->order[pos] = e;
+    } else {
+      db->order.erase(db->order.begin() + static_cast<std::ptrdiff_t>(pos));
+      db->order.insert(db->order.begin() + static_cast<std::ptrdiff_t>(LowerBound(*db, key, oid)), e);
+    }
+    rec.key = key;
   }
 }
 
@@ -263,16 +266,15 @@ void VolumeState::DeleteDb(std::string* out, std::uint32_t oid) {
   Apply(kOpDeleteDb, op.data(), op.size());
 }
 
-void VolumeState::PutRecord(std::string* out, std::uint32_t db, std::uint32_t oid, const std::string& props) {
-  std::string op;
-  op.reserve(12 + props.size());
-  PutU32(&op, db);
-  PutU32(&op, oid);
-  PutU32(&op, static_cast<std::uint32_t>(props.size()));
-  op += props;
+void VolumeState::PutRecord(std::string* out, std::uint32_t db, std::uint32_t oid, std::string props) {
+  // Encoded straight into *out and moved into the image: a record can be
+  // 64 KB and is written on every index change.
   out->push_back(static_cast<char>(kOpPutRecord));
-  *out += op;
-  Apply(kOpPutRecord, op.data(), op.size());
+  PutU32(out, db);
+  PutU32(out, oid);
+  PutU32(out, static_cast<std::uint32_t>(props.size()));
+  *out += props;
+  ApplyPut(db, oid, std::move(props));
 }
 
 void VolumeState::DeleteRecord(std::string* out, std::uint32_t db, std::uint32_t oid) {

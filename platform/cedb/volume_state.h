@@ -64,7 +64,7 @@ class VolumeState {
   void CreateDb(std::string* out, std::uint32_t oid, const std::u16string& name, std::uint32_t type,
                 bool has_sort, std::uint32_t sort_propid, std::uint32_t sort_flags);
   void DeleteDb(std::string* out, std::uint32_t oid);
-  void PutRecord(std::string* out, std::uint32_t db, std::uint32_t oid, const std::string& props);
+  void PutRecord(std::string* out, std::uint32_t db, std::uint32_t oid, std::string props);
   void DeleteRecord(std::string* out, std::uint32_t db, std::uint32_t oid);
 
   // One batch body that recreates this whole state.
@@ -85,6 +85,7 @@ class VolumeState {
 
  private:
   void Apply(std::uint8_t op, const char* data, std::size_t n);
+  void ApplyPut(std::uint32_t db, std::uint32_t oid, std::string props);
 
   std::map<std::uint32_t, Database> dbs_;
   std::unordered_map<std::uint32_t, Record> records_;
