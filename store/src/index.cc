@@ -176,7 +176,15 @@ std::int32_t Search(Database* db, const SearchKey& k, bool last, Position* pos, 
     if (rc != kStoreOk) return rc;
   }
   std::int32_t rc = kStoreOk;
-  if (block_copy != nullptr) *block_copy = *bytes;
+  if (block_copy != nullptr) {
+    // A block read outside the cache is ours already: hand it over uncopied.
+    if (bytes == &scratch) {
+      *block_copy = std::move(scratch);
+      bytes = block_copy;
+    } else {
+      *block_copy = *bytes;
+    }
+  }
   // Comparisons read property records only, never blocks, so *bytes stays valid.
   const auto* data = reinterpret_cast<const std::uint8_t*>(bytes->data());
   std::size_t count = bytes->size() / kEntryBytes;

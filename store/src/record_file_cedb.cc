@@ -63,15 +63,15 @@ class CedbBackend : public RecordBackend {
 
   std::int32_t Write(std::uint32_t id, std::uint32_t number, const std::string& bytes,
                      std::uint32_t* new_id) override {
-    // The platform takes a copy made for the call.
-    std::string copy = bytes;
+    // The platform only reads the value (CEPROPVAL has no const pointer),
+    // so a block of up to 64 KB is not copied for the call.
     CEPROPVAL props[2];
     std::memset(props, 0, sizeof(props));
     props[0].propid = kNumberProp;
     props[0].val.ulVal = number;
     props[1].propid = kBytesProp;
-    props[1].val.blob.dwCount = static_cast<DWORD>(copy.size());
-    props[1].val.blob.lpb = copy.empty() ? nullptr : reinterpret_cast<LPBYTE>(&copy[0]);
+    props[1].val.blob.dwCount = static_cast<DWORD>(bytes.size());
+    props[1].val.blob.lpb = bytes.empty() ? nullptr : reinterpret_cast<LPBYTE>(const_cast<char*>(bytes.data()));
     CEOID oid = CeWriteRecordProps(handle_, id, 2, props);
     if (oid == 0) return kStoreWriteFailed;
     if (new_id) *new_id = oid;
