@@ -99,7 +99,9 @@ std::int32_t FindHeader(Database* db, const char* name, Entry* entry) {
   if (!h.ok()) return kStoreNoMemory;
   SearchKey k{&h.p, kCompareRecords, false, false};
   Position pos;
+  ReadBracket bracket(db);
   std::int32_t rc = Search(db, k, false, &pos);
+  if (bracket.End() != kStoreOk) rc = kStoreReadFailed;
   if (rc != kStoreOk || !pos.found) return kStoreObjectNotFound;
   *entry = pos.entry;
   return kStoreOk;
@@ -273,12 +275,15 @@ std::int32_t SetDatabaseMode(Database* db, std::uint32_t cache_limit) {
 
 std::int32_t ReadObject(Database* db, Object* object) {
   if (!Usable(db) || !HasTag(object, kObjectTag) || object->name == nullptr) return kStoreBadArgument;
+  ReadBracket bracket(db);
   Entry header;
   std::int32_t rc = FindHeader(db, object->name, &header);
-  if (rc != kStoreOk) return rc;
-  rc = LoadStoredObject(db, header.record_id, object);
-  if (rc != kStoreOk) FreeObject(object);
-  return rc;
+  if (rc == kStoreOk) {
+    rc = LoadStoredObject(db, header.record_id, object);
+    if (rc != kStoreOk) FreeObject(object);
+  }
+  std::int32_t end = bracket.End();
+  return rc == kStoreOk ? end : rc;
 }
 
 std::int32_t WriteObject(Database* db, Object* object, int create, int update, int add, int retype) {

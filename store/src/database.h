@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "handles.h"
+#include "store/store.h"
 #include "record_file.h"
 #include "record_format.h"
 
@@ -55,6 +56,28 @@ inline std::uint32_t BlockStart(const Database* db, std::uint32_t b) { return b 
 inline std::uint32_t BlockEntries(const Database* db, std::uint32_t b) {
   return db->totals[b] - BlockStart(db, b);
 }
+
+// A bracket around the record reads of one lookup: the volume is locked and
+// brought up to date once instead of on every read. When it cannot be had,
+// each read still locks for itself. Writes made inside (cache evictions)
+// are committed by End.
+class ReadBracket {
+ public:
+  explicit ReadBracket(Database* db) : file_(db->file) {
+    on_ = file_ != nullptr && file_->Begin() == kStoreOk;
+    if (!on_ && file_ != nullptr) file_->Rollback();
+  }
+  ~ReadBracket() { End(); }
+  std::int32_t End() {
+    if (!on_) return kStoreOk;
+    on_ = false;
+    return file_->Commit();
+  }
+
+ private:
+  RecordFile* file_;
+  bool on_ = false;
+};
 
 // ---- Block cache (block_cache.cc) ----
 // Index block b (0-based) is record b + 1. *out points into the cache or into *scratch.

@@ -83,6 +83,7 @@ std::int32_t Query(Database* db, Object* low, Object* high, std::uint32_t mode, 
   if (low != nullptr && !HasTag(low, kObjectTag)) return kStoreBadArgument;
   if (high != nullptr && !HasTag(high, kObjectTag)) return kStoreBadArgument;
   if (earlier != nullptr && (!HasTag(earlier, kResultTag) || earlier->database != db)) return kStoreBadArgument;
+  ReadBracket bracket(db);
   std::uint32_t nl = low ? low->count : 0, nh = high ? high->count : 0;
   Object* big = nh >= nl ? high : low;
   Object* other = nh >= nl ? low : high;
@@ -158,6 +159,7 @@ std::int32_t Query(Database* db, Object* low, Object* high, std::uint32_t mode, 
       break;
     }
   }
+  if (std::int32_t rc = bracket.End()) return rc;
   return MakeResult(db, ids, out);
 }
 
