@@ -47,7 +47,11 @@ std::string FrameHead(const std::string& body) {
   return head;
 }
 
-std::string Frame(const std::string& body) { return FrameHead(body) + body; }
+std::uint32_t WriteFrame(os::FileHandle file, std::uint64_t at, const std::string& head, const std::string& body) {
+  std::uint32_t err = FromOs(os::WriteAt(file, at, head.data(), head.size()));
+  if (!err) err = FromOs(os::WriteAt(file, at + head.size(), body.data(), body.size()));
+  return err;
+}
 }  // namespace
 
 VolumeFile::~VolumeFile() {
@@ -224,8 +228,7 @@ std::uint32_t VolumeFile::Commit(const std::string& body) {
   // Head and body go out in two writes rather than through a joined copy of
   // the body; the batch counts only once its last byte is in the file.
   std::string head = FrameHead(body);
-  std::uint32_t err = FromOs(os::WriteAt(file_, applied_end_, head.data(), head.size()));
-  if (!err) err = FromOs(os::WriteAt(file_, applied_end_ + head.size(), body.data(), body.size()));
+  std::uint32_t err = WriteFrame(file_, applied_end_, head, body);
   if (err) {
     Invalidate();
     return err;
@@ -244,25 +247,29 @@ std::uint32_t VolumeFile::MaybeCompact() {
   std::uint64_t used = applied_end_ - kHeaderSize;
   std::uint64_t min_bytes = g_compact_min_bytes;
   if (applied_end_ < min_bytes || used < 2 * live + min_bytes / 16) return 0;
-  std::string frame = Frame(state_.Snapshot());
+  // Head and body are written apart: the snapshot is the whole live volume
+  // and a joined copy of it would cost as much again.
+  std::string body = state_.Snapshot();
+  std::string head = FrameHead(body);
+  std::uint64_t frame_size = head.size() + body.size();
   std::uint64_t end = applied_end_;
-  std::uint32_t err = FromOs(os::WriteAt(file_, end, frame.data(), frame.size()));
+  std::uint32_t err = WriteFrame(file_, end, head, body);
   if (!err) err = FromOs(os::SyncFile(file_));
   if (!err) err = WriteHeader(generation_ + 1, end);
   if (!err) err = FromOs(os::SyncFile(file_));
   if (err) return err;
   generation_ += 1;
   log_start_ = end;
-  applied_end_ = end + frame.size();
-  if (frame.size() > end - kHeaderSize) return 0;
-  err = FromOs(os::WriteAt(file_, kHeaderSize, frame.data(), frame.size()));
+  applied_end_ = end + frame_size;
+  if (frame_size > end - kHeaderSize) return 0;
+  err = WriteFrame(file_, kHeaderSize, head, body);
   if (!err) err = FromOs(os::SyncFile(file_));
   if (!err) err = WriteHeader(generation_ + 1, kHeaderSize);
   if (!err) err = FromOs(os::SyncFile(file_));
   if (err) return err;
   generation_ += 1;
   log_start_ = kHeaderSize;
-  applied_end_ = kHeaderSize + frame.size();
+  applied_end_ = kHeaderSize + frame_size;
   return FromOs(os::SetFileSize(file_, applied_end_));
 }
 

@@ -288,6 +288,7 @@ void VolumeState::DeleteRecord(std::string* out, std::uint32_t db, std::uint32_t
 
 std::string VolumeState::Snapshot() const {
   std::string out;
+  out.reserve(live_bytes_ + 64);  // live_bytes_ is what a snapshot costs
   out.push_back(static_cast<char>(kOpNextOid));
   PutU32(&out, next_oid_);
   for (const auto& kv : dbs_) {
