@@ -141,6 +141,15 @@ TEST_F(ProcessTest, KilledWriterLeavesEveryReturnedTransactionWhole) {
     os::Process child;
     ASSERT_EQ(os::SpawnProcess({os::ExecutablePath(), "--crash-child", vol_, progress, std::to_string(verified + 1)},
                                &child), os::kOk);
+    // Every other cycle waits for the child's first commit before the random delay: a
+    // slow process start (Wine) must not let every kill land before any work was done.
+    if (kill % 2 == 0) {
+      std::uint64_t wait_start = os::MonotonicMillis();
+      while (ReadProgress(progress) <= verified && os::MonotonicMillis() - wait_start < 30000 &&
+             os::WaitProcess(&child, 0, nullptr) == os::kTimedOut) {
+        os::SleepMillis(1);
+      }
+    }
     os::SleepMillis(15 + rng() % 60);
     os::KillProcess(&child);
     int code = 0;
