@@ -11,11 +11,29 @@ namespace cedb {
 namespace os = platform::os;
 
 std::atomic<std::uint64_t> g_compact_min_bytes{1ull << 20};
+std::atomic<int> g_writes_left{-1};
 
 void SetCompactionThreshold(std::uint64_t bytes) { g_compact_min_bytes = bytes; }
+void FailFileWritesAfter(int writes) { g_writes_left = writes; }
 
 namespace {
 const char kMagic[8] = {'C', 'E', 'D', 'B', 'V', 'O', 'L', '1'};
+
+// Every change to the file passes here, so that a test can make the disk go
+// away at any step.
+bool WriteAllowed() {
+  int left = g_writes_left.load();
+  while (left > 0 && !g_writes_left.compare_exchange_weak(left, left - 1)) {
+  }
+  return left != 0;
+}
+int WriteAt(os::FileHandle f, std::uint64_t at, const void* data, std::size_t n) {
+  return WriteAllowed() ? os::WriteAt(f, at, data, n) : os::kIoError;
+}
+int SetFileSize(os::FileHandle f, std::uint64_t size) {
+  return WriteAllowed() ? os::SetFileSize(f, size) : os::kIoError;
+}
+int SyncFile(os::FileHandle f) { return WriteAllowed() ? os::SyncFile(f) : os::kIoError; }
 
 std::uint32_t FromOs(int status) {
   switch (status) {
@@ -48,8 +66,8 @@ std::string FrameHead(const std::string& body) {
 }
 
 std::uint32_t WriteFrame(os::FileHandle file, std::uint64_t at, const std::string& head, const std::string& body) {
-  std::uint32_t err = FromOs(os::WriteAt(file, at, head.data(), head.size()));
-  if (!err) err = FromOs(os::WriteAt(file, at + head.size(), body.data(), body.size()));
+  std::uint32_t err = FromOs(WriteAt(file, at, head.data(), head.size()));
+  if (!err) err = FromOs(WriteAt(file, at + head.size(), body.data(), body.size()));
   return err;
 }
 }  // namespace
@@ -85,7 +103,7 @@ std::uint32_t VolumeFile::WriteHeader(std::uint64_t generation, std::uint64_t lo
   SetU64(slot + 8, generation);
   SetU64(slot + 16, log_start);
   SetU32(slot + 24, Crc32(slot, 24));
-  return FromOs(os::WriteAt(file_, 32 * (generation & 1), slot, sizeof slot));
+  return FromOs(WriteAt(file_, 32 * (generation & 1), slot, sizeof slot));
 }
 
 std::uint32_t VolumeFile::Init(std::uint64_t generation) {
@@ -98,9 +116,9 @@ std::uint32_t VolumeFile::Init(std::uint64_t generation) {
   SetU64(slot + 8, generation);
   SetU64(slot + 16, kHeaderSize);
   SetU32(slot + 24, Crc32(slot, 24));
-  std::uint32_t err = FromOs(os::SetFileSize(file_, 0));
-  if (!err) err = FromOs(os::WriteAt(file_, 0, header, sizeof header));
-  if (!err) err = FromOs(os::SyncFile(file_));
+  std::uint32_t err = FromOs(SetFileSize(file_, 0));
+  if (!err) err = FromOs(WriteAt(file_, 0, header, sizeof header));
+  if (!err) err = FromOs(SyncFile(file_));
   return err;
 }
 
@@ -154,8 +172,8 @@ std::uint32_t VolumeFile::Open(const std::string& path, std::uint32_t dispositio
   // What follows the intact log can only be a dead writer's remains or
   // damage; cut it now, so that readers need not step over it each call.
   mount_dropped_bytes_ = dropped_bytes_;
-  if (!err && dropped_bytes_ > 0 && os::SetFileSize(file_, applied_end_) == os::kOk) {
-    os::SyncFile(file_);
+  if (!err && dropped_bytes_ > 0 && SetFileSize(file_, applied_end_) == os::kOk) {
+    SyncFile(file_);
     dropped_bytes_ = 0;
   }
   Unlock();
@@ -225,6 +243,17 @@ std::uint32_t VolumeFile::CatchUp() {
 
 std::uint32_t VolumeFile::Commit(const std::string& body) {
   if (body.empty()) return 0;
+  // A dead writer's remains go before our batch is written: left behind it,
+  // a record inside them that happens to hold a well-formed batch would be
+  // replayed by the next mount.
+  if (dropped_bytes_ > 0) {
+    std::uint32_t err = FromOs(SetFileSize(file_, applied_end_));
+    if (err) {
+      Invalidate();
+      return err;
+    }
+    dropped_bytes_ = 0;
+  }
   // Head and body go out in two writes rather than through a joined copy of
   // the body; the batch counts only once its last byte is in the file.
   std::string head = FrameHead(body);
@@ -234,12 +263,35 @@ std::uint32_t VolumeFile::Commit(const std::string& body) {
     return err;
   }
   applied_end_ += head.size() + body.size();
-  if (dropped_bytes_ > 0) {
-    // Cut what a dead writer left behind, so that it cannot follow our batch.
-    if (os::SetFileSize(file_, applied_end_) == os::kOk) dropped_bytes_ = 0;
-  }
   if (MaybeCompact() != 0) Invalidate();  // the commit stands; the image reloads
   return 0;
+}
+
+std::uint32_t VolumeFile::WriteSnapshotAt(std::uint64_t at, std::uint64_t* frame_size) {
+  // The body goes first, streamed, with its checksum computed on the way;
+  // the head, which makes it a batch, last.
+  std::uint64_t size = state_.SnapshotSize();
+  if (size > 0xFFFFFFFFull) return ERROR_DISK_FULL;
+  char len[4];
+  SetU32(len, static_cast<std::uint32_t>(size));
+  std::uint32_t crc = Crc32(len, 4);
+  std::uint64_t pos = at + 12;
+  std::uint32_t err = 0;
+  bool complete = state_.WriteSnapshot([&](const char* data, std::size_t n) {
+    crc = Crc32(data, n, crc);
+    err = FromOs(WriteAt(file_, pos, data, n));
+    pos += n;
+    return err == 0;
+  });
+  if (err) return err;
+  if (!complete || pos != at + 12 + size) return ERROR_WRITE_FAULT;
+  std::string head;
+  PutU32(&head, kBatchMagic);
+  PutU32(&head, static_cast<std::uint32_t>(size));
+  PutU32(&head, crc);
+  err = FromOs(WriteAt(file_, at, head.data(), head.size()));
+  *frame_size = 12 + size;
+  return err;
 }
 
 std::uint32_t VolumeFile::MaybeCompact() {
@@ -247,32 +299,28 @@ std::uint32_t VolumeFile::MaybeCompact() {
   std::uint64_t used = applied_end_ - kHeaderSize;
   std::uint64_t min_bytes = g_compact_min_bytes;
   if (applied_end_ < min_bytes || used < 2 * live + min_bytes / 16) return 0;
-  // Head and body are written apart: the snapshot is the whole live volume
-  // and a joined copy of it would cost as much again.
-  std::string body = state_.Snapshot();
-  std::string head = FrameHead(body);
-  std::uint64_t frame_size = head.size() + body.size();
+  std::uint64_t frame_size = 0;
   std::uint64_t end = applied_end_;
-  std::uint32_t err = WriteFrame(file_, end, head, body);
-  if (!err) err = FromOs(os::SyncFile(file_));
+  std::uint32_t err = WriteSnapshotAt(end, &frame_size);
+  if (!err) err = FromOs(SyncFile(file_));
   if (!err) err = WriteHeader(generation_ + 1, end);
-  if (!err) err = FromOs(os::SyncFile(file_));
+  if (!err) err = FromOs(SyncFile(file_));
   if (err) return err;
   generation_ += 1;
   log_start_ = end;
   applied_end_ = end + frame_size;
   if (frame_size > end - kHeaderSize) return 0;
-  err = WriteFrame(file_, kHeaderSize, head, body);
-  if (!err) err = FromOs(os::SyncFile(file_));
+  err = WriteSnapshotAt(kHeaderSize, &frame_size);
+  if (!err) err = FromOs(SyncFile(file_));
   if (!err) err = WriteHeader(generation_ + 1, kHeaderSize);
-  if (!err) err = FromOs(os::SyncFile(file_));
+  if (!err) err = FromOs(SyncFile(file_));
   if (err) return err;
   generation_ += 1;
   log_start_ = kHeaderSize;
   applied_end_ = kHeaderSize + frame_size;
-  return FromOs(os::SetFileSize(file_, applied_end_));
+  return FromOs(SetFileSize(file_, applied_end_));
 }
 
-std::uint32_t VolumeFile::Sync() { return FromOs(os::SyncFile(file_)); }
+std::uint32_t VolumeFile::Sync() { return FromOs(SyncFile(file_)); }
 
 }  // namespace cedb

@@ -9,11 +9,12 @@
 //             and body, body (operations, volume_state.h).
 // A batch is committed once its last byte is in the file; a torn or damaged
 // batch ends the log, and what follows it is dropped: cut off by the next
-// mount, or overwritten by the next commit.
+// mount, or by the next commit before it writes (a commit never writes over
+// such remains, which could hold a well-formed batch inside a record).
 //
-// Concurrency: every call holds the process-wide mutex `mu`, and the file's
-// byte-range lock at kLockOffset (shared to read, exclusive to write) while
-// it looks at the file. Under the lock the state first catches up with the
+// Concurrency: the caller (VolumeAccess) serialises the threads of a
+// process; the file's byte-range lock at kLockOffset (shared to read,
+// exclusive to write) orders processes while one looks at the file. Under the lock the state first catches up with the
 // batches other processes appended; a changed generation (compaction by
 // another process) or a shorter file means a full replay.
 //
@@ -22,12 +23,11 @@
 // in front of it, write it again at the start of the log area, point the
 // header there and cut the file. Each header switch happens only after the
 // data it points to is synced, so every instant leaves one complete log.
+// The snapshot is streamed from the image in pieces, never held whole.
 #pragma once
 
 #include <cstdint>
-#include <mutex>
 #include <string>
-#include <thread>
 
 #include "platform/os.h"
 #include "volume_state.h"
@@ -41,6 +41,10 @@ constexpr std::uint32_t kBatchMagic = 0x42444543;  // "CEDB"
 // Compaction starts once a file exceeds this many bytes (default 1 MiB) and
 // more than half of it is dead. Tests lower it to compact often.
 void SetCompactionThreshold(std::uint64_t bytes);
+// Test hook: after `writes` more file writes (data, size changes, syncs),
+// every further one fails with ERROR_WRITE_FAULT, as a vanished disk or a
+// killed process would; -1 turns the hook off.
+void FailFileWritesAfter(int writes);
 
 class VolumeFile {
  public:
@@ -65,12 +69,6 @@ class VolumeFile {
   // Bytes after the intact log that the mount cut off.
   std::uint64_t mount_dropped_bytes() const { return mount_dropped_bytes_; }
 
-  std::recursive_mutex mu;
-  // Transaction bracket, guarded by mu.
-  int tx_depth = 0;
-  std::thread::id tx_owner;
-  std::string pending;
-
  private:
   std::uint32_t CatchUp();
   bool Unchanged();
@@ -78,6 +76,8 @@ class VolumeFile {
   bool ReadHeader(std::uint64_t* generation, std::uint64_t* log_start, bool* any_bytes);
   std::uint32_t Init(std::uint64_t generation);
   std::uint32_t MaybeCompact();
+  // Writes the image as one batch at `at`; *frame_size receives its length.
+  std::uint32_t WriteSnapshotAt(std::uint64_t at, std::uint64_t* frame_size);
 
   platform::os::FileHandle file_ = platform::os::kInvalidFile;
   VolumeState state_;
