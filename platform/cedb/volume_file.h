@@ -29,6 +29,7 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/cedb_testing.h"  // the hooks are implemented with the file
 #include "platform/os.h"
 #include "volume_state.h"
 
@@ -38,13 +39,6 @@ constexpr std::uint64_t kHeaderSize = 64;
 constexpr std::uint64_t kLockOffset = 1ull << 40;  // far beyond any data: Windows locks are mandatory
 constexpr std::uint32_t kBatchMagic = 0x42444543;  // "CEDB"
 
-// Compaction starts once a file exceeds this many bytes (default 1 MiB) and
-// more than half of it is dead. Tests lower it to compact often.
-void SetCompactionThreshold(std::uint64_t bytes);
-// Test hook: after `writes` more file writes (data, size changes, syncs),
-// every further one fails with ERROR_WRITE_FAULT, as a vanished disk or a
-// killed process would; -1 turns the hook off.
-void FailFileWritesAfter(int writes);
 
 class VolumeFile {
  public:

@@ -4,6 +4,7 @@
 
 #include "../coding.h"
 #include "../volume_file.h"
+#include "platform/cedb_testing.h"
 #include "cedb_test_util.h"
 
 using namespace cedbtest;

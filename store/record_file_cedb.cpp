@@ -2,13 +2,13 @@
 // database sorted on property 0 (the record number), each record holding the
 // number (property 0x00000013) and the bytes (property 0x00010041).
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
 #include "platform/cedb.h"
 #include "platform/os.h"
 #include "record_file.h"
-#include "store/store.h"
 
 namespace store {
 namespace {
@@ -43,26 +43,38 @@ class CedbBackend : public RecordBackend {
     return info.infDatabase.dwNumRecords;
   }
 
-  std::int32_t ReadByNumber(std::uint32_t number, std::uint32_t* id, std::string* bytes) override {
-    DWORD index = 0;
-    CEOID oid = CeSeekDatabaseEx(handle_, CEDB_SEEK_BEGINNING, number, 0, &index);
+  StoreCode ReadByNumber(std::uint32_t number, std::uint32_t* id, std::string* bytes) override {
+    CEOID oid = CeSeekDatabaseEx(handle_, CEDB_SEEK_BEGINNING, number, 0, nullptr);
     if (oid == 0) return kStoreRecordNotFound;
     std::uint32_t n = 0;
-    std::int32_t rc = ReadCurrent(&n, bytes);
+    StoreCode rc = ReadCurrent(&n, bytes);
     if (rc != kStoreOk) return rc;
     *id = oid;
     return kStoreOk;
   }
 
-  std::int32_t ReadById(std::uint32_t id, std::uint32_t* number, std::string* bytes) override {
+  StoreCode ReadById(std::uint32_t id, std::uint32_t* number, std::string* bytes) override {
     if (id == 0) return kStoreRecordNotFound;
-    DWORD index = 0;
-    if (CeSeekDatabaseEx(handle_, CEDB_SEEK_CEOID, id, 0, &index) == 0) return kStoreRecordNotFound;
+    if (CeSeekDatabaseEx(handle_, CEDB_SEEK_CEOID, id, 0, nullptr) == 0) return kStoreRecordNotFound;
     return ReadCurrent(number, bytes);
   }
 
-  std::int32_t Write(std::uint32_t id, std::uint32_t number, const std::string& bytes,
-                     std::uint32_t* new_id) override {
+  StoreCode IdAt(std::uint32_t number, std::uint32_t* id) override {
+    CEOID oid = CeSeekDatabaseEx(handle_, CEDB_SEEK_BEGINNING, number, 0, nullptr);
+    if (oid == 0) return kStoreRecordNotFound;
+    *id = oid;
+    return kStoreOk;
+  }
+
+  StoreCode NumberOf(std::uint32_t id, std::uint32_t* number) override {
+    DWORD index = 0;
+    if (id == 0 || CeSeekDatabaseEx(handle_, CEDB_SEEK_CEOID, id, 0, &index) == 0) return kStoreRecordNotFound;
+    *number = index;
+    return kStoreOk;
+  }
+
+  StoreCode Write(std::uint32_t id, std::uint32_t number, const std::string& bytes,
+                  std::uint32_t* new_id) override {
     // The platform only reads the value (CEPROPVAL has no const pointer),
     // so a block of up to 64 KB is not copied for the call.
     CEPROPVAL props[2];
@@ -78,16 +90,34 @@ class CedbBackend : public RecordBackend {
     return kStoreOk;
   }
 
-  std::int32_t Delete(std::uint32_t id) override {
+  StoreCode Renumber(std::uint32_t id, std::uint32_t number) override {
+    CEPROPVAL prop;
+    std::memset(&prop, 0, sizeof(prop));
+    prop.propid = kNumberProp;
+    prop.val.ulVal = number;
+    return CeWriteRecordProps(handle_, id, 1, &prop) != 0 ? kStoreOk : kStoreWriteFailed;
+  }
+
+  StoreCode Delete(std::uint32_t id) override {
     return CeDeleteRecord(handle_, id) ? kStoreOk : kStoreRecordDeleteFailed;
   }
 
-  std::int32_t Begin() override { return CeBeginTransaction(&guid_) ? kStoreOk : kStoreWriteFailed; }
-  std::int32_t Commit() override { return CeCommitTransaction(&guid_) ? kStoreOk : kStoreWriteFailed; }
-  void Rollback() override { CeRollbackTransaction(&guid_); }
-  std::int32_t Flush() override { return CeFlushDBVol(&guid_) ? kStoreOk : kStoreWriteFailed; }
+  StoreCode Stamp(std::uint64_t* stamp) override {
+    CEDBSTAMP s = 0;
+    if (!CeGetDatabaseStamp(handle_, &s)) return kStoreReadFailed;
+    *stamp = s;
+    return kStoreOk;
+  }
 
-  std::int32_t Close() override {
+  StoreCode Begin(BracketKind kind) override {
+    BOOL ok = kind == BracketKind::kWrite ? CeBeginTransaction(&guid_) : CeBeginReadTransaction(&guid_);
+    return ok ? kStoreOk : (kind == BracketKind::kWrite ? kStoreWriteFailed : kStoreReadFailed);
+  }
+  StoreCode Commit() override { return CeCommitTransaction(&guid_) ? kStoreOk : kStoreWriteFailed; }
+  void Rollback() override { CeRollbackTransaction(&guid_); }
+  StoreCode Flush() override { return CeFlushDBVol(&guid_) ? kStoreOk : kStoreWriteFailed; }
+
+  StoreCode Close() override {
     if (handle_ == INVALID_HANDLE_VALUE) return kStoreAlreadyClosed;
     CeCloseDatabase(handle_);
     handle_ = INVALID_HANDLE_VALUE;
@@ -95,7 +125,7 @@ class CedbBackend : public RecordBackend {
     return kStoreOk;
   }
 
-  std::int32_t DeleteDatabase() override {
+  StoreCode DeleteDatabase() override {
     if (handle_ == INVALID_HANDLE_VALUE) return kStoreNotOpen;
     CeCloseDatabase(handle_);
     handle_ = INVALID_HANDLE_VALUE;
@@ -105,7 +135,7 @@ class CedbBackend : public RecordBackend {
   }
 
  private:
-  std::int32_t ReadCurrent(std::uint32_t* number, std::string* bytes) {
+  StoreCode ReadCurrent(std::uint32_t* number, std::string* bytes) {
     WORD count = 0;
     DWORD size = buffer_size_;
     CEOID oid = CeReadRecordPropsEx(handle_, CEDB_ALLOWREALLOC, &count, nullptr, &buffer_, &size, nullptr);
@@ -132,11 +162,6 @@ class CedbBackend : public RecordBackend {
   DWORD buffer_size_ = 0;
 };
 
-bool Mount(const std::u16string& volume, CEGUID* guid) {
-  CREATE_INVALIDGUID(guid);
-  return CeMountDBVol(guid, reinterpret_cast<LPCWSTR>(volume.c_str()), OPEN_ALWAYS) != FALSE;
-}
-
 HANDLE OpenByName(CEGUID* guid, const std::u16string& name, DWORD flags, CEOID* oid) {
   SORTORDERSPECEX sort = NumberOrder();
   *oid = 0;
@@ -156,54 +181,60 @@ CEOID Create(CEGUID* guid, const std::u16string& name) {
   return CeCreateDatabaseEx2(guid, &info);
 }
 
+// Opens, creates or empties the database inside the caller's bracket.
+StoreCode OpenInBracket(CEGUID* guid, const std::u16string& wname, bool create, bool start_empty, CEOID* oid,
+                        HANDLE* h, bool* created) {
+  *h = OpenByName(guid, wname, CEDB_AUTOINCREMENT, oid);
+  bool make = false;
+  if (*h == INVALID_HANDLE_VALUE) {
+    if (GetLastError() != ERROR_FILE_NOT_FOUND) return kStoreOpenFailed;
+    if (!create) return kStoreNoDatabase;
+    make = true;
+  } else if (start_empty) {
+    CeCloseDatabase(*h);
+    *h = INVALID_HANDLE_VALUE;
+    if (!CeDeleteDatabaseEx(guid, *oid)) return kStoreCreateFailed;
+    make = true;
+  }
+  if (!make) return kStoreOk;
+  if (Create(guid, wname) == 0) return kStoreCreateFailed;
+  *h = OpenByName(guid, wname, CEDB_AUTOINCREMENT, oid);
+  if (*h == INVALID_HANDLE_VALUE) return kStoreOpenFailed;
+  *created = true;
+  return kStoreOk;
+}
+
 }  // namespace
 
-std::int32_t RecordFile::Open(const std::string& volume_path, const std::string& name, bool create,
-                              bool start_empty, std::unique_ptr<RecordFile>* out, bool* created) {
+StoreCode RecordFile::Open(const std::string& volume_path, const std::string& name, bool create,
+                           bool start_empty, std::unique_ptr<RecordFile>* out, bool* created) {
   out->reset();
   *created = false;
   std::u16string volume = platform::os::Utf8ToUtf16(volume_path);
   std::u16string wname = platform::os::Utf8ToUtf16(name);
   if (wname.empty() || wname.size() >= CEDB_MAXDBASENAMELEN) return kStoreOpenFailed;
   CEGUID guid;
-  Mount(volume, &guid);  // a failed mount shows up as a failed open
-  CEOID oid = 0;
-  HANDLE h = OpenByName(&guid, wname, CEDB_AUTOINCREMENT, &oid);
-  bool make = false;
-  if (h == INVALID_HANDLE_VALUE) {
-    DWORD err = GetLastError();
-    if (err != ERROR_FILE_NOT_FOUND) {
-      CeUnmountDBVol(&guid);
-      return kStoreOpenFailed;
-    }
-    if (!create) {
-      CeUnmountDBVol(&guid);
-      return kStoreNoDatabase;
-    }
-    make = true;
-  } else if (start_empty) {
-    CeCloseDatabase(h);
-    h = INVALID_HANDLE_VALUE;
-    if (!CeDeleteDatabaseEx(&guid, oid)) {
-      CeUnmountDBVol(&guid);
-      return kStoreCreateFailed;
-    }
-    make = true;
+  CREATE_INVALIDGUID(&guid);
+  if (!CeMountDBVol(&guid, reinterpret_cast<LPCWSTR>(volume.c_str()), OPEN_ALWAYS)) return kStoreOpenFailed;
+  // Deleting, creating and filling in the reserved records is one step: a
+  // crash in between cannot leave the database missing or half made.
+  if (!CeBeginTransaction(&guid)) {
+    CeUnmountDBVol(&guid);
+    return kStoreOpenFailed;
   }
-  if (make) {
-    oid = Create(&guid, wname);
-    if (oid == 0) {
-      CeUnmountDBVol(&guid);
-      return kStoreCreateFailed;
-    }
-    h = OpenByName(&guid, wname, CEDB_AUTOINCREMENT, &oid);
-    if (h == INVALID_HANDLE_VALUE) {
-      CeUnmountDBVol(&guid);
-      return kStoreOpenFailed;
-    }
-    *created = true;
+  CEOID oid = 0;
+  HANDLE h = INVALID_HANDLE_VALUE;
+  StoreCode rc = OpenInBracket(&guid, wname, create, start_empty, &oid, &h, created);
+  if (rc != kStoreOk) {
+    if (h != INVALID_HANDLE_VALUE) CeCloseDatabase(h);
+    CeRollbackTransaction(&guid);
+    CeUnmountDBVol(&guid);
+    *created = false;
+    return rc;
   }
   out->reset(new RecordFile(std::unique_ptr<RecordBackend>(new CedbBackend(guid, oid, h))));
+  (*out)->depth_ = 1;
+  (*out)->kind_ = BracketKind::kWrite;
   return kStoreOk;
 }
 
