@@ -21,7 +21,7 @@ VolumeAccess::Call::~Call() {
   // Operations a call did not finish were never reported as done: they must
   // not reach the file, and the image must lose them too.
   if (!v_->pending_.empty()) {
-    v_->pending_.clear();
+    v_->pending_.Clear();
     v_->file_->Invalidate();
   }
   v_->file_->Unlock();
@@ -29,8 +29,8 @@ VolumeAccess::Call::~Call() {
 
 std::uint32_t VolumeAccess::Call::Finish() {
   if (!locked_ || in_bracket_ || v_->pending_.empty()) return 0;
-  std::uint32_t err = v_->file_->Commit(v_->pending_);
-  v_->pending_.clear();
+  std::uint32_t err = v_->file_->Commit(&v_->pending_);
+  v_->pending_.Clear();
   return err;
 }
 
@@ -68,10 +68,10 @@ std::uint32_t VolumeAccess::End(bool commit) {
   std::uint32_t err = 0;
   if (kind_ == Kind::kWrite) {
     if (commit)
-      err = file_->Commit(pending_);
+      err = file_->Commit(&pending_);
     else if (!pending_.empty())
       file_->Invalidate();
-    pending_.clear();
+    pending_.Clear();
     file_->Unlock();
   }
   int depth = depth_;

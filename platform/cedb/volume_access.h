@@ -52,7 +52,7 @@ class VolumeAccess {
     std::uint32_t error() const { return err_; }
     VolumeState& state() { return v_->file_->state(); }
     // Where the call's operations go.
-    std::string* out() { return &v_->pending_; }
+    std::string* out() { return v_->pending_.ops(); }
     // Commits the call's operations now (outside a bracket), so that the
     // caller can report a failed write.
     std::uint32_t Finish();
@@ -74,7 +74,7 @@ class VolumeAccess {
   int depth_ = 0;
   std::thread::id owner_;
   Kind kind_ = Kind::kRead;
-  std::string pending_;
+  Batch pending_;
 };
 
 }  // namespace cedb

@@ -54,22 +54,6 @@ bool ParseSlot(const char* p, std::uint64_t* generation, std::uint64_t* log_star
   return *generation != 0 && *log_start >= kHeaderSize;
 }
 
-// The 12 bytes in front of a batch body.
-std::string FrameHead(const std::string& body) {
-  std::string head;
-  PutU32(&head, kBatchMagic);
-  PutU32(&head, static_cast<std::uint32_t>(body.size()));
-  std::uint32_t crc = Crc32(head.data() + 4, 4);
-  crc = Crc32(body.data(), body.size(), crc);
-  PutU32(&head, crc);
-  return head;
-}
-
-std::uint32_t WriteFrame(os::FileHandle file, std::uint64_t at, const std::string& head, const std::string& body) {
-  std::uint32_t err = FromOs(WriteAt(file, at, head.data(), head.size()));
-  if (!err) err = FromOs(WriteAt(file, at + head.size(), body.data(), body.size()));
-  return err;
-}
 }  // namespace
 
 VolumeFile::~VolumeFile() {
@@ -241,8 +225,8 @@ std::uint32_t VolumeFile::CatchUp() {
   return 0;
 }
 
-std::uint32_t VolumeFile::Commit(const std::string& body) {
-  if (body.empty()) return 0;
+std::uint32_t VolumeFile::Commit(Batch* batch) {
+  if (batch->empty()) return 0;
   // A dead writer's remains go before our batch is written: left behind it,
   // a record inside them that happens to hold a well-formed batch would be
   // replayed by the next mount.
@@ -254,15 +238,19 @@ std::uint32_t VolumeFile::Commit(const std::string& body) {
     }
     dropped_bytes_ = 0;
   }
-  // Head and body go out in two writes rather than through a joined copy of
-  // the body; the batch counts only once its last byte is in the file.
-  std::string head = FrameHead(body);
-  std::uint32_t err = WriteFrame(file_, applied_end_, head, body);
+  // The batch counts only once its last byte is in the file.
+  std::string& bytes = batch->bytes_;
+  std::uint32_t length = static_cast<std::uint32_t>(bytes.size() - kFrameHeadSize);
+  SetU32(&bytes[0], kBatchMagic);
+  SetU32(&bytes[4], length);
+  std::uint32_t crc = Crc32(&bytes[4], 4);
+  SetU32(&bytes[8], Crc32(bytes.data() + kFrameHeadSize, length, crc));
+  std::uint32_t err = FromOs(WriteAt(file_, applied_end_, bytes.data(), bytes.size()));
   if (err) {
     Invalidate();
     return err;
   }
-  applied_end_ += head.size() + body.size();
+  applied_end_ += bytes.size();
   if (MaybeCompact() != 0) Invalidate();  // the commit stands; the image reloads
   return 0;
 }

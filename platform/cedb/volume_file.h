@@ -40,6 +40,23 @@ constexpr std::uint64_t kLockOffset = 1ull << 40;  // far beyond any data: Windo
 constexpr std::uint32_t kBatchMagic = 0x42444543;  // "CEDB"
 
 
+constexpr std::size_t kFrameHeadSize = 12;  // magic, length, checksum
+
+// A batch being collected: its operations behind room for the frame head,
+// so that a commit writes head and body with one write and no copy.
+class Batch {
+ public:
+  Batch() : bytes_(kFrameHeadSize, '\0') {}
+  bool empty() const { return bytes_.size() == kFrameHeadSize; }
+  // Where operations are appended.
+  std::string* ops() { return &bytes_; }
+  void Clear() { bytes_.resize(kFrameHeadSize); }
+
+ private:
+  friend class VolumeFile;
+  std::string bytes_;
+};
+
 class VolumeFile {
  public:
   ~VolumeFile();
@@ -51,9 +68,9 @@ class VolumeFile {
   std::uint32_t Lock(bool exclusive);
   void Unlock();
 
-  // Writes `body` as one batch (exclusive lock held, state already contains
-  // it). On failure the state is marked for a full replay.
-  std::uint32_t Commit(const std::string& body);
+  // Writes the batch (exclusive lock held, state already contains it). On
+  // failure the state is marked for a full replay.
+  std::uint32_t Commit(Batch* batch);
   // Forces a full replay at the next Lock (drops uncommitted changes).
   void Invalidate() { generation_ = 0; }
   std::uint32_t Sync();

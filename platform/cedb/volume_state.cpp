@@ -33,6 +33,60 @@ std::size_t CommonSuffix(const char* a, std::size_t an, const char* b, std::size
   return i;
 }
 
+// One run of a patched value: `copy` bytes of the old value from `from`,
+// then `literal` bytes of the new value from `at`.
+struct Run {
+  std::size_t from, copy, at, literal;
+};
+
+// Runs that build `now` from `old`: copies of what they share, literals
+// for the rest. Past the common prefix and suffix, a middle of more than a
+// few bytes is searched for entries inserted, removed or replaced: after a
+// difference, 16 equal bytes within 64 bytes skipped on one side, or on
+// both alike, resynchronise. Where that fails, or after too many runs, the
+// rest of the middle is one literal.
+std::vector<Run> Diff(const char* old, std::size_t on, const char* now, std::size_t nn) {
+  constexpr std::size_t kWindow = 16, kReach = 64, kMaxRuns = 128, kSmall = 128;
+  std::size_t prefix = CommonPrefix(old, on, now, nn);
+  std::size_t suffix = CommonSuffix(old, on, now, nn, std::min(on, nn) - prefix);
+  std::size_t oe = on - suffix, ne = nn - suffix;  // ends of the middles
+  std::vector<Run> runs;
+  Run run{0, prefix, prefix, 0};
+  std::size_t i = prefix, j = prefix;  // in now, in old
+  bool search = ne - prefix > kSmall && oe - prefix > kSmall;
+  while (i < ne) {
+    bool found = false;
+    std::size_t a = 0, b = 0;
+    for (std::size_t k = 1; search && !found && runs.size() < kMaxRuns && k <= kReach; ++k) {
+      const std::size_t tries[3][2] = {{k, 0}, {0, k}, {k, k}};
+      for (const auto& t : tries) {
+        if (i + t[0] + kWindow <= ne && j + t[1] + kWindow <= oe &&
+            std::memcmp(now + i + t[0], old + j + t[1], kWindow) == 0) {
+          a = t[0];
+          b = t[1];
+          found = true;
+          break;
+        }
+      }
+    }
+    if (!found) {
+      run.literal = ne - i;
+      break;
+    }
+    run.literal = a;
+    runs.push_back(run);
+    i += a;
+    j += b;
+    std::size_t c = CommonPrefix(old + j, oe - j, now + i, ne - i);
+    run = Run{j, c, i + c, 0};
+    i += c;
+    j += c;
+  }
+  runs.push_back(run);
+  if (suffix > 0) runs.push_back(Run{oe, suffix, nn, 0});
+  return runs;
+}
+
 const PropView* FindView(const std::vector<PropView>& props, std::uint32_t propid) {
   for (const PropView& p : props)
     if (p.propid == propid) return &p;
@@ -75,10 +129,13 @@ bool SkipOp(std::uint8_t op, Reader* r, bool validate) {
           r->U64();
           continue;
         }
-        r->Take(8, &q);
-        std::uint32_t n = r->U32();
-        if (validate && n > CEDB_MAXPROPDATASIZE) return false;
-        r->Take(n, &q);
+        std::uint16_t runs = r->U16();
+        for (std::uint16_t k = 0; k < runs && r->ok; ++k) {
+          r->Take(8, &q);
+          std::uint32_t m = r->U32();
+          if (validate && m > CEDB_MAXPROPDATASIZE) return false;
+          r->Take(m, &q);
+        }
       }
       break;
     }
@@ -332,18 +389,23 @@ void VolumeState::ApplyPatch(const char* data, std::size_t n) {
       PutU64(&props, r.U64());
       continue;
     }
-    std::uint32_t prefix = r.U32(), suffix = r.U32(), middle = r.U32();
-    const char* bytes;
-    if (!r.Take(middle, &bytes)) return;
     const PropView* base = FindView(old, propid);
     std::size_t base_size = base ? base->size : 0;
-    if (std::uint64_t(prefix) + suffix > base_size) return;
-    std::uint64_t size = std::uint64_t(prefix) + middle + suffix;
-    if (size > CEDB_MAXPROPDATASIZE || (type == CEVT_LPWSTR && size % 2 != 0)) return;
-    PutU32(&props, static_cast<std::uint32_t>(type == CEVT_LPWSTR ? size / 2 : size));
-    if (prefix) props.append(base->data, prefix);
-    props.append(bytes, middle);
-    if (suffix) props.append(base->data + base_size - suffix, suffix);
+    std::size_t length_at = props.size();
+    PutU32(&props, 0);
+    std::uint64_t size = 0;
+    std::uint16_t runs = r.U16();
+    for (std::uint16_t k = 0; k < runs; ++k) {
+      std::uint32_t from = r.U32(), copy = r.U32(), literal = r.U32();
+      const char* bytes;
+      if (!r.Take(literal, &bytes) || std::uint64_t(from) + copy > base_size) return;
+      size += std::uint64_t(copy) + literal;
+      if (size > CEDB_MAXPROPDATASIZE) return;
+      if (copy) props.append(base->data + from, copy);
+      props.append(bytes, literal);
+    }
+    if (type == CEVT_LPWSTR && size % 2 != 0) return;
+    SetU32(&props[length_at], static_cast<std::uint32_t>(type == CEVT_LPWSTR ? size / 2 : size));
   }
   if (!r.ok) return;
   Replace(db, oid, &it->second, std::move(props));
@@ -388,8 +450,8 @@ void VolumeState::WriteRecord(std::string* out, std::uint32_t db, std::uint32_t 
     ApplyPut(db, oid, std::move(encoded));
     return;
   }
-  // Only what changed goes into the log: an index block that gains one
-  // entry costs its 24 bytes, not the whole block.
+  // Only what changed goes into the log: an index block that gains an
+  // entry costs its 24 bytes and a little framing, not the whole block.
   std::size_t start = out->size();
   out->push_back(static_cast<char>(kOpPatchRecord));
   PutU32(out, db);
@@ -401,16 +463,17 @@ void VolumeState::WriteRecord(std::string* out, std::uint32_t db, std::uint32_t 
       PutU64(out, p.fixed);
       continue;
     }
+    static const char kNothing[1] = {0};
     const PropView* base = FindView(old, p.propid);
-    const char* bdata = base ? base->data : nullptr;
-    std::size_t bsize = base ? base->size : 0;
-    std::size_t prefix = CommonPrefix(bdata, bsize, p.data, p.size);
-    std::size_t suffix = CommonSuffix(bdata, bsize, p.data, p.size, std::min(bsize, p.size) - prefix);
-    std::size_t middle = p.size - prefix - suffix;
-    PutU32(out, static_cast<std::uint32_t>(prefix));
-    PutU32(out, static_cast<std::uint32_t>(suffix));
-    PutU32(out, static_cast<std::uint32_t>(middle));
-    out->append(p.data + prefix, middle);
+    std::vector<Run> runs = Diff(base && base->data ? base->data : kNothing, base ? base->size : 0,
+                                 p.data ? p.data : kNothing, p.size);
+    PutU16(out, static_cast<std::uint16_t>(runs.size()));
+    for (const Run& run : runs) {
+      PutU32(out, static_cast<std::uint32_t>(run.from));
+      PutU32(out, static_cast<std::uint32_t>(run.copy));
+      PutU32(out, static_cast<std::uint32_t>(run.literal));
+      out->append(p.data + run.at, run.literal);
+    }
   }
   ApplyPatch(out->data() + start + 1, out->size() - start - 1);
 }

@@ -33,9 +33,10 @@ enum OpCode : std::uint8_t {
   kOpDeleteRecord = 4,  // u32 db, u32 oid
   kOpNextOid = 5,   // u32 next
   // u32 db, u32 oid, u16 count, then per property of the new record: u32
-  // propid and either its 8-byte fixed value or, for LPWSTR and BLOB, u32
-  // kept prefix, u32 kept suffix, u32 n + n new bytes: the value is the old
-  // value's first `prefix` bytes, the new bytes, its last `suffix` bytes.
+  // propid and either its 8-byte fixed value or, for LPWSTR and BLOB, u16
+  // run count and per run: u32 offset, u32 n, u32 m + m bytes: the value is
+  // the concatenation, over the runs, of n bytes of the old value from
+  // `offset` and then the m new bytes.
   kOpPatchRecord = 6,
 };
 
