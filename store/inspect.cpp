@@ -162,14 +162,13 @@ void CheckLists(Database* db, const IndexFacts& facts, std::vector<std::string>*
     }
   }
   for (std::uint32_t number = kReservedRecords; number < db->file->count(); ++number) {
-    RecordRequest r;
-    r.number = number;
-    if (db->file->Read(&r) != kStoreOk) {
-      problems->push_back(Format("record %u cannot be read", number));
+    std::uint32_t id = 0;
+    if (db->file->IdAt(number, &id) != kStoreOk) {
+      problems->push_back(Format("record %u cannot be found", number));
       continue;
     }
-    if (!facts.owner_of.count(r.id) && !facts.listed.count(r.id) && !recycled.count(r.id))
-      problems->push_back(Format("record %u (number %u) is orphaned: not indexed, listed or recycled", r.id, number));
+    if (!facts.owner_of.count(id) && !facts.listed.count(id) && !recycled.count(id))
+      problems->push_back(Format("record %u (number %u) is orphaned: not indexed, listed or recycled", id, number));
   }
 }
 

@@ -211,6 +211,13 @@ StoreCode RecordFile::DeleteRecords(std::vector<RecordRequest>* requests) {
   return kStoreOk;
 }
 
+StoreCode RecordFile::IdAt(std::uint32_t number, std::uint32_t* id) {
+  if (!backend_) return kStoreNotOpen;
+  if (number >= count_) return kStoreRecordNotFound;
+  if (number < reserved_ids_.size()) return ReservedId(number, id);
+  return backend_->IdAt(number, id) == kStoreOk ? kStoreOk : kStoreRecordNotFound;
+}
+
 StoreCode RecordFile::Move(std::uint32_t id, std::uint32_t to) {
   if (backend_->Renumber(id, to) != kStoreOk) return kStoreWriteFailed;
   Remember(to, id);

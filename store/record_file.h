@@ -114,6 +114,8 @@ class RecordFile {
   StoreCode Append(RecordRequest* request);
   // Deletes the addressed records and renumbers the later ones down.
   StoreCode DeleteRecords(std::vector<RecordRequest>* requests);
+  // The identifier of the record numbered `number`, without its bytes.
+  StoreCode IdAt(std::uint32_t number, std::uint32_t* id);
   // Moves record `last` to number `first` and records first..last-1 one up.
   StoreCode Rotate(std::uint32_t first, std::uint32_t last);
   StoreCode Stamp(std::uint64_t* stamp);

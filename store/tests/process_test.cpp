@@ -1,0 +1,198 @@
+// The store across processes: a writer killed at random points leaves every
+// operation that returned whole and nothing half there, cache off and on;
+// and two processes working on one database see each other's objects. The
+// children are the small program store_test_child (process_child.cpp).
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <random>
+#include <string>
+
+#include "inspect.h"
+#include "process_workload.h"
+#include "test_db.h"
+
+namespace store {
+namespace {
+
+namespace os = platform::os;
+using testing_support::Obj;
+using workload::Model;
+
+#ifdef _WIN32
+constexpr int kKills = 8;  // process start under Wine is slow
+constexpr int kChildObjects = 300;
+#else
+constexpr int kKills = 200;
+constexpr int kChildObjects = 700;
+#endif
+
+std::string ChildProgram() {
+  std::string exe = os::ExecutablePath();
+  std::string dir = exe.substr(0, exe.find_last_of("\\/") + 1);
+#ifdef _WIN32
+  return dir + "store_test_child.exe";
+#else
+  return dir + "store_test_child";
+#endif
+}
+
+std::uint32_t ReadProgress(const std::string& path) {
+  std::string s;
+  if (os::ReadWholeFile(path, &s) != os::kOk || s.size() < 4) return 0;
+  const unsigned char* u = reinterpret_cast<const unsigned char*>(s.data());
+  return u[0] | (u[1] << 8) | (u[2] << 16) | (static_cast<std::uint32_t>(u[3]) << 24);
+}
+
+class ProcessTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    os::MakeTempDirectory("tidelark-storeproc", &dir_);
+    volume_ = os::JoinPath(dir_, "Reader.vol");
+    ASSERT_TRUE(os::PathExists(ChildProgram())) << ChildProgram();
+  }
+  void TearDown() override { os::RemoveTree(dir_); }
+  std::string dir_, volume_;
+};
+
+// The parent checks through one handle that it keeps open from cycle to
+// cycle: it must follow each dead child's last commit as a fresh mount does.
+TEST_F(ProcessTest, AKilledWriterLeavesEveryReturnedOperationWhole) {
+  std::string progress = os::JoinPath(dir_, "progress"), gate = os::JoinPath(dir_, "gate");
+  std::mt19937 rng(20261210);
+  Model model;  // after the operations known to be in the volume
+  std::uint32_t verified = 0;
+  int in_flight_kept = 0;
+  int kills = kKills;
+  std::string env;
+  if (os::GetEnv("TIDELARK_STORE_KILLS", &env)) kills = std::atoi(env.c_str());
+  // Cache off and on by turns; the next child starts while this one is checked.
+  auto spawn = [&](int cycle, os::Process* child) {
+    return os::SpawnProcess({ChildProgram(), "kill", volume_, progress, gate, std::to_string(cycle),
+                             std::to_string(cycle % 2 ? 64000 : 0)}, child);
+  };
+  Database* db = nullptr;
+  os::Process child;
+  ASSERT_EQ(spawn(0, &child), os::kOk);
+  for (int kill = 0; kill < kills; ++kill) {
+    ASSERT_EQ(os::WriteWholeFile(gate, std::to_string(kill) + " " + std::to_string(verified + 1)), os::kOk);
+    // Most cycles wait for the child's first operation, so that the kill
+    // lands in the middle of the work; the others may catch the child
+    // opening, or creating, the database.
+    if (kill % 4 != 3) {
+      std::uint64_t wait_start = os::MonotonicMillis();
+      while (ReadProgress(progress) <= verified && os::MonotonicMillis() - wait_start < 30000 &&
+             os::WaitProcess(&child, 0, nullptr) == os::kTimedOut)
+        os::SleepMillis(1);
+    }
+    os::SleepMillis(rng() % 25);
+    os::KillProcess(&child);
+    int code = 0;
+    os::WaitProcess(&child, -1, &code);
+    ASSERT_EQ(code, -1) << "the child failed with " << code << " at kill " << kill;
+    if (kill + 1 < kills) {
+      ASSERT_EQ(spawn(kill + 1, &child), os::kOk);
+    }
+
+    std::uint32_t reported = std::max(ReadProgress(progress), verified);
+    if (db == nullptr) {
+      StoreCode rc = OpenDatabase(&db, "Crash", 0, 0, kCreatorPyra, 64000, 11, 10, volume_.c_str());
+      if (rc == kStoreNoDatabase && reported == 0) continue;  // killed before it made it
+      ASSERT_EQ(rc, kStoreOk) << "kill " << kill;
+    }
+    std::vector<std::string> problems;
+    ASSERT_EQ(CheckDatabase(db, &problems), kStoreOk);
+    for (const auto& p : problems) ADD_FAILURE() << "kill " << kill << ": " << p;
+    ASSERT_TRUE(problems.empty());
+    Model found;
+    ASSERT_TRUE(workload::ReadModel(db, &found)) << "kill " << kill;
+    // The one operation in flight when the child died may or may not be there.
+    for (std::uint32_t i = verified + 1; i <= reported; ++i) workload::ApplyToModel(i, &model);
+    if (found == model) {
+      verified = reported;
+    } else {
+      workload::ApplyToModel(reported + 1, &model);
+      ASSERT_TRUE(found == model) << "kill " << kill << ": the state is neither after operation " << reported
+                                  << " nor after the next";
+      verified = reported + 1;
+      ++in_flight_kept;
+    }
+  }
+  ASSERT_NE(db, nullptr);
+  // A fresh mount after the last kill sees the same.
+  Database* fresh = nullptr;
+  ASSERT_EQ(OpenDatabase(&fresh, "Crash", 0, 0, kCreatorPyra, 0, 11, 10, volume_.c_str()), kStoreOk);
+  Model found;
+  ASSERT_TRUE(workload::ReadModel(fresh, &found));
+  EXPECT_TRUE(found == model);
+  CloseDatabase(&fresh);
+  CloseDatabase(&db);
+  EXPECT_GT(verified, std::uint32_t(kills));
+  std::cout << "kills " << kills << ", operations " << verified << ", in-flight operations kept " << in_flight_kept
+            << "\n";
+}
+
+TEST_F(ProcessTest, TwoProcessesSeeEachOthersObjects) {
+  Database* db = nullptr;
+  ASSERT_EQ(OpenDatabase(&db, "Shared", 1, 0, kCreatorPyra, 64000, 11, 10, volume_.c_str()), kStoreOk);
+  for (int k = 0; k < workload::kParentObjects; ++k) {
+    Obj o(workload::ParentObject(k).c_str());
+    o.Int("Value", -k);
+    ASSERT_EQ(WriteObject(db, o.o, 1, 1, 1, 0), kStoreOk);
+  }
+  os::Process child;
+  ASSERT_EQ(os::SpawnProcess({ChildProgram(), "write", volume_, std::to_string(kChildObjects)}, &child), os::kOk);
+  // The parent goes on writing and reading through its one handle.
+  int code = -5, written = 0;
+  std::int32_t last_step = -1;
+  while (os::WaitProcess(&child, 0, &code) == os::kTimedOut) {
+    Obj o(("parent-late-" + std::to_string(written)).c_str());
+    o.Int("Value", written);
+    ASSERT_EQ(WriteObject(db, o.o, 1, 1, 1, 0), kStoreOk);
+    ++written;
+    Object* shared = nullptr;
+    CreateObject(&shared, "shared");
+    StoreCode rc = ReadObject(db, shared);
+    ASSERT_TRUE(rc == kStoreOk || rc == kStoreObjectNotFound) << rc;
+    if (rc == kStoreOk) {
+      std::int32_t step = -1;
+      EXPECT_TRUE(testing_support::GetInt(shared, "ChildStep", &step));
+      EXPECT_GE(step, last_step);  // never goes back
+      last_step = step;
+    }
+    FreeObject(shared);
+  }
+  ASSERT_EQ(code, 0);
+  // Everything the child did, through the same handle, without reopening.
+  for (int i = 0; i < kChildObjects; ++i) {
+    Object* o = nullptr;
+    CreateObject(&o, workload::ChildObject(i).c_str());
+    ASSERT_EQ(ReadObject(db, o), kStoreOk) << i;
+    std::int32_t v = -1;
+    EXPECT_TRUE(testing_support::GetInt(o, "Value", &v));
+    EXPECT_EQ(v, i);
+    FreeObject(o);
+  }
+  int deleted = 0;
+  for (int k = 0; k < workload::kParentObjects; ++k) {
+    Object* o = nullptr;
+    CreateObject(&o, workload::ParentObject(k).c_str());
+    StoreCode rc = ReadObject(db, o);
+    EXPECT_EQ(rc, workload::ChildDeletes(k) ? kStoreObjectNotFound : kStoreOk) << k;
+    deleted += workload::ChildDeletes(k);
+    if (rc == kStoreOk || rc == kStoreObjectNotFound) FreeObject(o);
+  }
+  ResultSet* all = nullptr;
+  ASSERT_EQ(ListObjects(db, &all, 0), kStoreOk);
+  EXPECT_EQ(GetResultCount(all), static_cast<std::uint32_t>(kChildObjects + 1 + workload::kParentObjects - deleted + written));
+  FreeResult(all);
+  EXPECT_GT(BlockCount(db), 1u);
+  std::vector<std::string> problems;
+  ASSERT_EQ(CheckDatabase(db, &problems), kStoreOk);
+  for (const auto& p : problems) ADD_FAILURE() << p;
+  CloseDatabase(&db);
+}
+
+}  // namespace
+}  // namespace store
