@@ -19,7 +19,7 @@ StoreCode WriteBack(Database* db, std::uint32_t b, BlockCache::Slot* slot) {
 
 }  // namespace
 
-StoreCode ReadBlock(Database* db, std::uint32_t b, const std::string** out) {
+StoreCode LoadedBlock(Database* db, std::uint32_t b, BlockCache::Slot** out) {
   BlockCache::Slot& slot = db->cache->slots[b];
   if (!slot.loaded) {
     RecordRequest r;
@@ -30,22 +30,46 @@ StoreCode ReadBlock(Database* db, std::uint32_t b, const std::string** out) {
     slot.loaded = true;
     slot.changed = false;
   }
-  *out = &slot.bytes;
+  *out = &slot;
+  return kStoreOk;
+}
+
+StoreCode ReadBlock(Database* db, std::uint32_t b, const std::string** out) {
+  BlockCache::Slot* slot = nullptr;
+  StoreCode rc = LoadedBlock(db, b, &slot);
+  if (rc != kStoreOk) return rc;
+  *out = &slot->bytes;
+  return kStoreOk;
+}
+
+StoreCode BlockChanged(Database* db, std::uint32_t b, std::size_t size_before, bool was_changed) {
+  BlockCache* c = db->cache;
+  BlockCache::Slot& slot = c->slots[b];
+  if (slot.bytes.size() > kMaxRecordBytes) return kStoreRecordTooLong;
+  if (was_changed) c->changed_bytes -= static_cast<std::uint32_t>(size_before);
+  slot.changed = true;
+  slot.changed_at = ++c->tick;
+  c->changed_bytes += static_cast<std::uint32_t>(slot.bytes.size());
+  if (!c->enabled) return WriteBack(db, b, &slot);
+  // Over the limit: the oldest changes go back first, this one last.
+  while (c->changed_bytes >= c->limit) {
+    std::uint32_t oldest = b;
+    for (std::uint32_t k = 0; k < kMaxBlocks; ++k)
+      if (c->slots[k].changed && c->slots[k].changed_at < c->slots[oldest].changed_at) oldest = k;
+    StoreCode rc = WriteBack(db, oldest, &c->slots[oldest]);
+    if (rc != kStoreOk || oldest == b) return rc;
+  }
   return kStoreOk;
 }
 
 StoreCode WriteBlock(Database* db, std::uint32_t b, std::string bytes) {
   if (bytes.size() > kMaxRecordBytes) return kStoreRecordTooLong;
-  BlockCache* c = db->cache;
-  BlockCache::Slot& slot = c->slots[b];
-  if (slot.changed) c->changed_bytes -= static_cast<std::uint32_t>(slot.bytes.size());
+  BlockCache::Slot& slot = db->cache->slots[b];
+  std::size_t before = slot.bytes.size();
+  bool was_changed = slot.changed;
   slot.bytes = std::move(bytes);
   slot.loaded = true;
-  slot.changed = true;
-  c->changed_bytes += static_cast<std::uint32_t>(slot.bytes.size());
-  if (!c->enabled) return WriteBack(db, b, &slot);
-  if (c->changed_bytes >= c->limit) return FlushCache(db);
-  return kStoreOk;
+  return BlockChanged(db, b, before, was_changed);
 }
 
 StoreCode FlushCache(Database* db) {

@@ -441,13 +441,19 @@ StoreCode InsertEntry(Database* db, const Property& p) {
   const std::string* current = nullptr;
   rc = ReadBlock(db, pos.block, &current);
   if (rc != kStoreOk) return rc;
-  std::string block(*current, 0, current->size() / kEntryBytes * kEntryBytes);
   std::uint8_t e[kEntryBytes];
   StoreEntry(e, EntryOf(p));
-  std::size_t at = std::min<std::size_t>(pos.index, block.size() / kEntryBytes);
-  block.insert(at * kEntryBytes, reinterpret_cast<const char*>(e), kEntryBytes);
-  if (block.size() / kEntryBytes > kSplitEntries) return Rebalance(db, pos.block, std::move(block), false);
-  rc = WriteBlock(db, pos.block, std::move(block));
+  std::size_t entries = current->size() / kEntryBytes;
+  std::size_t at = std::min<std::size_t>(pos.index, entries) * kEntryBytes;
+  if (entries + 1 > kSplitEntries) {
+    std::string block(*current, 0, entries * kEntryBytes);
+    block.insert(at, reinterpret_cast<const char*>(e), kEntryBytes);
+    return Rebalance(db, pos.block, std::move(block), false);
+  }
+  rc = ChangeBlock(db, pos.block, [&](std::string* block) {
+    block->resize(entries * kEntryBytes);
+    block->insert(at, reinterpret_cast<const char*>(e), kEntryBytes);
+  });
   if (rc != kStoreOk) return rc;
   for (std::uint32_t b = pos.block; b < kMaxBlocks; ++b) ++db->totals[b];
   return kStoreOk;
@@ -462,11 +468,13 @@ StoreCode RemoveEntry(Database* db, const Property& p, std::vector<std::uint32_t
   const std::string* current = nullptr;
   rc = ReadBlock(db, pos.block, &current);
   if (rc != kStoreOk) return rc;
-  std::string block(*current, 0, current->size() / kEntryBytes * kEntryBytes);
-  block.erase(std::size_t(pos.index) * kEntryBytes, kEntryBytes);
+  std::size_t entries = current->size() / kEntryBytes;
   if (recycle != nullptr) recycle->push_back(p.record_id);
-  if (block.empty()) return Rebalance(db, pos.block, std::move(block), true);
-  rc = WriteBlock(db, pos.block, std::move(block));
+  if (entries <= 1) return Rebalance(db, pos.block, std::string(), true);
+  rc = ChangeBlock(db, pos.block, [&](std::string* block) {
+    block->resize(entries * kEntryBytes);
+    block->erase(std::size_t(pos.index) * kEntryBytes, kEntryBytes);
+  });
   if (rc != kStoreOk) return rc;
   for (std::uint32_t b = pos.block; b < kMaxBlocks; ++b) --db->totals[b];
   return kStoreOk;

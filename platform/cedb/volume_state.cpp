@@ -19,16 +19,23 @@ char16_t Fold(char16_t c) { return (c >= u'a' && c <= u'z') ? static_cast<char16
 std::atomic<std::uint64_t> g_last_stamp{0};
 std::uint64_t NextStamp() { return ++g_last_stamp; }
 
+// Word at a time: these run over whole index blocks on every rewrite.
+std::uint64_t Word(const char* p) {
+  std::uint64_t w;
+  std::memcpy(&w, p, 8);
+  return w;
+}
+
 std::size_t CommonPrefix(const char* a, std::size_t an, const char* b, std::size_t bn) {
   std::size_t n = std::min(an, bn), i = 0;
-  while (i + 8 <= n && std::memcmp(a + i, b + i, 8) == 0) i += 8;
+  while (i + 8 <= n && Word(a + i) == Word(b + i)) i += 8;
   while (i < n && a[i] == b[i]) ++i;
   return i;
 }
 
 std::size_t CommonSuffix(const char* a, std::size_t an, const char* b, std::size_t bn, std::size_t limit) {
   std::size_t n = std::min(limit, std::min(an, bn)), i = 0;
-  while (i + 8 <= n && std::memcmp(a + an - i - 8, b + bn - i - 8, 8) == 0) i += 8;
+  while (i + 8 <= n && Word(a + an - i - 8) == Word(b + bn - i - 8)) i += 8;
   while (i < n && a[an - i - 1] == b[bn - i - 1]) ++i;
   return i;
 }
