@@ -119,6 +119,20 @@ DbHandle* FindHandle(HANDLE h) {
 
 using Call = VolumeAccess::Call;
 
+// Frees the handles of an unmounted volume (g_mu held).
+template <typename Handle>
+void DropHandlesOf(Mount* m, std::set<Handle*>* handles) {
+  for (auto it = handles->begin(); it != handles->end();) {
+    if ((*it)->mount != m) {
+      ++it;
+      continue;
+    }
+    (*it)->tag = 0;
+    delete *it;
+    it = handles->erase(it);
+  }
+}
+
 std::string VolumePath(LPCWSTR name) {
   std::string path = platform::os::Utf16ToUtf8(ToU16(name));
 #ifndef _WIN32
@@ -194,24 +208,8 @@ BOOL CeUnmountDBVol(PCEGUID pceguid) {
   m->volume->Sync();
   std::lock_guard<std::mutex> lock(g_mu);
   if (--m->refs > 0) return TRUE;
-  for (auto it = g_handles.begin(); it != g_handles.end();) {
-    if ((*it)->mount == m) {
-      (*it)->tag = 0;
-      delete *it;
-      it = g_handles.erase(it);
-    } else {
-      ++it;
-    }
-  }
-  for (auto it = g_enums.begin(); it != g_enums.end();) {
-    if ((*it)->mount == m) {
-      (*it)->tag = 0;
-      delete *it;
-      it = g_enums.erase(it);
-    } else {
-      ++it;
-    }
-  }
+  DropHandlesOf(m, &g_handles);
+  DropHandlesOf(m, &g_enums);
   g_by_id.erase(m->id);
   g_by_path.erase(m->path);
   delete m;

@@ -11,7 +11,7 @@
 namespace store {
 namespace {
 
-using testing_support::GetInt;
+using testing_support::ExpectClean;
 using testing_support::Obj;
 
 class TwoHandles : public ::testing::TestWithParam<std::uint32_t> {
@@ -36,17 +36,7 @@ class TwoHandles : public ::testing::TestWithParam<std::uint32_t> {
     return WriteObject(db, o.o, 1, 1, 1, 0);
   }
   static StoreCode Get(Database* db, const std::string& name, std::int32_t* v) {
-    Object* o = nullptr;
-    CreateObject(&o, name.c_str());
-    StoreCode rc = ReadObject(db, o);
-    if (rc == kStoreOk && !GetInt(o, "Value", v)) rc = kStorePropertyNotFound;
-    if (rc == kStoreOk || rc == kStoreObjectNotFound) FreeObject(o);
-    return rc;
-  }
-  static void ExpectClean(Database* db) {
-    std::vector<std::string> problems;
-    ASSERT_EQ(CheckDatabase(db, &problems), kStoreOk);
-    for (const auto& p : problems) ADD_FAILURE() << p;
+    return testing_support::ReadInt(db, name, "Value", v);
   }
   std::string dir_, volume_;
   Database* a_ = nullptr;

@@ -16,7 +16,7 @@ namespace store {
 namespace {
 
 using testing_support::FaultyBackend;
-using testing_support::GetInt;
+using testing_support::ExpectClean;
 using testing_support::MakeFaulty;
 using testing_support::Obj;
 
@@ -39,12 +39,7 @@ class Failures : public ::testing::TestWithParam<std::uint32_t> {
     return WriteObject(db, o.o, 1, 1, 1, 0);
   }
   static StoreCode Get(Database* db, const char* name, std::int32_t* v) {
-    Object* o = nullptr;
-    CreateObject(&o, name);
-    StoreCode rc = ReadObject(db, o);
-    if (rc == kStoreOk && !GetInt(o, "Value", v)) rc = kStorePropertyNotFound;
-    if (rc == kStoreOk || rc == kStoreObjectNotFound) FreeObject(o);
-    return rc;
+    return testing_support::ReadInt(db, name, "Value", v);
   }
   static std::uint32_t Count(Database* db) {
     ResultSet* all = nullptr;
@@ -52,11 +47,6 @@ class Failures : public ::testing::TestWithParam<std::uint32_t> {
     std::uint32_t n = GetResultCount(all);
     FreeResult(all);
     return n;
-  }
-  static void ExpectClean(Database* db) {
-    std::vector<std::string> problems;
-    ASSERT_EQ(CheckDatabase(db, &problems), kStoreOk);
-    for (const auto& p : problems) ADD_FAILURE() << p;
   }
   std::string dir_, volume_;
 };

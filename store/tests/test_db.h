@@ -8,6 +8,7 @@
 #include <string>
 
 #include "database.h"
+#include "inspect.h"
 #include "platform/os.h"
 #include "record_file.h"
 #include "store/store.h"
@@ -172,6 +173,23 @@ inline std::string GetText(Object* o, const char* name) {
   GetProperty(o, name, kTypeText, &s[0], &size);
   s.resize(size - 1);
   return s;
+}
+
+// The integer `property` of the stored object `name`, with ReadObject's code.
+inline StoreCode ReadInt(Database* db, const std::string& name, const char* property, std::int32_t* v) {
+  Object* o = nullptr;
+  CreateObject(&o, name.c_str());
+  StoreCode rc = ReadObject(db, o);
+  if (rc == kStoreOk && !GetInt(o, property, v)) rc = kStorePropertyNotFound;
+  if (rc == kStoreOk || rc == kStoreObjectNotFound || rc == kStorePropertyNotFound) FreeObject(o);
+  return rc;
+}
+
+// Every problem the consistency check finds is a test failure.
+inline void ExpectClean(Database* db) {
+  std::vector<std::string> problems;
+  ASSERT_EQ(CheckDatabase(db, &problems), kStoreOk);
+  for (const auto& p : problems) ADD_FAILURE() << p;
 }
 
 // Names of the objects of a result set, in its order.

@@ -59,17 +59,21 @@ struct Ours {
     os::RemoveFile(path);
     std::u16string w = os::Utf8ToUtf16(path);
     CeMountDBVol(&guid, reinterpret_cast<LPCWSTR>(w.c_str()), OPEN_ALWAYS);
+    db = CreateAndOpen(u'r');
+  }
+  // A database of the given one-letter name, sorted on the record number.
+  HANDLE CreateAndOpen(char16_t letter) {
     CEDBASEINFOEX info = {};
     info.dwFlags = CEDB_VALIDNAME | CEDB_VALIDTYPE | CEDB_VALIDSORTSPEC;
-    info.szDbaseName[0] = 'r';
+    info.szDbaseName[0] = letter;
     info.wNumSortOrder = 1;
     info.rgSortSpecs[0].wNumProps = 1;
     info.rgSortSpecs[0].rgPropID[0] = MAKELONG(CEVT_UI4, 0);
     CeCreateDatabaseEx2(&guid, &info);
     CEOID oid = 0;
-    std::u16string name = u"r";
-    db = CeOpenDatabaseEx2(&guid, &oid, reinterpret_cast<LPCWSTR>(name.c_str()), &info.rgSortSpecs[0],
-                           CEDB_AUTOINCREMENT, nullptr);
+    std::u16string name(1, letter);
+    return CeOpenDatabaseEx2(&guid, &oid, reinterpret_cast<LPCWSTR>(name.c_str()), &info.rgSortSpecs[0],
+                             CEDB_AUTOINCREMENT, nullptr);
   }
   void Close() {
     CeCloseDatabase(db);
@@ -291,17 +295,7 @@ void RewriteLargeInPlace(benchmark::State& state, bool ours) {
   HANDLE db = INVALID_HANDLE_VALUE;
   sqlite3_stmt* update = nullptr;
   if (ours) {
-    CEDBASEINFOEX info = {};
-    info.dwFlags = CEDB_VALIDNAME | CEDB_VALIDTYPE | CEDB_VALIDSORTSPEC;
-    info.szDbaseName[0] = 'b';
-    info.wNumSortOrder = 1;
-    info.rgSortSpecs[0].wNumProps = 1;
-    info.rgSortSpecs[0].rgPropID[0] = MAKELONG(CEVT_UI4, 0);
-    CeCreateDatabaseEx2(&g_ours.guid, &info);
-    CEOID oid = 0;
-    std::u16string name = u"b";
-    db = CeOpenDatabaseEx2(&g_ours.guid, &oid, reinterpret_cast<LPCWSTR>(name.c_str()), &info.rgSortSpecs[0],
-                           CEDB_AUTOINCREMENT, nullptr);
+    db = g_ours.CreateAndOpen(u'b');
     std::swap(db, g_ours.db);
     for (int b = 0; b < kBlocks; ++b) oids.push_back(g_ours.Write(0, b + 1, blocks[b]));
   } else {
