@@ -117,6 +117,8 @@ RecordFile::~RecordFile() { Close(); }
 
 void RecordFile::Reload() {
   if (backend_) count_ = backend_->Count();
+  // Another handle may have moved block records (Rotate).
+  std::fill(reserved_ids_.begin(), reserved_ids_.end(), 0);
 }
 
 void RecordFile::Remember(std::uint32_t number, std::uint32_t id) {
@@ -268,10 +270,7 @@ StoreCode RecordFile::Commit() {
   if (--depth_ > 0) return kStoreOk;
   StoreCode rc = backend_->Commit();
   // A failed commit took the bracket's records with it.
-  if (rc != kStoreOk) {
-    Reload();
-    std::fill(reserved_ids_.begin(), reserved_ids_.end(), 0);
-  }
+  if (rc != kStoreOk) Reload();
   return rc;
 }
 
@@ -280,7 +279,6 @@ void RecordFile::Rollback() {
   depth_ = 0;
   backend_->Rollback();
   Reload();
-  std::fill(reserved_ids_.begin(), reserved_ids_.end(), 0);
 }
 
 StoreCode RecordFile::Close() {

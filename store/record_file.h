@@ -105,7 +105,8 @@ class RecordFile {
   bool is_open() const { return backend_ != nullptr; }
 
   std::uint32_t count() const { return count_; }
-  // Reads the count again (another handle may have changed it).
+  // Reads the count again and forgets the identifiers it remembered
+  // (another handle may have changed them).
   void Reload();
   // By number when request->number is given, else by identifier; fills the other address.
   StoreCode Read(RecordRequest* request);

@@ -118,6 +118,29 @@ TEST_P(IndexTest, AFullBlockBetweenFullNeighboursGetsANewBlockAfterIt) {
   EXPECT_TRUE(CheckInvariants(t_->db, &why)) << why;
 }
 
+// One handle moves block records; the other, which wrote those blocks
+// before, must write the blocks where they are now.
+TEST_P(IndexTest, ANewBlockMadeThroughOneHandleIsSeenByAnother) {
+  if (!GetParam()) GTEST_SKIP() << "two handles need the volume";
+  Database* a = t_->db;
+  Lay(a, {1000, 1000, 1000, 999});
+  ASSERT_EQ(Insert(a, 3 * 100000 + 1), kStoreOk);  // a has written the last block
+  Database* b = nullptr;
+  ASSERT_EQ(OpenDatabase(&b, "Test", 0, 0, kCreatorPyra, 0, 11, 10, t_->volume().c_str()), kStoreOk);
+  ASSERT_EQ(Insert(b, 1 * 100000 + 1), kStoreOk);  // a new block after block 1
+  EXPECT_EQ(Sizes(b), (std::vector<std::uint32_t>{1000, 500, 501, 1000, 1000}));
+  // a writes the blocks whose records moved: block 3 (was 2) and 4 (was 3).
+  ASSERT_EQ(Insert(a, 2 * 100000 + 3), kStoreOk);
+  ASSERT_EQ(Insert(a, 3 * 100000 + 3), kStoreOk);
+  std::vector<std::uint32_t> sizes = Sizes(a);
+  EXPECT_EQ(Sizes(b), sizes);
+  std::vector<std::int32_t> values = Values(b);
+  EXPECT_TRUE(std::is_sorted(values.begin(), values.end()));
+  EXPECT_EQ(values.size(), 3999u + 4);
+  EXPECT_EQ(Values(a), values);
+  CloseDatabase(&b);
+}
+
 TEST_P(IndexTest, WithSixtyFourBlocksABlockGrowsInPlaceThenHalvesThenIsRefused) {
   Database* db = t_->db;
   const std::uint32_t kLimit = kMaxRecordBytes / kEntryBytes;  // 2720 entries
