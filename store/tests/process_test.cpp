@@ -21,7 +21,7 @@ using testing_support::Obj;
 using workload::Model;
 
 #ifdef _WIN32
-constexpr int kKills = 8;  // process start under Wine is slow
+constexpr int kKills = 24;  // process start under Wine is slower
 constexpr int kChildObjects = 300;
 #else
 constexpr int kKills = 150;  // TIDELARK_STORE_KILLS runs more
