@@ -38,11 +38,10 @@ constexpr int kKillDelayMin = 1, kKillDelaySpread = 30;  // ms; a forked child w
 // It writes group `write` at version i; one operation in three also writes
 // group `also`, one in two deletes group `drop`. A write to an existing group
 // overwrites its records in place, or (one in four) deletes them and inserts
-// new ones. A group's three
-// records always share one version, so a torn transaction shows as a mixed
-// or half-present group; and live data stays within kSlots groups, so a cycle
-// costs the same after any history while the log keeps growing and
-// compaction keeps cutting it.
+// new ones. A group's three records always share one version, so a torn
+// transaction shows as a mixed or half-present group; and live data stays
+// within kSlots groups, so a cycle costs the same after any history while
+// the log keeps growing and compaction keeps cutting it.
 
 constexpr std::uint32_t kSlots = 32;
 constexpr std::uint32_t kNoSlot = ~0u;
@@ -168,7 +167,6 @@ bool StartCrashChild(const std::string& vol, const std::string& progress, std::u
   return os::SpawnProcess({os::ExecutablePath(), "--crash-child", vol, progress, std::to_string(start)}, child) ==
          os::kOk;
 #else
-  std::cout.flush();
   pid_t pid = fork();
   if (pid < 0) return false;
   if (pid == 0) std::_Exit(CrashChild(vol, progress, start));
@@ -258,10 +256,12 @@ void ReadVolume(const std::string& vol, int kill, Groups* found, CEVOLUMEREPORT*
   ASSERT_TRUE(Mount(vol, &guid)) << GetLastError();
   rep->cbSize = sizeof *rep;
   ASSERT_TRUE(CeGetVolumeReport(&guid, rep));
-  HANDLE db = OpenDb(&guid, "crash");
+  CEOID oid = 0;
+  HANDLE db = OpenDb(&guid, "crash", &oid);
   ASSERT_NE(db, INVALID_HANDLE_VALUE) << "database lost at kill " << kill;
   ASSERT_NO_FATAL_FAILURE(ReadGroups(db, kill, found));
   CeCloseDatabase(db);
+  ASSERT_EQ(Count(&guid, oid), 3 * found->size()) << "record count disagrees with the records at kill " << kill;
   ASSERT_TRUE(CeUnmountDBVol(&guid));
   ASSERT_LE(rep->dwFileBytes, kVolumeCap) << "compaction fell behind at kill " << kill << ", live "
                                           << rep->dwLiveBytes;
