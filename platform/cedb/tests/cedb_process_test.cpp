@@ -160,7 +160,7 @@ std::uint32_t ReadProgress(const std::string& progress) {
 }
 
 // Natively the child is forked: the sanitizers' start-up that an exec pays
-// (about 0.1 s here) would otherwise be most of a cycle. Windows has no fork,
+// (about 0.1 s a process) would otherwise be most of a cycle. Windows has no fork,
 // so there the test binary starts itself.
 bool StartCrashChild(const std::string& vol, const std::string& progress, std::uint32_t start, os::Process* child) {
 #ifdef _WIN32
