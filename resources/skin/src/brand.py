@@ -19,7 +19,7 @@ HORIZON = (252, 220, 168)
 SUN = (255, 236, 190)
 SEA_FAR = (58, 136, 176)
 SEA_NEAR = (18, 62, 98)
-FOAM = (236, 246, 250)
+SPRAY = (236, 246, 250)
 WORD = "Tidelark"
 
 
@@ -67,7 +67,7 @@ def _sea(c, w, h, horizon, sun_x, wave_h):
         band.polygon(top + [(w, h), (0, h)], colour)
         c.over(band)
         foam = c.layer()
-        foam.line(top, 1.1, FOAM, cap=False)
+        foam.line(top, 1.1, SPRAY, cap=False)
         c.over(foam, 0.45 if i == 0 else 0.3)
 
 
@@ -132,7 +132,7 @@ def ad_logo():
     return c.finish(matte=WHITE)
 
 
-def emblem(size, corners_key=None):
+def emblem(size):
     """The program's mark: the lark over a wave on a sea-blue rounded tile (RGBA)."""
     c = Canvas(size, size)
     r = size * 0.22

@@ -7,13 +7,13 @@ rounded text buttons (black frame, white fill, blue while pressed), 32 x 20,
 so it stands beside them as one of their kind.
 """
 
-from kit import Canvas, WHITE, lighten, darken, mix
+from kit import Canvas, SELECT, WHITE, lighten, darken
 from glyphs import glyph_layer
 import glyphs
 from picture import Picture
 
 BOX = (15, 15)
-ON = (20, 74, 186)
+ON = SELECT
 FRAME = (96, 108, 120)
 DIS_FRAME = (178, 184, 190)
 DIS_FILL = (241, 243, 245)

@@ -92,7 +92,7 @@ PICTURES = (
     ]
     + _pair(113, "BAR_OPTIONS", "gear", "Static Bar, options (5016)")
     + _pair(115, "BAR_SYNC", "sync", "Static Bar, synchronize (5017)")
-    + _pair(117, "BAR_HELP", "help", "Static Bar, help (5018)")
+    + _pair(117, "BAR_HELP", "question", "Static Bar, help (5018)")
     + [
         Picture(119, "DECO_HEADER_LEFT", (4, ROW), "header row, left end (left of the Dynamic Bar)",
                 lambda: header_strip(4).finish(matte=NAVY)),

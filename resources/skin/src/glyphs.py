@@ -92,10 +92,6 @@ def plus(p):
     p.line((4.5, 12), (19.5, 12), w=p.sw * 1.2)
 
 
-def minus(p):
-    p.line((4.5, 12), (19.5, 12), w=p.sw * 1.2)
-
-
 def bell(p):
     pts = [(12, 3.4), (9.2, 4.3), (7.4, 6.4), (6.7, 9.4), (6.5, 12.8), (5.8, 15.0), (3.9, 16.8), (3.9, 18.0)]
     p.poly(*(pts + [(24 - u, v) for u, v in reversed(pts)]))
@@ -122,7 +118,7 @@ def sync(p):
         p.arrowhead(u + 3.4 * -math.sin(t), v + 3.4 * math.cos(t), a + 90, 4.4)
 
 
-def help(p):
+def question(p):
     p.circle(12, 12, 9.6, fill=False)
     p.arc(12, 9.6, 3.3, 185, 395)
     t = math.radians(395)
@@ -315,20 +311,6 @@ def flask(p):
     p.circle(14.2, 15.6, 0.8, erase=True)
 
 
-def ball(p):
-    p.circle(12, 12, 10)
-    pts = []
-    for i in range(5):
-        a = math.radians(-90 + i * 72)
-        pts.append((12 + 3.6 * math.cos(a), 12 + 3.6 * math.sin(a)))
-    p.circle(12, 12, 4.9, erase=True)
-    p.poly(*pts)
-    for u, v in pts:
-        d = math.hypot(u - 12, v - 12)
-        p.line((12 + (u - 12) * 1.35, 12 + (v - 12) * 1.35), (12 + (u - 12) / d * 10.5, 12 + (v - 12) / d * 10.5),
-               w=p.sw * 0.7, erase=True, cap=False)
-
-
 def chart(p):
     for u, top in ((3.2, 13.5), (9.6, 9), (16, 4)):
         p.rrect(u, top, u + 4.8, 19.6, 0.7)
@@ -408,13 +390,13 @@ def pencil(p):
 
 
 GLYPHS = {
-    "channels": channels, "plus": plus, "minus": minus, "bell": bell, "gear": gear, "sync": sync,
-    "help": help, "back": back, "forward": forward, "keyboard": keyboard, "wrench": wrench,
+    "channels": channels, "plus": plus, "bell": bell, "gear": gear, "sync": sync,
+    "question": question, "back": back, "forward": forward, "keyboard": keyboard, "wrench": wrench,
     "feed": feed, "feed_add": feed_add, "trash": trash, "bell_settings": bell_settings,
     "sync_settings": sync_settings, "share": share, "share_settings": share_settings, "faq": faq,
     "book": book, "info": info, "display": display, "signal": signal, "outbox": outbox, "star": star,
     "import_file": import_file, "envelope": envelope, "newspaper": newspaper, "globe": globe, "chip": chip,
-    "flask": flask, "ball": ball, "chart": chart, "clapper": clapper, "weather": weather, "notes": notes,
+    "flask": flask, "chart": chart, "clapper": clapper, "weather": weather, "notes": notes,
     "gamepad": gamepad, "car": car, "handheld": handheld, "forum": forum, "pencil": pencil,
 }
 

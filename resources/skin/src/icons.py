@@ -7,14 +7,13 @@ one pixel lower. Icons are opaque on white, the content area's colour, since
 the icon cells draw their bitmaps plainly.
 """
 
-from kit import Canvas, WHITE, hsl, lighten, darken, mix
+from kit import Canvas, SELECT, WHITE, hsl, lighten, darken
 from glyphs import glyph_layer
 import glyphs
 from picture import Picture
 
 ICON = (32, 32)
 SMALL = (16, 16)
-SELECT = (20, 74, 186)
 
 
 def tile(size, glyph, base, pressed):

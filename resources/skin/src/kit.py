@@ -9,6 +9,7 @@ with white, the content area's colour, because that is where they are shown.
 """
 
 import colorsys
+import math
 import struct
 
 from PIL import Image, ImageDraw, ImageFont
@@ -29,17 +30,14 @@ FOAM = (222, 238, 248)       # pressed pill of a bar button
 SEA = (34, 136, 178)         # toggled state, accents
 SAND = (244, 176, 66)        # new-alert bell, the lark's breast
 CORAL = (226, 82, 64)        # new-alert dot
-INK = (40, 48, 56)           # dark strokes on white
-GREY = (150, 158, 166)       # disabled strokes
-GREY_FILL = (232, 235, 238)  # disabled fills
-SELECT = (30, 78, 122)       # the pressed tile of icons (the selection colour)
+SELECT = (20, 74, 186)       # pressed icons, checked boxes: the selection blue
 
 FONT_DIR = "/usr/share/fonts/truetype/dejavu/"
 
 
-def font(name, size_px):
-    """A DejaVu face at a height in screen pixels, for a canvas of scale SS."""
-    return ImageFont.truetype(FONT_DIR + name + ".ttf", int(round(size_px * SS)))
+def font(name, size_px, scale=SS):
+    """A DejaVu face at a height in screen pixels, for a canvas (scale SS) or a plain picture (scale 1)."""
+    return ImageFont.truetype(FONT_DIR + name + ".ttf", int(round(size_px * scale)))
 
 
 def mix(a, b, t):
@@ -68,21 +66,17 @@ class Canvas:
         self.draw = ImageDraw.Draw(self.img)
 
     # Coordinates are screen pixels; a pixel (x, y) covers [x, x+1) x [y, y+1).
-    @staticmethod
-    def _s(v):
-        return v * SS
-
     def _pts(self, pts):
         return [(x * SS, y * SS) for x, y in pts]
 
     @staticmethod
-    def _c(colour, alpha=255):
+    def _c(colour):
         if len(colour) == 4:  # already RGBA: (0, 0, 0, 0) erases
             return tuple(colour)
-        return tuple(colour) + (alpha,)
+        return tuple(colour) + (255,)
 
-    def rect(self, x0, y0, x1, y1, fill, alpha=255):
-        self.draw.rectangle([x0 * SS, y0 * SS, x1 * SS - 1, y1 * SS - 1], fill=self._c(fill, alpha))
+    def rect(self, x0, y0, x1, y1, fill):
+        self.draw.rectangle([x0 * SS, y0 * SS, x1 * SS - 1, y1 * SS - 1], fill=self._c(fill))
 
     def rrect(self, x0, y0, x1, y1, r, fill=None, outline=None, width=1.0):
         """A rounded rectangle covering [x0, x1) x [y0, y1); an outline lies inside it."""
@@ -134,7 +128,6 @@ class Canvas:
 
     def arc(self, cx, cy, r, start, end, width, fill, cap=True):
         """An arc of radius r (to the middle of the stroke), angles in degrees, clockwise from 3 o'clock."""
-        import math
         ro = (r + width / 2.0) * SS
         box = [cx * SS - ro, cy * SS - ro, cx * SS + ro, cy * SS + ro]
         self.draw.arc(box, start, end, fill=self._c(fill), width=max(1, int(round(width * SS))))
@@ -154,7 +147,7 @@ class Canvas:
     def text_width(self, s, face):
         return self.draw.textlength(s, font=face) / SS
 
-    def vgradient(self, x0, y0, x1, y1, top, bottom, shape=None, r=0):
+    def vgradient(self, x0, y0, x1, y1, top, bottom, r=0):
         """A vertical gradient over a rectangle, or a rounded rectangle when r > 0."""
         w, h = int(round((x1 - x0) * SS)), int(round((y1 - y0) * SS))
         grad = Image.new("RGBA", (w, h))
@@ -177,13 +170,6 @@ class Canvas:
             top = top.copy()
             top.putalpha(a)
         self.img = Image.alpha_composite(self.img, top)
-        self.draw = ImageDraw.Draw(self.img)
-
-    def paste(self, other, x, y):
-        """Lays another canvas (drawn at its own size) over this one at (x, y) screen pixels."""
-        layer = Image.new("RGBA", self.img.size, (0, 0, 0, 0))
-        layer.paste(other.img, (int(round(x * SS)), int(round(y * SS))))
-        self.img = Image.alpha_composite(self.img, layer)
         self.draw = ImageDraw.Draw(self.img)
 
     def reduced(self):

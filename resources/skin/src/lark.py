@@ -1,7 +1,5 @@
 """The Tidelark emblem: a lark in flight over a breaking wave, on a 100-unit grid."""
 
-import math
-
 from glyphs import Pen
 
 
