@@ -147,14 +147,16 @@ TEST(ProgramResources, VersionResourceSaysTidelark1131) {
   struct Translation {
     WORD language, codepage;
   }* translation = nullptr;
-  ASSERT_TRUE(VerQueryValueW(info.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &len));
+  ASSERT_TRUE(
+      VerQueryValueW(info.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &len));
   ASSERT_GE(len, sizeof(Translation));
   auto value = [&](const wchar_t* key) {
-    std::wstring query = L"\\StringFileInfo\\" + Hex4(translation->language) + Hex4(translation->codepage) + L"\\" + key;
+    std::wstring query =
+        L"\\StringFileInfo\\" + Hex4(translation->language) + Hex4(translation->codepage) + L"\\" + key;
     wchar_t* text = nullptr;
     UINT n = 0;
-    if (!VerQueryValueW(info.data(), query.c_str(), reinterpret_cast<void**>(&text), &n) || !text) return std::wstring();
-    return std::wstring(text);
+    bool found = VerQueryValueW(info.data(), query.c_str(), reinterpret_cast<void**>(&text), &n) && text;
+    return found ? std::wstring(text) : std::wstring();
   };
   EXPECT_EQ(value(L"ProductName"), L"Tidelark");
   EXPECT_EQ(value(L"ProductVersion"), L"1.13.1");

@@ -25,15 +25,16 @@ std::vector<SkinEntry> Table() {
   return skin_test::ParseSkinTable(skin_test::ReadFileBytes(kSkin + "/README.md"));
 }
 
-// Every line of a text file that matches the pattern, as its match groups.
-std::vector<std::smatch> Matches(const std::string& text, const std::regex& pattern, std::vector<std::string>* lines) {
-  std::vector<std::smatch> out;
+std::string GifPath(int id) { return kSkin + "/gif/" + std::to_string(id) + ".gif"; }
+
+// The match groups of every line of a text that matches the pattern.
+std::vector<std::vector<std::string>> MatchingLines(const std::string& text, const std::regex& pattern) {
+  std::vector<std::vector<std::string>> out;
   std::istringstream in(text);
   std::string line;
-  while (std::getline(in, line)) lines->push_back(line);
-  for (const std::string& l : *lines) {
-    std::smatch m;
-    if (std::regex_match(l, m, pattern)) out.push_back(m);
+  std::smatch m;
+  while (std::getline(in, line)) {
+    if (std::regex_match(line, m, pattern)) out.emplace_back(m.begin(), m.end());
   }
   return out;
 }
@@ -77,21 +78,19 @@ TEST(SkinFiles, EachGifHasTheSizeAndColourKeyOfItsRow) {
   ASSERT_FALSE(table.empty());
   for (const SkinEntry& e : table) {
     skin_test::GifHeader h;
-    ASSERT_TRUE(skin_test::ParseGifHeader(skin_test::ReadFileBytes(kSkin + "/gif/" + std::to_string(e.id) + ".gif"), &h))
-        << e.id;
+    ASSERT_TRUE(skin_test::ParseGifHeader(skin_test::ReadFileBytes(GifPath(e.id)), &h)) << e.id;
     EXPECT_EQ(h.width, e.width) << e.id;
     EXPECT_EQ(h.height, e.height) << e.id;
     bool has_key = std::count(h.palette.begin(), h.palette.end(), skin_test::kKeyColour) > 0;
-    EXPECT_EQ(has_key, e.keyed) << e.id << (e.keyed ? ": keyed without the key colour" : ": unkeyed with the key colour");
+    EXPECT_EQ(has_key, e.keyed) << e.id << (e.keyed ? ": keyed without the key" : ": unkeyed with the key");
     // The toolkit draws the key itself; a decoder may turn a transparent index into any colour.
     EXPECT_FALSE(h.marks_transparent) << e.id;
   }
 }
 
 TEST(SkinFiles, HeaderNamesEveryRowWithItsIdentifier) {
-  std::vector<std::string> lines;
   std::map<std::string, int> header;
-  for (const std::smatch& m : Matches(skin_test::ReadFileBytes(kHeader), std::regex(R"(#define (IDG_\w+) +(\d+))"), &lines))
+  for (const auto& m : MatchingLines(skin_test::ReadFileBytes(kHeader), std::regex(R"(#define (IDG_\w+) +(\d+))")))
     EXPECT_TRUE(header.emplace(m[1], std::stoi(m[2])).second) << "defined twice: " << m[1];
   std::vector<SkinEntry> table = Table();
   ASSERT_FALSE(table.empty());
@@ -105,14 +104,13 @@ TEST(SkinFiles, HeaderNamesEveryRowWithItsIdentifier) {
 }
 
 TEST(SkinFiles, ResourceScriptCarriesEveryRowOnce) {
-  std::vector<std::string> lines;
-  std::vector<std::smatch> entries = Matches(skin_test::ReadFileBytes(kSkin + "/skin.rc"),
-                                             std::regex(R"((IDG_\w+) +GIF +"skin/gif/(\d+)\.gif")"), &lines);
+  auto entries = MatchingLines(skin_test::ReadFileBytes(kSkin + "/skin.rc"),
+                               std::regex(R"((IDG_\w+) +GIF +"skin/gif/(\d+)\.gif")"));
   std::map<std::string, int> table;
   for (const SkinEntry& e : Table()) table[e.name] = e.id;
   ASSERT_FALSE(table.empty());
   std::set<std::string> seen;
-  for (const std::smatch& m : entries) {
+  for (const auto& m : entries) {
     EXPECT_TRUE(seen.insert(m[1]).second) << "twice: " << m[1];
     ASSERT_TRUE(table.count(m[1])) << "not in the table: " << m[1];
     EXPECT_EQ(table[m[1]], std::stoi(m[2])) << m[1] << " names another picture's file";
