@@ -2,8 +2,9 @@
 
 Icon view: 32 x 32, a rounded tile in the entry's colour with a white
 pictogram, for cells of 70 x 80. List view: 16 x 16, the same tile at row
-size, for rows 20 high. Pressed: the tile turns to the selection blue and sits
-one pixel lower. Icons are opaque on white, the content area's colour, since
+size, for rows 20 high. Pressed: the tile turns white with a frame and a
+pictogram in the selection blue, the pressed labels' colour, and sits one
+pixel lower; unlike a change of hue this reads for tiles of every colour. Icons are opaque on white, the content area's colour, since
 the icon cells draw their bitmaps plainly.
 """
 
@@ -17,26 +18,32 @@ SMALL = (16, 16)
 
 
 def tile(size, glyph, base, pressed):
+    """An icon: a tile in the entry's colour with a white pictogram; pressed, the
+    tile turns white with a frame and pictogram in the selection blue."""
     c = Canvas(size, size)
-    big = size >= 24
-    top = 1 if pressed else 0
-    colour = SELECT if pressed else base
-    if big:
-        m = 2
-        if not pressed:
-            c.rrect(m, m + 1, size - m, size - m + 1, 7, fill=(214, 220, 226))  # shadow
-        c.vgradient(m, m - 1 + top, size - m, size - m - 1 + top, lighten(colour, 0.30), colour, r=7)
-        c.rrect(m, m - 1 + top, size - m, size - m - 1 + top, 7, outline=darken(colour, 0.18), width=1)
-        g = 18
-        gx, gy, sw = (size - g) / 2.0, (size - g) / 2.0 - 1 + top, 2.1
-        shade = glyph_layer(size, size, glyph, gx, gy + 0.8, g, darken(colour, 0.35), sw)
-        c.over(shade, 0.55)
+    if size >= 24:
+        m, r, g, sw, frame_w = 2, 7, 18, 2.1, 1.0
+        top, bottom = m - 1, size - m - 1
+        if pressed:
+            top, bottom = top + 1, bottom + 1
+            frame_w = 2.0
+        else:
+            c.rrect(m, m + 1, size - m, size - m + 1, r, fill=(214, 220, 226))  # shadow
     else:
-        c.vgradient(0.5, 0.5, size - 0.5, size - 0.5, lighten(colour, 0.22), colour, r=3.4)
-        c.rrect(0.5, 0.5, size - 0.5, size - 0.5, 3.4, outline=darken(colour, 0.15), width=0.8)
-        g = 11.5
-        gx, gy, sw = (size - g) / 2.0, (size - g) / 2.0, 2.7
-    c.over(glyph_layer(size, size, glyph, gx, gy, g, WHITE, sw))
+        m, r, g, sw, frame_w = 0.5, 3.4, 11.5, 2.7, 0.8
+        top, bottom = m, size - m
+        if pressed:
+            frame_w = 1.3
+    gx, gy = (size - g) / 2.0, top + (bottom - top - g) / 2.0
+    if pressed:
+        c.rrect(m, top, size - m, bottom, r, fill=(238, 244, 252), outline=SELECT, width=frame_w)
+        c.over(glyph_layer(size, size, glyph, gx, gy, g, SELECT, sw))
+    else:
+        c.vgradient(m, top, size - m, bottom, lighten(base, 0.30 if size >= 24 else 0.22), base, r=r)
+        c.rrect(m, top, size - m, bottom, r, outline=darken(base, 0.18), width=frame_w)
+        if size >= 24:
+            c.over(glyph_layer(size, size, glyph, gx, gy + 0.8, g, darken(base, 0.35), sw), 0.55)
+        c.over(glyph_layer(size, size, glyph, gx, gy, g, WHITE, sw))
     return c.finish(matte=WHITE)
 
 
