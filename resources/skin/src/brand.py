@@ -143,7 +143,10 @@ def emblem(size):
     mask = Canvas(size, size)
     mask.rrect(0, 0, size, size, r, fill=WHITE)
     bird = c.layer()
-    lark.bird(bird, size * 0.06, size * 0.04, size * 0.86, WHITE, SAND if size >= 24 else None)
+    # Small icons show a larger bird: its details are gone anyway, its shape must read.
+    scale = 0.86 if size >= 32 else 1.0
+    lark.bird(bird, size * (0.5 - scale * 0.52), size * (0.45 - scale * 0.46), size * scale, WHITE,
+              SAND if size >= 24 else None)
     c.over(bird)
     img = c.reduced()
     img.putalpha(Image.composite(img.getchannel("A"), Image.new("L", img.size, 0), mask.reduced().getchannel("A")))
