@@ -69,25 +69,28 @@ def border(side):
     return c.finish(matte=NAVY)
 
 
-def _pair(rid, name, glyph, what, extra=()):
+def _pair(rid, name, glyph, what, disabled="also its disabled image"):
     """The normal and pressed buttons of one bar command, at rid and rid + 1."""
     g = glyphs.GLYPHS[glyph]
     return [
         Picture(rid, name, BUTTON, what + ": normal", lambda: bar_button(g)),
-        Picture(rid + 1, name + "_PRESSED", BUTTON, what + ": pressed, and disabled as the current screen",
+        Picture(rid + 1, name + "_PRESSED", BUTTON, what + ": pressed; " + disabled,
                 lambda: bar_button(g, "pressed")),
     ]
 
 
+CURRENT = "also disabled, marking the current screen"
+
+
 PICTURES = (
-    _pair(101, "BAR_CHANNELS", "channels", "Dynamic Bar, channel list (5011)")
-    + _pair(103, "BAR_TOOLS", "wrench", "Dynamic Bar, tools (reserved: no bar command yet)")
-    + _pair(105, "BAR_ADD", "plus", "Dynamic Bar, add channel (5022)")
+    _pair(101, "BAR_CHANNELS", "channels", "Dynamic Bar, channel list (5011)", CURRENT)
+    + _pair(103, "BAR_TOOLS", "wrench", "Dynamic Bar, tools screen (no bar command yet)", CURRENT)
+    + _pair(105, "BAR_ADD", "plus", "Dynamic Bar, add channel (5022)", CURRENT)
     + [
         Picture(111, "BAR_ALERTS", BUTTON, "Dynamic Bar, alerts (5015): normal",
                 lambda: bar_button(glyphs.bell)),
         Picture(112, "BAR_ALERTS_PRESSED", BUTTON,
-                "Dynamic Bar, alerts (5015): pressed and disabled, also with new alerts",
+                "Dynamic Bar, alerts (5015): pressed, also with new alerts; also its disabled image",
                 lambda: bar_button(glyphs.bell, "pressed")),
     ]
     + _pair(113, "BAR_OPTIONS", "gear", "Static Bar, options (5016)")
