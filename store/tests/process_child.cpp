@@ -1,15 +1,13 @@
-// The child processes of the store's process tests, kept small so that a
-// test can start hundreds of them.
-//   kill VOLUME PROGRESS GATE CYCLE CACHE   waits at GATE for "CYCLE FIRST",
-//       then applies operations FIRST, FIRST+1, ... until it is killed,
-//       writing the last finished one to PROGRESS
-//   write VOLUME COUNT                      writes COUNT objects, deletes some
-//       of the parent's, and counts its steps in the object "shared"
+// The child processes of the store's process tests where they cannot be
+// forked (Windows):
+//   kill VOLUME PROGRESS FIRST CACHE   applies operations FIRST, FIRST+1, ...
+//       until it is killed, writing the last finished one to PROGRESS
+//   write VOLUME COUNT                 writes COUNT objects, deletes some of
+//       the parent's, and counts its steps in the object "shared"
 
 #include <cstdlib>
 #include <string>
 
-#include "platform/cedb_testing.h"
 #include "platform/os.h"
 #include "process_workload.h"
 
@@ -17,39 +15,6 @@ namespace os = platform::os;
 using namespace store;
 
 namespace {
-
-void WriteProgress(os::FileHandle f, std::uint32_t i) {
-  char b[4] = {static_cast<char>(i), static_cast<char>(i >> 8), static_cast<char>(i >> 16), static_cast<char>(i >> 24)};
-  os::WriteAt(f, 0, b, 4);
-}
-
-// The child starts while the parent still checks the last cycle.
-std::uint32_t WaitAtGate(const std::string& gate, std::uint32_t cycle) {
-  for (;;) {
-    std::string s;
-    if (os::ReadWholeFile(gate, &s) == os::kOk) {
-      std::size_t space = s.find(' ');
-      if (space != std::string::npos && std::strtoul(s.c_str(), nullptr, 10) == cycle)
-        return static_cast<std::uint32_t>(std::strtoul(s.c_str() + space + 1, nullptr, 10));
-    }
-    os::SleepMillis(1);
-  }
-}
-
-int Kill(const std::string& volume, const std::string& progress, const std::string& gate, std::uint32_t cycle,
-         std::uint32_t cache) {
-  cedb::SetCompactionThreshold(64u << 10);  // so that kills also land inside compactions
-  std::uint32_t first = WaitAtGate(gate, cycle);
-  Database* db = nullptr;
-  if (OpenDatabase(&db, "Crash", 1, 0, kCreatorPyra, cache, 11, 10, volume.c_str()) != kStoreOk) return 3;
-  os::FileHandle pf;
-  if (os::OpenFile(progress, os::kOpenRead | os::kOpenWrite | os::kOpenCreate, &pf) != os::kOk) return 4;
-  for (std::uint32_t i = first;; ++i) {
-    StoreCode rc = workload::ApplyToStore(i, db);
-    if (rc != kStoreOk && rc != kStoreObjectNotFound) return 5;
-    WriteProgress(pf, i);
-  }
-}
 
 StoreCode PutInt(Database* db, const std::string& name, const char* property, std::int32_t v) {
   Object* o = nullptr;
@@ -83,9 +48,9 @@ int Write(const std::string& volume, int count) {
 
 int main(int argc, char** argv) {
   // _Exit: a failing child reports its code, not its leaks.
-  if (argc == 7 && std::string(argv[1]) == "kill")
-    std::_Exit(Kill(argv[2], argv[3], argv[4], static_cast<std::uint32_t>(std::stoul(argv[5])),
-                    static_cast<std::uint32_t>(std::stoul(argv[6]))));
+  if (argc == 6 && std::string(argv[1]) == "kill")
+    std::_Exit(workload::RunKilledWriter(argv[2], argv[3], static_cast<std::uint32_t>(std::stoul(argv[4])),
+                                         static_cast<std::uint32_t>(std::stoul(argv[5]))));
   if (argc == 4 && std::string(argv[1]) == "write") std::_Exit(Write(argv[2], std::stoi(argv[3])));
   std::_Exit(2);
 }

@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "handles.h"
+#include "platform/cedb_testing.h"
+#include "platform/os.h"
 #include "store/store.h"
 
 namespace store {
@@ -110,6 +112,24 @@ inline bool ReadModel(Database* db, Model* out) {
   }
   FreeResult(all);
   return rc == kStoreNoMoreResults;
+}
+
+// The killed child: operations first, first+1, ... until it is killed, the
+// last finished one written to `progress`. Returns only on a failure.
+inline int RunKilledWriter(const std::string& volume, const std::string& progress, std::uint32_t first,
+                           std::uint32_t cache) {
+  namespace os = platform::os;
+  cedb::SetCompactionThreshold(64u << 10);  // so that kills also land inside compactions
+  Database* db = nullptr;
+  if (OpenDatabase(&db, "Crash", 1, 0, kCreatorPyra, cache, 11, 10, volume.c_str()) != kStoreOk) return 3;
+  os::FileHandle pf;
+  if (os::OpenFile(progress, os::kOpenRead | os::kOpenWrite | os::kOpenCreate, &pf) != os::kOk) return 4;
+  for (std::uint32_t i = first;; ++i) {
+    StoreCode rc = ApplyToStore(i, db);
+    if (rc != kStoreOk && rc != kStoreObjectNotFound) return 5;
+    char b[4] = {static_cast<char>(i), static_cast<char>(i >> 8), static_cast<char>(i >> 16), static_cast<char>(i >> 24)};
+    os::WriteAt(pf, 0, b, 4);
+  }
 }
 
 // The two-process test: the child's objects and what it deletes of the parent's.
