@@ -233,12 +233,14 @@ StoreCode WriteRecordById(Database* db, std::uint32_t id, std::string bytes) {
 }
 
 StoreCode LoadStoredObject(Database* db, std::uint32_t id, Object* object) {
-  std::string header;
-  StoreCode rc = ReadRecordById(db, id, &header);
+  // Records are parsed where the platform read them: each value is copied
+  // once, into the object.
+  const char* data = nullptr;
+  std::size_t size = 0;
+  StoreCode rc = db->file->View(id, &data, &size);
   if (rc != kStoreOk) return rc;
   RecordView hv;
-  if (!ParseRecord(reinterpret_cast<const std::uint8_t*>(header.data()), header.size(), &hv) ||
-      hv.type != kTypeIdList)
+  if (!ParseRecord(reinterpret_cast<const std::uint8_t*>(data), size, &hv) || hv.type != kTypeIdList)
     return kStoreReadFailed;
   std::string name(hv.name, hv.name_length);
   rc = SetObjectName(object, name.c_str());
@@ -246,13 +248,11 @@ StoreCode LoadStoredObject(Database* db, std::uint32_t id, Object* object) {
   object->owner_id = id;
   std::vector<std::uint32_t> ids(hv.count);
   for (std::uint32_t i = 0; i < hv.count; ++i) ids[i] = Load32(hv.value + 4 * i);
-  std::string bytes;
   for (std::uint32_t rid : ids) {
-    rc = ReadRecordById(db, rid, &bytes);
+    rc = db->file->View(rid, &data, &size);
     if (rc != kStoreOk) return rc;
     RecordView v;
-    if (!ParseRecord(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), &v))
-      return kStoreReadFailed;
+    if (!ParseRecord(reinterpret_cast<const std::uint8_t*>(data), size, &v)) return kStoreReadFailed;
     rc = AddParsedProperty(object, v, rid);
     if (rc != kStoreOk) return rc;
   }

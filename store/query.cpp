@@ -160,12 +160,38 @@ StoreCode OrderByRange(Database* db, const Range& r, std::vector<std::uint32_t>*
   return kStoreOk;
 }
 
+// One range that also gives the order: its objects in its order, each once,
+// read once.
+StoreCode OrderedRange(Database* db, const Range& r, std::vector<std::uint32_t>* ids) {
+  std::vector<Entry> entries;
+  StoreCode rc = RangeEntries(db, r, &entries);
+  if (rc != kStoreOk) return rc;
+  ids->clear();
+  for (const Entry& e : entries) ids->push_back(e.object_id);
+  std::vector<std::uint32_t> sorted = *ids;
+  std::sort(sorted.begin(), sorted.end());
+  if (std::adjacent_find(sorted.begin(), sorted.end()) == sorted.end()) return kStoreOk;
+  // Names compared by a prefix can put one object in the range twice.
+  sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
+  std::vector<char> used(sorted.size(), 0);
+  std::vector<std::uint32_t> once;
+  for (std::uint32_t id : *ids) {
+    std::size_t at = static_cast<std::size_t>(std::lower_bound(sorted.begin(), sorted.end(), id) - sorted.begin());
+    if (!used[at]) once.push_back(id);
+    used[at] = 1;
+  }
+  ids->swap(once);
+  return kStoreOk;
+}
+
 StoreCode RunQuery(Database* db, Object* low, Object* high, std::uint32_t mode, const char* order_by,
                    ResultSet* earlier, int combination, std::vector<std::uint32_t>* ids) {
   std::vector<Range> ranges;
   bool empty = false;
   StoreCode rc = FindRanges(db, low, high, mode, order_by, &ranges, &empty);
   if (rc != kStoreOk) return rc;
+  if (!empty && ranges.size() == 1 && ranges[0].order_by && earlier == nullptr)
+    return OrderedRange(db, ranges[0], ids);
   if (!empty) rc = Intersect(db, ranges, ids);
   if (rc != kStoreOk) return rc;
   // An empty range gives an empty intersection; an earlier result is still

@@ -30,11 +30,12 @@ StoreCode MemoryBackend::ReadByNumber(std::uint32_t number, std::uint32_t* id, s
   return kStoreOk;
 }
 
-StoreCode MemoryBackend::ReadById(std::uint32_t id, std::uint32_t* number, std::string* bytes) {
+StoreCode MemoryBackend::ViewById(std::uint32_t id, std::uint32_t* number, const char** data, std::size_t* size) {
   Record* r = Find(id);
   if (r == nullptr) return kStoreRecordNotFound;
   *number = r->number;
-  *bytes = r->bytes;
+  *data = r->bytes.data();
+  *size = r->bytes.size();
   return kStoreOk;
 }
 
@@ -149,11 +150,22 @@ StoreCode RecordFile::Read(RecordRequest* r) {
   }
   if (r->id == kNoNumber) return kStoreBadArgument;
   std::uint32_t number = 0;
-  StoreCode rc = backend_->ReadById(r->id, &number, &r->bytes);
+  const char* data = nullptr;
+  std::size_t size = 0;
+  StoreCode rc = backend_->ViewById(r->id, &number, &data, &size);
   if (rc == kStoreRecordNotFound) return kStoreRecordNotFound;
   if (rc != kStoreOk) return kStoreReadFailed;
+  r->bytes.assign(data, size);
   r->number = number;
   return kStoreOk;
+}
+
+StoreCode RecordFile::View(std::uint32_t id, const char** data, std::size_t* size) {
+  if (!backend_) return kStoreNotOpen;
+  std::uint32_t number = 0;
+  StoreCode rc = backend_->ViewById(id, &number, data, size);
+  if (rc == kStoreRecordNotFound) return kStoreRecordNotFound;
+  return rc == kStoreOk ? kStoreOk : kStoreReadFailed;
 }
 
 StoreCode RecordFile::Write(RecordRequest* r) {

@@ -29,7 +29,8 @@ class RecordBackend {
   virtual std::uint32_t Count() const = 0;
   // Record at position `number` (0-based): its platform identifier and bytes.
   virtual StoreCode ReadByNumber(std::uint32_t number, std::uint32_t* id, std::string* bytes) = 0;
-  virtual StoreCode ReadById(std::uint32_t id, std::uint32_t* number, std::string* bytes) = 0;
+  // The bytes of record `id`, valid until the next call on this backend.
+  virtual StoreCode ViewById(std::uint32_t id, std::uint32_t* number, const char** data, std::size_t* size) = 0;
   // Where a record is, without its bytes.
   virtual StoreCode IdAt(std::uint32_t number, std::uint32_t* id) = 0;
   virtual StoreCode NumberOf(std::uint32_t id, std::uint32_t* number) = 0;
@@ -61,7 +62,7 @@ class MemoryBackend : public RecordBackend {
   struct Record { std::uint32_t number; std::string bytes; };
   std::uint32_t Count() const override { return static_cast<std::uint32_t>(order_.size()); }
   StoreCode ReadByNumber(std::uint32_t number, std::uint32_t* id, std::string* bytes) override;
-  StoreCode ReadById(std::uint32_t id, std::uint32_t* number, std::string* bytes) override;
+  StoreCode ViewById(std::uint32_t id, std::uint32_t* number, const char** data, std::size_t* size) override;
   StoreCode IdAt(std::uint32_t number, std::uint32_t* id) override;
   StoreCode NumberOf(std::uint32_t id, std::uint32_t* number) override;
   StoreCode Write(std::uint32_t id, std::uint32_t number, const std::string& bytes,
@@ -111,6 +112,8 @@ class RecordFile {
   // By number when request->number is given, else by identifier; fills the other address.
   StoreCode Read(RecordRequest* request);
   StoreCode Write(RecordRequest* request);
+  // The bytes of record `id` without a copy, valid until the next call on this file.
+  StoreCode View(std::uint32_t id, const char** data, std::size_t* size);
   // Appends after the last record; fills number and id.
   StoreCode Append(RecordRequest* request);
   // Deletes the addressed records and renumbers the later ones down.

@@ -47,16 +47,19 @@ class CedbBackend : public RecordBackend {
     CEOID oid = CeSeekDatabaseEx(handle_, CEDB_SEEK_BEGINNING, number, 0, nullptr);
     if (oid == 0) return kStoreRecordNotFound;
     std::uint32_t n = 0;
-    StoreCode rc = ReadCurrent(&n, bytes);
+    const char* data = nullptr;
+    std::size_t size = 0;
+    StoreCode rc = ReadCurrent(&n, &data, &size);
     if (rc != kStoreOk) return rc;
+    bytes->assign(data, size);
     *id = oid;
     return kStoreOk;
   }
 
-  StoreCode ReadById(std::uint32_t id, std::uint32_t* number, std::string* bytes) override {
+  StoreCode ViewById(std::uint32_t id, std::uint32_t* number, const char** data, std::size_t* size) override {
     if (id == 0) return kStoreRecordNotFound;
     if (CeSeekDatabaseEx(handle_, CEDB_SEEK_CEOID, id, 0, nullptr) == 0) return kStoreRecordNotFound;
-    return ReadCurrent(number, bytes);
+    return ReadCurrent(number, data, size);
   }
 
   StoreCode IdAt(std::uint32_t number, std::uint32_t* id) override {
@@ -135,23 +138,24 @@ class CedbBackend : public RecordBackend {
   }
 
  private:
-  StoreCode ReadCurrent(std::uint32_t* number, std::string* bytes) {
+  // The current record; *data points into the read buffer.
+  StoreCode ReadCurrent(std::uint32_t* number, const char** data, std::size_t* size) {
     WORD count = 0;
-    DWORD size = buffer_size_;
-    CEOID oid = CeReadRecordPropsEx(handle_, CEDB_ALLOWREALLOC, &count, nullptr, &buffer_, &size, nullptr);
-    if (size > buffer_size_) buffer_size_ = size;
+    DWORD bytes = buffer_size_;
+    CEOID oid = CeReadRecordPropsEx(handle_, CEDB_ALLOWREALLOC, &count, nullptr, &buffer_, &bytes, nullptr);
+    if (bytes > buffer_size_) buffer_size_ = bytes;
     if (oid == 0 || buffer_ == nullptr) return kStoreReadFailed;
     const auto* props = reinterpret_cast<const CEPROPVAL*>(buffer_);
-    bool have_bytes = false;
+    *data = "";
+    *size = 0;
     for (WORD i = 0; i < count; ++i) {
       if (props[i].wFlags & CEDB_PROPNOTFOUND) continue;
       if (props[i].propid == kNumberProp) *number = props[i].val.ulVal;
       if (props[i].propid == kBytesProp) {
-        bytes->assign(reinterpret_cast<const char*>(props[i].val.blob.lpb), props[i].val.blob.dwCount);
-        have_bytes = true;
+        *data = reinterpret_cast<const char*>(props[i].val.blob.lpb);
+        *size = props[i].val.blob.dwCount;
       }
     }
-    if (!have_bytes) bytes->clear();
     return kStoreOk;
   }
 

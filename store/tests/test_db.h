@@ -22,7 +22,9 @@ class SharedBackend : public RecordBackend {
   explicit SharedBackend(RecordBackend* m) : m_(m) {}
   std::uint32_t Count() const override { return m_->Count(); }
   StoreCode ReadByNumber(std::uint32_t n, std::uint32_t* id, std::string* b) override { return m_->ReadByNumber(n, id, b); }
-  StoreCode ReadById(std::uint32_t id, std::uint32_t* n, std::string* b) override { return m_->ReadById(id, n, b); }
+  StoreCode ViewById(std::uint32_t id, std::uint32_t* n, const char** d, std::size_t* size) override {
+    return m_->ViewById(id, n, d, size);
+  }
   StoreCode IdAt(std::uint32_t n, std::uint32_t* id) override { return m_->IdAt(n, id); }
   StoreCode NumberOf(std::uint32_t id, std::uint32_t* n) override { return m_->NumberOf(id, n); }
   StoreCode Write(std::uint32_t id, std::uint32_t n, const std::string& b, std::uint32_t* out) override {
@@ -51,9 +53,9 @@ class FaultyBackend : public SharedBackend {
   int reads_before_failure = -1;
   int writes_before_failure = -1;
   bool fail_commit = false;
-  StoreCode ReadById(std::uint32_t id, std::uint32_t* n, std::string* b) override {
+  StoreCode ViewById(std::uint32_t id, std::uint32_t* n, const char** d, std::size_t* size) override {
     if (Trip(&reads_before_failure)) return kStoreReadFailed;
-    return SharedBackend::ReadById(id, n, b);
+    return SharedBackend::ViewById(id, n, d, size);
   }
   StoreCode Write(std::uint32_t id, std::uint32_t n, const std::string& b, std::uint32_t* out) override {
     if (Trip(&writes_before_failure)) return kStoreWriteFailed;
