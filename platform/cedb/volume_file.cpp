@@ -60,12 +60,13 @@ VolumeFile::~VolumeFile() {
   if (file_ != os::kInvalidFile) os::CloseFile(file_);
 }
 
-bool VolumeFile::ReadHeader(std::uint64_t* generation, std::uint64_t* log_start, bool* any_bytes) {
+bool VolumeFile::ReadHeader(std::uint64_t* generation, std::uint64_t* log_start, bool* any_bytes, char* raw) {
   char buf[kHeaderSize];
   std::memset(buf, 0, sizeof buf);
   std::size_t got = 0;
   if (os::ReadAt(file_, 0, buf, sizeof buf, &got) != os::kOk) got = 0;
   if (any_bytes) *any_bytes = got > 0;
+  if (raw) std::memcpy(raw, buf, kHeaderSize);
   std::uint64_t best_gen = 0, best_start = 0;
   for (int slot = 0; slot < 2; ++slot) {
     std::uint64_t g, s;
@@ -164,14 +165,26 @@ std::uint32_t VolumeFile::Open(const std::string& path, std::uint32_t dispositio
   return err;
 }
 
-// A reader whose image is current needs no lock: the file size is read
-// before the header, so a commit after the size check is simply later than
-// this read, and a compaction before it has already changed the header.
+// A reader whose image is current needs no lock: a commit changes the
+// header before its batch goes out, a compaction before it moves anything,
+// so an unchanged header means that both are later than this read.
 bool VolumeFile::Unchanged() {
-  if (generation_ == 0) return false;
-  std::uint64_t size = 0, gen = 0, start = 0;
-  if (os::GetFileSize(file_, &size) != os::kOk || dropped_bytes_ != 0 || size != applied_end_) return false;
-  return ReadHeader(&gen, &start, nullptr) && gen == generation_ && start == log_start_;
+  if (generation_ == 0 || dropped_bytes_ != 0) return false;
+  char now[kHeaderSize];
+  std::memset(now, 0, sizeof now);
+  std::size_t got = 0;
+  if (os::ReadAt(file_, 0, now, sizeof now, &got) != os::kOk || got != kHeaderSize) return false;
+  return std::memcmp(now, seen_header_, kHeaderSize) == 0;
+}
+
+// Adds one to the current slot's commit counter (exclusive lock held).
+std::uint32_t VolumeFile::CountCommit() {
+  char* counter = seen_header_ + 32 * (generation_ & 1) + 28;
+  char next[4];
+  SetU32(next, GetU32(counter) + 1);
+  std::uint32_t err = FromOs(WriteAt(file_, 32 * (generation_ & 1) + 28, next, 4));
+  if (!err) std::memcpy(counter, next, 4);
+  return err;
 }
 
 std::uint32_t VolumeFile::Lock(bool exclusive) {
@@ -193,7 +206,7 @@ void VolumeFile::Unlock() {
 
 std::uint32_t VolumeFile::CatchUp() {
   std::uint64_t gen, start;
-  if (!ReadHeader(&gen, &start, nullptr)) return ERROR_FILE_CORRUPT;
+  if (!ReadHeader(&gen, &start, nullptr, seen_header_)) return ERROR_FILE_CORRUPT;
   std::uint64_t size = 0;
   if (os::GetFileSize(file_, &size) != os::kOk) return ERROR_READ_FAULT;
   if (gen != generation_ || start != log_start_ || size < applied_end_) {
@@ -237,6 +250,11 @@ std::uint32_t VolumeFile::Commit(Batch* batch) {
       return err;
     }
     dropped_bytes_ = 0;
+  }
+  // Readers that skip the lock must see that a commit began.
+  if (std::uint32_t err = CountCommit()) {
+    Invalidate();
+    return err;
   }
   // The batch counts only once its last byte is in the file.
   std::string& bytes = batch->bytes_;
@@ -297,7 +315,7 @@ std::uint32_t VolumeFile::MaybeCompact() {
   generation_ += 1;
   log_start_ = end;
   applied_end_ = end + frame_size;
-  if (frame_size > end - kHeaderSize) return 0;
+  if (frame_size > end - kHeaderSize) return RefreshSeenHeader();
   err = WriteSnapshotAt(kHeaderSize, &frame_size);
   if (!err) err = FromOs(SyncFile(file_));
   if (!err) err = WriteHeader(generation_ + 1, kHeaderSize);
@@ -306,7 +324,13 @@ std::uint32_t VolumeFile::MaybeCompact() {
   generation_ += 1;
   log_start_ = kHeaderSize;
   applied_end_ = kHeaderSize + frame_size;
-  return FromOs(SetFileSize(file_, applied_end_));
+  err = FromOs(SetFileSize(file_, applied_end_));
+  return err ? err : RefreshSeenHeader();
+}
+
+std::uint32_t VolumeFile::RefreshSeenHeader() {
+  std::uint64_t gen = 0, start = 0;
+  return ReadHeader(&gen, &start, nullptr, seen_header_) && gen == generation_ ? 0 : ERROR_READ_FAULT;
 }
 
 std::uint32_t VolumeFile::Sync() { return FromOs(SyncFile(file_)); }

@@ -3,8 +3,9 @@
 //
 // File layout:
 //   [0, 64)   two header slots of 32 bytes: magic "CEDBVOL1", u64 generation,
-//             u64 log start, u32 CRC of the first 24 bytes, u32 zero. The
-//             valid slot with the higher generation is current.
+//             u64 log start, u32 CRC of the first 24 bytes, u32 commit
+//             counter. The valid slot with the higher generation is current;
+//             every commit adds one to its counter before writing its batch.
 //   [log start, end)  batches: u32 magic, u32 body length, u32 CRC of length
 //             and body, body (operations, volume_state.h).
 // A batch is committed once its last byte is in the file; a torn or damaged
@@ -14,9 +15,14 @@
 //
 // Concurrency: the caller (VolumeAccess) serialises the threads of a
 // process; the file's byte-range lock at kLockOffset (shared to read,
-// exclusive to write) orders processes while one looks at the file. Under the lock the state first catches up with the
-// batches other processes appended; a changed generation (compaction by
-// another process) or a shorter file means a full replay.
+// exclusive to write) orders processes while one looks at the file. Under
+// the lock the state first catches up with the batches other processes
+// appended; a changed generation (compaction by another process) or a
+// shorter file means a full replay. A reader first reads the header alone:
+// when it is byte for byte the one of its last catch-up, no commit or
+// compaction has begun since, and it needs neither lock nor catch-up. A
+// commit changes the header before its batch, and a reader that sees the
+// change waits for the writer's lock, so it never misses a batch.
 //
 // Compaction, done by a writer under the exclusive lock: write a snapshot
 // batch at the end and point the header at it; then, when the snapshot fits
@@ -84,7 +90,10 @@ class VolumeFile {
   std::uint32_t CatchUp();
   bool Unchanged();
   std::uint32_t WriteHeader(std::uint64_t generation, std::uint64_t log_start);
-  bool ReadHeader(std::uint64_t* generation, std::uint64_t* log_start, bool* any_bytes);
+  // `raw`, when given, receives the 64 header bytes as read (zeros past the end).
+  bool ReadHeader(std::uint64_t* generation, std::uint64_t* log_start, bool* any_bytes, char* raw = nullptr);
+  std::uint32_t CountCommit();
+  std::uint32_t RefreshSeenHeader();
   std::uint32_t Init(std::uint64_t generation);
   std::uint32_t MaybeCompact();
   // Writes the image as one batch at `at`; *frame_size receives its length.
@@ -98,6 +107,7 @@ class VolumeFile {
   std::uint64_t dropped_bytes_ = 0;
   std::uint64_t mount_dropped_bytes_ = 0;
   bool holding_ = false;  // the byte-range lock is held
+  char seen_header_[kHeaderSize] = {};  // the header as of the last catch-up or own change
 };
 
 }  // namespace cedb

@@ -585,3 +585,38 @@ TEST_F(CedbTest, RewritingALargeRecordLogsOnlyWhatChanged) {
   EXPECT_EQ(r.number, static_cast<std::uint32_t>((kEdits - 1) % 3));
   CeCloseDatabase(db);
 }
+
+// Two mounts of one file (another spelling of its path) behave as two
+// processes: each sees what the other committed at its next call, through
+// commits and compactions alike.
+TEST_F(CedbTest, AnotherMountsCommitsAreSeenAtTheNextCall) {
+  CEOID dbid = CreateDb(&guid_, "db");
+  CEGUID other;
+  ASSERT_TRUE(Mount(dir_ + "/./Reader.vol", &other));
+  ASSERT_NE(other.Data1, guid_.Data1);  // a mount of its own
+  HANDLE mine = OpenDb(&guid_, "db");
+  HANDLE theirs = OpenDb(&other, "db");
+  std::string payload(3000, 'p');
+  std::vector<CEOID> ids;
+  for (std::uint32_t n = 0; n < 400; ++n) {
+    HANDLE writer = n % 2 ? mine : theirs;
+    HANDLE reader = n % 2 ? theirs : mine;
+    CEGUID* reader_guid = n % 2 ? &other : &guid_;
+    ids.push_back(Write(writer, 0, n, payload + std::to_string(n)));
+    ASSERT_NE(ids.back(), 0u);
+    if (n >= 10) {
+      ASSERT_TRUE(CeDeleteRecord(writer, ids[n - 10]));  // churn: the log outgrows the data
+    }
+    EXPECT_EQ(Count(reader_guid, dbid), n >= 10 ? 10u : n + 1) << n;
+    Rec r;
+    ASSERT_TRUE(ReadAtPosition(reader, n >= 10 ? 9 : n, &r)) << n;
+    EXPECT_EQ(r.payload, payload + std::to_string(n));
+  }
+  CEVOLUMEREPORT rep = {};
+  rep.cbSize = sizeof rep;
+  ASSERT_TRUE(CeGetVolumeReport(&other, &rep));
+  EXPECT_LT(rep.dwFileBytes, 1000u * 3000);  // compacted on the way: 1.2 MB were written
+  CeCloseDatabase(mine);
+  CeCloseDatabase(theirs);
+  CeUnmountDBVol(&other);
+}
