@@ -141,22 +141,27 @@ StoreCode Intersect(Database* db, std::vector<Range> ranges, std::vector<std::ui
   return kStoreOk;
 }
 
-// Step 3: the (ascending) identifiers in the order of the order-by range,
-// each once; those outside it drop out.
+// The identifiers of `sorted` (ascending, unique) in the order the entries
+// list them, each once; those the entries lack drop out.
+std::vector<std::uint32_t> InEntryOrder(const std::vector<Entry>& entries, const std::vector<std::uint32_t>& sorted) {
+  std::vector<char> used(sorted.size(), 0);
+  std::vector<std::uint32_t> ordered;
+  for (const Entry& e : entries) {
+    auto it = std::lower_bound(sorted.begin(), sorted.end(), e.object_id);
+    if (it != sorted.end() && *it == e.object_id && !used[it - sorted.begin()]) {
+      used[it - sorted.begin()] = 1;
+      ordered.push_back(e.object_id);
+    }
+  }
+  return ordered;
+}
+
+// Step 3: the (ascending) identifiers in the order of the order-by range.
 StoreCode OrderByRange(Database* db, const Range& r, std::vector<std::uint32_t>* ids) {
   std::vector<Entry> entries;
   StoreCode rc = RangeEntries(db, r, &entries);
   if (rc != kStoreOk) return rc;
-  std::vector<char> used(ids->size(), 0);
-  std::vector<std::uint32_t> ordered;
-  for (const Entry& e : entries) {
-    auto it = std::lower_bound(ids->begin(), ids->end(), e.object_id);
-    if (it != ids->end() && *it == e.object_id && !used[it - ids->begin()]) {
-      used[it - ids->begin()] = 1;
-      ordered.push_back(e.object_id);
-    }
-  }
-  ids->swap(ordered);
+  *ids = InEntryOrder(entries, *ids);
   return kStoreOk;
 }
 
@@ -173,14 +178,7 @@ StoreCode OrderedRange(Database* db, const Range& r, std::vector<std::uint32_t>*
   if (std::adjacent_find(sorted.begin(), sorted.end()) == sorted.end()) return kStoreOk;
   // Names compared by a prefix can put one object in the range twice.
   sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
-  std::vector<char> used(sorted.size(), 0);
-  std::vector<std::uint32_t> once;
-  for (std::uint32_t id : *ids) {
-    std::size_t at = static_cast<std::size_t>(std::lower_bound(sorted.begin(), sorted.end(), id) - sorted.begin());
-    if (!used[at]) once.push_back(id);
-    used[at] = 1;
-  }
-  ids->swap(once);
+  *ids = InEntryOrder(entries, sorted);
   return kStoreOk;
 }
 
