@@ -68,9 +68,9 @@ inline std::uint8_t SignificantLength(const char* name) {
 void ComputeKeys(Property* p);
 void FreePropertyValue(Property* p);
 // Sets type and value (copies data as SetProperty describes) and recomputes the keys.
-std::int32_t AssignValue(Property* p, std::uint16_t type, const void* data, std::uint32_t length);
+StoreCode AssignValue(Property* p, std::uint16_t type, const void* data, std::uint32_t length);
 // A property with the given name (may be null for "") and significant length, not owned by an object.
-std::int32_t InitProperty(Property* p, const char* name, std::uint8_t significant_length);
+StoreCode InitProperty(Property* p, const char* name, std::uint8_t significant_length);
 void DestroyProperty(Property* p);
 // Index of the last property with exactly this name, or -1.
 int FindProperty(const Object* object, const char* name);

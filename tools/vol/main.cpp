@@ -1,8 +1,11 @@
 // tidelark-vol: shows what a store volume holds and checks it.
 //
 //   tidelark-vol <volume> [database]          lists databases, objects, properties
-//   tidelark-vol --check <volume> [database]  checks the index against the records;
-//                                             exits 1 on any inconsistency
+//   tidelark-vol --check <volume> [database]  checks the index against the records
+//                                             (order, keys, every object indexed
+//                                             whole and once, no two objects of one
+//                                             name, no orphaned record); exits 1 on
+//                                             any inconsistency
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -15,9 +18,7 @@
 
 namespace {
 
-// The volume calls have no enumeration of databases; identifiers are handed
-// out in increasing order, so the tool walks them until a long run of
-// unused ones.
+// The names of the volume's databases; *mounted false when it is no volume.
 std::vector<std::string> DatabaseNames(const std::string& volume, bool* mounted) {
   std::vector<std::string> names;
   CEGUID guid;
@@ -25,20 +26,18 @@ std::vector<std::string> DatabaseNames(const std::string& volume, bool* mounted)
   std::u16string path = platform::os::Utf8ToUtf16(volume);
   *mounted = CeMountDBVol(&guid, reinterpret_cast<LPCWSTR>(path.c_str()), OPEN_EXISTING) != FALSE;
   if (!*mounted) return names;
-  const CEOID kGap = 100000;
-  CEOID last_hit = 0;
-  for (CEOID oid = 1; oid - last_hit < kGap && oid < 0x7FFFFFFF; ++oid) {
+  HANDLE list = CeFindFirstDatabaseEx(&guid, 0);
+  for (CEOID oid; list != INVALID_HANDLE_VALUE && (oid = CeFindNextDatabaseEx(list, &guid)) != 0;) {
     CEOIDINFOEX info;
     std::memset(&info, 0, sizeof(info));
     info.wVersion = CEOIDINFOEX_VERSION;
-    if (!CeOidGetInfoEx2(&guid, oid, &info)) continue;
-    last_hit = oid;
-    if (info.wObjType != OBJTYPE_DATABASE) continue;
+    if (!CeOidGetInfoEx2(&guid, oid, &info) || info.wObjType != OBJTYPE_DATABASE) continue;
     std::u16string name;
     for (int i = 0; i < CEDB_MAXDBASENAMELEN && info.infDatabase.szDbaseName[i]; ++i)
       name += static_cast<char16_t>(info.infDatabase.szDbaseName[i]);
     names.push_back(platform::os::Utf16ToUtf8(name));
   }
+  if (list != INVALID_HANDLE_VALUE) CeCloseDatabase(list);
   CeUnmountDBVol(&guid);
   return names;
 }
@@ -78,7 +77,7 @@ int main(int argc, char** argv) {
   std::printf("volume %s: %u database(s)\n", volume.c_str(), unsigned(names.size()));
   for (const std::string& name : names) {
     store::Database* db = nullptr;
-    std::int32_t rc = store::OpenDatabase(&db, name.c_str(), 0, 0, store::kCreatorPyra, 0,
+    store::StoreCode rc = store::OpenDatabase(&db, name.c_str(), 0, 0, store::kCreatorPyra, 0,
                                           store::kVersionMajor, store::kVersionMinor, volume.c_str());
     if (rc != store::kStoreOk) {
       std::printf("database \"%s\": cannot open (%d)\n", name.c_str(), rc);

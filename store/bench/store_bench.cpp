@@ -19,7 +19,7 @@ namespace {
 // An object of 7 properties takes 8 records and a database holds fewer than
 // 65536 records, so 10000 such objects cannot share one database: 8000 can.
 constexpr int kObjects = 8000;
-constexpr int kQueries = 100;
+constexpr int kQueries = 1000;
 
 struct Article {
   std::string name;

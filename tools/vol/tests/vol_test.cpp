@@ -1,11 +1,14 @@
 // The volume inspector run as a program: listing and checking a volume
-// written by the store, and catching a damaged index.
+// written by the store, and catching a damaged index, an orphaned record and
+// two objects of one name.
 
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "database.h"
+#include "index.h"
+#include "inspect.h"
 #include "platform/os.h"
 #include "store/store.h"
 
@@ -80,6 +83,54 @@ TEST_F(VolTest, CheckFailsOnAnIndexOutOfOrder) {
   ASSERT_EQ(store::CloseDatabase(&db), 0);
   EXPECT_EQ(RunTool({"--check", volume_, "TavoPrefs"}), 1);
   EXPECT_EQ(RunTool({"--check", volume_, "TavoRss"}), 0);
+}
+
+// Problems the in-process check finds that contain `what`.
+int Count(store::Database* db, const std::string& what) {
+  std::vector<std::string> problems;
+  EXPECT_EQ(store::CheckDatabase(db, &problems), store::kStoreOk);
+  int n = 0;
+  for (const auto& p : problems) n += p.find(what) != std::string::npos;
+  return n;
+}
+
+TEST_F(VolTest, CheckFindsOrphanedRecordsAndDuplicateNames) {
+  using namespace store;
+  Database* db = nullptr;
+  // A record that no object lists, no entry indexes and the recycle list lacks.
+  ASSERT_EQ(OpenDatabase(&db, "TavoPrefs", 0, 0, kCreatorPyra, 0, 11, 10, volume_.c_str()), kStoreOk);
+  EXPECT_EQ(Count(db, "orphaned"), 0);
+  {
+    Bracket bracket(db, BracketKind::kWrite);
+    RecordRequest junk;
+    junk.bytes = "left behind";
+    ASSERT_EQ(db->file->Append(&junk), kStoreOk);
+    ASSERT_EQ(bracket.Commit(), kStoreOk);
+  }
+  EXPECT_EQ(Count(db, "orphaned"), 1);
+  ASSERT_EQ(CloseDatabase(&db), kStoreOk);
+  // A second object named "channel7": its own header record and entry.
+  ASSERT_EQ(OpenDatabase(&db, "TavoRss", 0, 0, kCreatorPyra, 0, 11, 10, volume_.c_str()), kStoreOk);
+  EXPECT_EQ(Count(db, "two objects are named"), 0);
+  {
+    Bracket bracket(db, BracketKind::kWrite);
+    Property h;
+    InitProperty(&h, "channel7", 0);
+    AssignValue(&h, kTypeIdList, nullptr, 0);
+    RecordRequest r;
+    ASSERT_EQ(db->file->Append(&r), kStoreOk);
+    h.record_id = h.object_id = r.id;
+    EncodeProperty(h, r.id, &r.bytes);
+    ASSERT_EQ(db->file->Write(&r), kStoreOk);
+    ASSERT_EQ(InsertEntry(db, h), kStoreOk);
+    DestroyProperty(&h);
+    ASSERT_EQ(bracket.Commit(), kStoreOk);
+  }
+  EXPECT_EQ(Count(db, "two objects are named \"channel7\""), 1);
+  ASSERT_EQ(CloseDatabase(&db), kStoreOk);
+  EXPECT_EQ(RunTool({"--check", volume_, "TavoPrefs"}), 1);
+  EXPECT_EQ(RunTool({"--check", volume_, "TavoRss"}), 1);
+  EXPECT_EQ(RunTool({volume_}), 0);  // listing still works
 }
 
 }  // namespace

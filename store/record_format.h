@@ -75,6 +75,6 @@ bool ParseRecord(const std::uint8_t* data, std::size_t length, RecordView* view)
 
 // Adds the parsed record to the object (may-add only), keeping the name's
 // significant length; the added property gets record_id and the view's object id.
-std::int32_t AddParsedProperty(Object* object, const RecordView& view, std::uint32_t record_id);
+StoreCode AddParsedProperty(Object* object, const RecordView& view, std::uint32_t record_id);
 
 }  // namespace store

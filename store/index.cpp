@@ -1,10 +1,4 @@
-// The sorted property index: up to 64 blocks of 24-byte entries, searched
-// by bisection over the blocks and then inside one block.
-//
-// Order of a stored entry E against a sought property P: key 1 and key 2
-// (type class and the first 7 name bytes), then for names of at most 7 bytes
-// the value prefix in key 3 and key 4; when those tie, and in comparison
-// mode 36 only, E's record decides: type, name, value, object identifier.
+// The sorted property index (index.h).
 //
 // A 7-byte name shares its keys 1 and 2 with every longer name that starts
 // with it, so for a 7-byte P the record is read first to see whether E has
@@ -12,19 +6,18 @@
 // compared with that of a longer one and the order would depend on which of
 // the two is being inserted.
 
+#include "index.h"
+
 #include <algorithm>
 #include <cstring>
 #include <map>
 #include <set>
 
+#include "block_cache.h"
 #include "database.h"
 
 namespace store {
 namespace {
-
-constexpr std::uint32_t kSplitEntries = 1000;        // a block above this is split
-constexpr std::uint32_t kPairLimit = 2000;
-constexpr std::uint32_t kRecordEntries = kMaxRecordBytes / kEntryBytes;  // 2720
 
 int Sign(long long v) { return v < 0 ? -1 : (v > 0 ? 1 : 0); }
 
@@ -72,9 +65,15 @@ int CompareKeys(const Entry& e, const Property& p, bool with_value) {
   return 0;
 }
 
-std::int32_t ReadView(Database* db, std::uint32_t id, std::string* bytes, RecordView* view) {
-  std::int32_t rc = ReadRecordById(db, id, bytes);
-  if (rc != kStoreOk) return rc;
+// The record of a tied entry, from the handle's tie records when it is there.
+StoreCode ReadView(Database* db, std::uint32_t id, RecordView* view) {
+  const std::string* bytes = db->ties->Find(id);
+  if (bytes == nullptr) {
+    std::string read;
+    StoreCode rc = ReadRecordById(db, id, &read);
+    if (rc != kStoreOk) return rc;
+    bytes = db->ties->Keep(id, std::move(read));
+  }
   if (!ParseRecord(reinterpret_cast<const std::uint8_t*>(bytes->data()), bytes->size(), view))
     return kStoreReadFailed;
   return kStoreOk;
@@ -96,10 +95,36 @@ int CompareRecord(const RecordView& v, const Entry& e, const SearchKey& k) {
 
 }  // namespace
 
-std::int32_t CompareEntry(Database* db, const Entry& e, const SearchKey& k, int* result) {
+const std::string* TieRecords::Find(std::uint32_t id) const {
+  auto it = records_.find(id);
+  return it == records_.end() ? nullptr : &it->second;
+}
+
+const std::string* TieRecords::Keep(std::uint32_t id, std::string bytes) {
+  // Past the bound the whole set goes: the records that matter come back
+  // at the next few lookups.
+  if (bytes_ + bytes.size() > kMaxBytes) Clear();
+  bytes_ += bytes.size();
+  std::string& kept = records_[id];
+  kept = std::move(bytes);
+  return &kept;
+}
+
+void TieRecords::Forget(std::uint32_t id) {
+  auto it = records_.find(id);
+  if (it == records_.end()) return;
+  bytes_ -= it->second.size();
+  records_.erase(it);
+}
+
+void TieRecords::Clear() {
+  records_.clear();
+  bytes_ = 0;
+}
+
+StoreCode CompareEntry(Database* db, const Entry& e, const SearchKey& k, int* result) {
   const Property& p = *k.p;
   std::size_t plen = std::strlen(p.name);
-  std::string bytes;
   RecordView view;
   bool have_view = false;
   if (e.key[0] != 0 && p.key[0] != 0) {
@@ -111,7 +136,7 @@ std::int32_t CompareEntry(Database* db, const Entry& e, const SearchKey& k, int*
     if (plen <= 7 && !k.prefix) {
       bool same_name = plen < 7;
       if (!same_name) {
-        std::int32_t rc = ReadView(db, e.record_id, &bytes, &view);
+        StoreCode rc = ReadView(db, e.record_id, &view);
         if (rc != kStoreOk) return rc;
         have_view = true;
         same_name = view.name_length == 7;
@@ -130,14 +155,14 @@ std::int32_t CompareEntry(Database* db, const Entry& e, const SearchKey& k, int*
     return kStoreOk;
   }
   if (!have_view) {
-    std::int32_t rc = ReadView(db, e.record_id, &bytes, &view);
+    StoreCode rc = ReadView(db, e.record_id, &view);
     if (rc != kStoreOk) return rc;
   }
   *result = CompareRecord(view, e, k);
   return kStoreOk;
 }
 
-std::int32_t Search(Database* db, const SearchKey& k, bool last, Position* pos, std::string* block_copy) {
+StoreCode Search(Database* db, const SearchKey& k, bool last, Position* pos) {
   std::uint32_t n = BlockCount(db);
   pos->found = false;
   if (TotalEntries(db) == 0) {
@@ -148,15 +173,12 @@ std::int32_t Search(Database* db, const SearchKey& k, bool last, Position* pos, 
   }
   // Blocks past the last non-empty one take no part.
   while (n > 1 && BlockEntries(db, n - 1) == 0) --n;
-  std::string scratch;
   const std::string* bytes = nullptr;
   int c = 0;
   std::uint32_t lo = 0, hi = n - 1;
-  std::uint32_t held = kMaxBlocks;  // the block *bytes holds
   while (lo < hi) {
     std::uint32_t mid = last ? (lo + hi + 1) / 2 : (lo + hi) / 2;
-    std::int32_t rc = ReadBlock(db, mid, &scratch, &bytes);
-    held = mid;
+    StoreCode rc = ReadBlock(db, mid, &bytes);
     if (rc != kStoreOk) return rc;
     std::size_t count = bytes->size() / kEntryBytes;
     if (count == 0) return kStoreReadFailed;
@@ -170,22 +192,9 @@ std::int32_t Search(Database* db, const SearchKey& k, bool last, Position* pos, 
       if (c < 0) lo = mid + 1; else hi = mid;
     }
   }
-  // Comparisons read property records, never blocks, so the last probe is still valid.
-  if (held != lo) {
-    std::int32_t rc = ReadBlock(db, lo, &scratch, &bytes);
-    if (rc != kStoreOk) return rc;
-  }
-  std::int32_t rc = kStoreOk;
-  if (block_copy != nullptr) {
-    // A block read outside the cache is ours already: hand it over uncopied.
-    if (bytes == &scratch) {
-      *block_copy = std::move(scratch);
-      bytes = block_copy;
-    } else {
-      *block_copy = *bytes;
-    }
-  }
   // Comparisons read property records only, never blocks, so *bytes stays valid.
+  StoreCode rc = ReadBlock(db, lo, &bytes);
+  if (rc != kStoreOk) return rc;
   const auto* data = reinterpret_cast<const std::uint8_t*>(bytes->data());
   std::size_t count = bytes->size() / kEntryBytes;
   // First index whose entry is >= k (first) or > k (last).
@@ -225,10 +234,26 @@ std::int32_t Search(Database* db, const SearchKey& k, bool last, Position* pos, 
 }
 
 // ---- Rebalancing ---------------------------------------------------------
+//
+// After an insertion leaves a block above 1000 entries: an even split with
+// the emptier neighbour when the pair has room; else, at the end of the
+// index, a new last block; else, with fewer than 64 blocks, a new block
+// right after this one. The records of the later blocks then move one
+// number up (their bytes stay put), so one split costs the same wherever it
+// happens instead of pushing entries through every later block. With all 64
+// blocks in use a block grows in place up to the record limit and then
+// halves with a neighbour; when neither has room the insertion fails (1010).
+// After a removal empties a block, it is refilled from its successors, or
+// the block count drops when it was the last.
 
 namespace {
 
-// Blocks loaded on demand from their records, written back together.
+constexpr std::uint32_t kSplitEntries = 1000;        // a block above this is split
+constexpr std::uint32_t kPairLimit = 2000;
+constexpr std::uint32_t kRecordEntries = kMaxRecordBytes / kEntryBytes;  // 2720
+
+// Blocks staged in memory and written together once the new layout is
+// decided, so that a refused insertion changes nothing.
 class Rebalancer {
  public:
   explicit Rebalancer(Database* db) : db_(db), n_(BlockCount(db)) {
@@ -236,36 +261,27 @@ class Rebalancer {
   }
   std::uint32_t blocks() const { return n_; }
   std::uint32_t Count(std::uint32_t b) const { return counts_[b]; }
-  std::int32_t Get(std::uint32_t b, std::string** out) {
-    auto it = loaded_.find(b);
-    if (it == loaded_.end()) {
-      std::string bytes;
-      if (b < n_) {
-        RecordRequest r;
-        r.number = kFirstBlockRecord + b;
-        std::int32_t rc = db_->file->Read(&r);
-        if (rc != kStoreOk) return rc;
-        bytes = std::move(r.bytes);
-        bytes.resize(bytes.size() / kEntryBytes * kEntryBytes);
-      }
-      it = loaded_.emplace(b, std::move(bytes)).first;
+  StoreCode Get(std::uint32_t b, const std::string** out) {
+    auto it = staged_.find(b);
+    if (it != staged_.end()) {
+      *out = &it->second;
+      return kStoreOk;
     }
-    *out = &it->second;
-    return kStoreOk;
+    if (b >= n_) {
+      *out = &empty_;
+      return kStoreOk;
+    }
+    return ReadBlock(db_, b, out);
   }
   void Set(std::uint32_t b, std::string bytes) {
     counts_[b] = static_cast<std::uint32_t>(bytes.size() / kEntryBytes);
-    loaded_[b] = std::move(bytes);
-    dirty_.insert(b);
+    staged_[b] = std::move(bytes);
   }
   // Pools x and y; x gets half rounded down, or 999 when y would otherwise hold 1000 or more.
-  std::int32_t EvenSplit(std::uint32_t x, std::uint32_t y) {
-    std::string *bx, *by;
-    std::int32_t rc = Get(x, &bx);
+  StoreCode EvenSplit(std::uint32_t x, std::uint32_t y) {
+    std::string pool;
+    StoreCode rc = Pool(x, y, &pool);
     if (rc != kStoreOk) return rc;
-    rc = Get(y, &by);
-    if (rc != kStoreOk) return rc;
-    std::string pool = *bx + *by;
     std::size_t total = pool.size() / kEntryBytes;
     std::size_t nx = total / 2;
     if (total - nx >= kSplitEntries) nx = kSplitEntries - 1;
@@ -275,13 +291,10 @@ class Rebalancer {
     return kStoreOk;
   }
   // Halves the pool of x and y, for blocks past the 24000-byte mark.
-  std::int32_t HalfSplit(std::uint32_t x, std::uint32_t y) {
-    std::string *bx, *by;
-    std::int32_t rc = Get(x, &bx);
+  StoreCode HalfSplit(std::uint32_t x, std::uint32_t y) {
+    std::string pool;
+    StoreCode rc = Pool(x, y, &pool);
     if (rc != kStoreOk) return rc;
-    rc = Get(y, &by);
-    if (rc != kStoreOk) return rc;
-    std::string pool = *bx + *by;
     std::size_t nx = pool.size() / kEntryBytes / 2;
     Set(x, pool.substr(0, nx * kEntryBytes));
     Set(y, pool.substr(nx * kEntryBytes));
@@ -289,27 +302,36 @@ class Rebalancer {
   }
   void SetBlocks(std::uint32_t n) {
     n_ = n;
-    header_dirty_ = true;
+    header_changed_ = true;
   }
-  void TouchHeader() { header_dirty_ = true; }
-  std::int32_t Commit() {
-    for (std::uint32_t b : dirty_) {
-      const std::string& bytes = loaded_[b];
-      if (bytes.size() > kMaxRecordBytes) return kStoreRecordTooLong;
-    }
-    for (std::uint32_t b : dirty_) {
-      RecordRequest r;
-      r.number = kFirstBlockRecord + b;
-      r.bytes = loaded_[b];
-      std::int32_t rc = db_->file->Write(&r);
+  void TouchHeader() { header_changed_ = true; }
+  // A new empty block after b: the records of blocks b+1.. move one number
+  // up, and the unused record after the last block takes number b+2.
+  StoreCode InsertBlockAfter(std::uint32_t b) {
+    std::uint32_t first = kFirstBlockRecord + b + 1, last = kFirstBlockRecord + n_;
+    StoreCode rc = db_->file->Rotate(first, last);
+    if (rc != kStoreOk) return rc;
+    RotateCache(db_, b + 1, n_);
+    std::map<std::uint32_t, std::string> moved;
+    for (auto& kv : staged_) moved[kv.first > b ? kv.first + 1 : kv.first] = std::move(kv.second);
+    staged_.swap(moved);
+    for (std::uint32_t k = n_; k > b + 1; --k) counts_[k] = counts_[k - 1];
+    SetBlocks(n_ + 1);
+    Set(b + 1, std::string());
+    return kStoreOk;
+  }
+  StoreCode Commit() {
+    for (auto& kv : staged_)
+      if (kv.second.size() > kMaxRecordBytes) return kStoreRecordTooLong;
+    for (auto& kv : staged_) {
+      StoreCode rc = WriteBlock(db_, kv.first, std::move(kv.second));
       if (rc != kStoreOk) return rc;
     }
-    if (header_dirty_) {
+    if (header_changed_) {
       RecordRequest r;
       r.number = kHeaderRecord;
       r.bytes = EncodeVolumeHeader(n_);
-      // The header copy keeps any bytes past the known fields.
-      std::int32_t rc = db_->file->Write(&r);
+      StoreCode rc = db_->file->Write(&r);
       if (rc != kStoreOk) return rc;
       Store32(db_->header + 4, n_);
     }
@@ -322,55 +344,63 @@ class Rebalancer {
   }
 
  private:
+  StoreCode Pool(std::uint32_t x, std::uint32_t y, std::string* pool) {
+    const std::string *bx, *by;
+    StoreCode rc = Get(x, &bx);
+    if (rc != kStoreOk) return rc;
+    pool->assign(*bx, 0, bx->size() / kEntryBytes * kEntryBytes);
+    rc = Get(y, &by);
+    if (rc != kStoreOk) return rc;
+    pool->append(*by, 0, by->size() / kEntryBytes * kEntryBytes);
+    return kStoreOk;
+  }
+
   Database* db_;
   std::uint32_t n_;
   std::uint32_t counts_[kMaxBlocks];
-  std::map<std::uint32_t, std::string> loaded_;
-  std::set<std::uint32_t> dirty_;
-  bool header_dirty_ = false;
+  std::map<std::uint32_t, std::string> staged_;
+  const std::string empty_;
+  bool header_changed_ = false;
 };
 
 std::uint32_t RoundEven(std::uint32_t v) { return (v + 1) & ~1u; }
 
-std::int32_t Overflow(Rebalancer* r, std::uint32_t b) {
+StoreCode Overflow(Rebalancer* r, std::uint32_t b) {
   constexpr std::uint32_t kUnlimited = 0xFFFFFFF0u;
-  for (;;) {
-    std::uint32_t n = r->blocks();
-    if (r->Count(b) <= kSplitEntries) return kStoreOk;
-    std::uint32_t P = b > 0 ? r->Count(b - 1) + r->Count(b) : kUnlimited;
-    std::uint32_t S = b + 1 < n ? r->Count(b) + r->Count(b + 1) : kUnlimited;
-    if (P <= S && RoundEven(P) < kPairLimit) {
-      r->TouchHeader();
-      return r->EvenSplit(b - 1, b);
-    }
-    if (RoundEven(S) < kPairLimit) {
-      r->TouchHeader();
-      return r->EvenSplit(b, b + 1);
-    }
-    if (b == n - 1 && (b == 0 || n < kMaxBlocks)) {
-      r->SetBlocks(n + 1);
-      return r->EvenSplit(b, b + 1);
-    }
-    if (n == kMaxBlocks) {
-      // All blocks in use: a block grows in place up to the record limit
-      // instead of pushing entries block by block to the end, which would
-      // rewrite every later block on each insertion and fill the last one.
-      if (r->Count(b) <= kRecordEntries) return kStoreOk;
-      std::uint32_t left = b > 0 ? r->Count(b - 1) : kUnlimited;
-      std::uint32_t right = b + 1 < n ? r->Count(b + 1) : kUnlimited;
-      std::uint32_t other = left <= right ? b - 1 : b + 1;
-      if (r->Count(other) + r->Count(b) > 2 * kRecordEntries) return kStoreNoMemory;
-      r->TouchHeader();
-      return other < b ? r->HalfSplit(other, b) : r->HalfSplit(b, other);
-    }
-    std::int32_t rc = r->EvenSplit(b, b + 1);
-    if (rc != kStoreOk) return rc;
+  std::uint32_t n = r->blocks();
+  if (r->Count(b) <= kSplitEntries) return kStoreOk;
+  std::uint32_t P = b > 0 ? r->Count(b - 1) + r->Count(b) : kUnlimited;
+  std::uint32_t S = b + 1 < n ? r->Count(b) + r->Count(b + 1) : kUnlimited;
+  if (P <= S && RoundEven(P) < kPairLimit) {
     r->TouchHeader();
-    ++b;
+    return r->EvenSplit(b - 1, b);
   }
+  if (RoundEven(S) < kPairLimit) {
+    r->TouchHeader();
+    return r->EvenSplit(b, b + 1);
+  }
+  if (n < kMaxBlocks) {
+    if (b == n - 1) {
+      r->SetBlocks(n + 1);
+    } else {
+      StoreCode rc = r->InsertBlockAfter(b);
+      if (rc != kStoreOk) return rc;
+    }
+    return r->EvenSplit(b, b + 1);
+  }
+  // All blocks in use: a block grows in place up to the record limit
+  // instead of pushing entries block by block to the end, which would
+  // rewrite every later block on each insertion and fill the last one.
+  if (r->Count(b) <= kRecordEntries) return kStoreOk;
+  std::uint32_t left = b > 0 ? r->Count(b - 1) : kUnlimited;
+  std::uint32_t right = b + 1 < n ? r->Count(b + 1) : kUnlimited;
+  std::uint32_t other = left <= right ? b - 1 : b + 1;
+  if (r->Count(other) + r->Count(b) > 2 * kRecordEntries) return kStoreNoMemory;
+  r->TouchHeader();
+  return other < b ? r->HalfSplit(other, b) : r->HalfSplit(b, other);
 }
 
-std::int32_t Emptied(Rebalancer* r, std::uint32_t b) {
+StoreCode Emptied(Rebalancer* r, std::uint32_t b) {
   for (;;) {
     std::uint32_t n = r->blocks();
     if (r->Count(b) != 0) return kStoreOk;
@@ -383,73 +413,82 @@ std::int32_t Emptied(Rebalancer* r, std::uint32_t b) {
       return r->EvenSplit(b, b + 1);
     }
     // A successor with a single entry hands it over and is empty in turn.
-    std::string* next;
-    std::int32_t rc = r->Get(b + 1, &next);
+    const std::string* next;
+    StoreCode rc = r->Get(b + 1, &next);
     if (rc != kStoreOk) return rc;
     std::string moved = *next;
-    r->Set(b, moved);
+    r->Set(b, std::move(moved));
     r->Set(b + 1, std::string());
     ++b;
   }
 }
 
-std::int32_t Rebalance(Database* db, std::uint32_t b, const std::string& block, bool emptied) {
-  std::int32_t rc = FlushCache(db);
-  if (rc != kStoreOk) return rc;
+StoreCode Rebalance(Database* db, std::uint32_t b, std::string block, bool emptied) {
   Rebalancer r(db);
-  r.Set(b, block);
-  rc = emptied ? Emptied(&r, b) : Overflow(&r, b);
+  r.Set(b, std::move(block));
+  StoreCode rc = emptied ? Emptied(&r, b) : Overflow(&r, b);
   if (rc != kStoreOk) return rc;
   return r.Commit();
 }
 
 }  // namespace
 
-std::int32_t InsertEntry(Database* db, const Property& p) {
+StoreCode InsertEntry(Database* db, const Property& p) {
   SearchKey k{&p, kCompareRecords, false, true};
   Position pos;
-  std::string block;
-  std::int32_t rc = Search(db, k, false, &pos, &block);
+  StoreCode rc = Search(db, k, false, &pos);
   if (rc != kStoreOk) return rc;
-  block.resize(block.size() / kEntryBytes * kEntryBytes);
+  const std::string* current = nullptr;
+  rc = ReadBlock(db, pos.block, &current);
+  if (rc != kStoreOk) return rc;
   std::uint8_t e[kEntryBytes];
   StoreEntry(e, EntryOf(p));
-  std::size_t at = std::min<std::size_t>(pos.index, block.size() / kEntryBytes);
-  block.insert(at * kEntryBytes, reinterpret_cast<const char*>(e), kEntryBytes);
-  if (block.size() / kEntryBytes > kSplitEntries) return Rebalance(db, pos.block, block, false);
-  rc = WriteBlock(db, pos.block, std::move(block));
+  std::size_t entries = current->size() / kEntryBytes;
+  std::size_t at = std::min<std::size_t>(pos.index, entries) * kEntryBytes;
+  if (entries + 1 > kSplitEntries) {
+    std::string block(*current, 0, entries * kEntryBytes);
+    block.insert(at, reinterpret_cast<const char*>(e), kEntryBytes);
+    return Rebalance(db, pos.block, std::move(block), false);
+  }
+  rc = ChangeBlock(db, pos.block, [&](std::string* block) {
+    block->resize(entries * kEntryBytes);
+    block->insert(at, reinterpret_cast<const char*>(e), kEntryBytes);
+  });
   if (rc != kStoreOk) return rc;
   for (std::uint32_t b = pos.block; b < kMaxBlocks; ++b) ++db->totals[b];
   return kStoreOk;
 }
 
-std::int32_t RemoveEntry(Database* db, const Property& p, std::vector<std::uint32_t>* recycle) {
+StoreCode RemoveEntry(Database* db, const Property& p, std::vector<std::uint32_t>* recycle) {
   SearchKey k{&p, kCompareRecords, false, true};
   Position pos;
-  std::string block;
-  std::int32_t rc = Search(db, k, false, &pos, &block);
+  StoreCode rc = Search(db, k, false, &pos);
   if (rc != kStoreOk) return rc;
   if (!pos.found) return kStoreRecordNotFound;
-  block.resize(block.size() / kEntryBytes * kEntryBytes);
-  block.erase(std::size_t(pos.index) * kEntryBytes, kEntryBytes);
+  const std::string* current = nullptr;
+  rc = ReadBlock(db, pos.block, &current);
+  if (rc != kStoreOk) return rc;
+  std::size_t entries = current->size() / kEntryBytes;
   if (recycle != nullptr) recycle->push_back(p.record_id);
-  if (block.empty()) return Rebalance(db, pos.block, block, true);
-  rc = WriteBlock(db, pos.block, std::move(block));
+  if (entries <= 1) return Rebalance(db, pos.block, std::string(), true);
+  rc = ChangeBlock(db, pos.block, [&](std::string* block) {
+    block->resize(entries * kEntryBytes);
+    block->erase(std::size_t(pos.index) * kEntryBytes, kEntryBytes);
+  });
   if (rc != kStoreOk) return rc;
   for (std::uint32_t b = pos.block; b < kMaxBlocks; ++b) --db->totals[b];
   return kStoreOk;
 }
 
-std::int32_t ReadEntries(Database* db, std::uint32_t first, std::uint32_t last, std::vector<Entry>* out) {
+StoreCode ReadEntries(Database* db, std::uint32_t first, std::uint32_t last, std::vector<Entry>* out) {
   out->clear();
   if (last < first) return kStoreOk;
   std::uint32_t n = BlockCount(db);
   for (std::uint32_t b = 0; b < n; ++b) {
     std::uint32_t start = BlockStart(db, b), end = db->totals[b];
     if (end <= first || start > last || start == end) continue;
-    std::string scratch;
     const std::string* bytes = nullptr;
-    std::int32_t rc = ReadBlock(db, b, &scratch, &bytes);
+    StoreCode rc = ReadBlock(db, b, &bytes);
     if (rc != kStoreOk) return rc;
     const auto* data = reinterpret_cast<const std::uint8_t*>(bytes->data());
     std::size_t count = bytes->size() / kEntryBytes;

@@ -111,9 +111,9 @@ bool ParseRecord(const std::uint8_t* data, std::size_t length, RecordView* view)
   }
 }
 
-std::int32_t AddParsedProperty(Object* object, const RecordView& view, std::uint32_t record_id) {
+StoreCode AddParsedProperty(Object* object, const RecordView& view, std::uint32_t record_id) {
   std::string name(view.name, view.name_length);
-  std::int32_t rc;
+  StoreCode rc;
   int before = FindProperty(object, name.c_str());
   switch (TypeClass(view.type)) {
     case 0: {

@@ -162,9 +162,7 @@ class Runner {
   }
 
   void Check() {
-    std::vector<std::string> problems;
-    ASSERT_EQ(CheckDatabase(t_->db, &problems), kStoreOk);
-    for (const auto& p : problems) ADD_FAILURE() << p;
+    testing_support::ExpectClean(t_->db);
     ResultSet* all = nullptr;
     ASSERT_EQ(ListObjects(t_->db, &all, 0), kStoreOk);
     EXPECT_EQ(GetResultCount(all), model_.size());
@@ -229,9 +227,7 @@ TEST(ModelBlocks, ManyObjectsAcrossBlocks) {
     }
   }
   EXPECT_GT(BlockCount(t.db), 2u);
-  std::vector<std::string> problems;
-  ASSERT_EQ(CheckDatabase(t.db, &problems), kStoreOk);
-  for (const auto& p : problems) ADD_FAILURE() << p;
+  testing_support::ExpectClean(t.db);
   for (std::int32_t v = 0; v < 50; v += 7) {
     Obj q("q");
     q.Int("Value", v);

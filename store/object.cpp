@@ -44,7 +44,7 @@ char* CopyName(const char* name, std::uint8_t significant_length) {
   return copy;
 }
 
-std::int32_t Grow(Object* o) {
+StoreCode Grow(Object* o) {
   if (o->count < o->capacity) return kStoreOk;
   void* grown = std::realloc(o->properties, sizeof(Property) * (o->capacity + kGrowBy));
   if (grown == nullptr) return kStoreObjectAllocFailed;
@@ -122,7 +122,7 @@ void FreePropertyValue(Property* p) {
   std::memset(&p->value, 0, sizeof(p->value));
 }
 
-std::int32_t AssignValue(Property* p, std::uint16_t type, const void* data, std::uint32_t length) {
+StoreCode AssignValue(Property* p, std::uint16_t type, const void* data, std::uint32_t length) {
   decltype(p->value) v;
   std::memset(&v, 0, sizeof(v));
   switch (TypeClass(type)) {
@@ -183,7 +183,7 @@ std::int32_t AssignValue(Property* p, std::uint16_t type, const void* data, std:
   return kStoreOk;
 }
 
-std::int32_t InitProperty(Property* p, const char* name, std::uint8_t significant_length) {
+StoreCode InitProperty(Property* p, const char* name, std::uint8_t significant_length) {
   std::memset(p, 0, sizeof(*p));
   p->name = CopyName(name, significant_length);
   if (p->name == nullptr) return kStoreObjectAllocFailed;
@@ -204,7 +204,7 @@ int FindProperty(const Object* o, const char* name) {
   return -1;
 }
 
-std::int32_t CreateObject(Object** out, const char* name) {
+StoreCode CreateObject(Object** out, const char* name) {
   if (out == nullptr) return kStoreBadArgument;
   *out = nullptr;
   auto* o = static_cast<Object*>(std::calloc(1, sizeof(Object)));
@@ -222,7 +222,7 @@ std::int32_t CreateObject(Object** out, const char* name) {
   return kStoreOk;
 }
 
-std::int32_t FreeObject(Object* o) {
+StoreCode FreeObject(Object* o) {
   if (!HasTag(o, kObjectTag)) return kStoreBadArgument;
   while (o->count > 0) DestroyProperty(&o->properties[--o->count]);
   std::free(o->properties);
@@ -232,7 +232,7 @@ std::int32_t FreeObject(Object* o) {
   return kStoreOk;
 }
 
-std::int32_t SetObjectName(Object* o, const char* name) {
+StoreCode SetObjectName(Object* o, const char* name) {
   if (!HasTag(o, kObjectTag) || name == nullptr) return kStoreBadArgument;
   char* copy = static_cast<char*>(std::malloc(std::strlen(name) + 1));
   if (copy == nullptr) return kStoreObjectAllocFailed;
@@ -242,7 +242,7 @@ std::int32_t SetObjectName(Object* o, const char* name) {
   return kStoreOk;
 }
 
-std::int32_t GetObjectName(Object* o, char* buffer, std::uint32_t* size) {
+StoreCode GetObjectName(Object* o, char* buffer, std::uint32_t* size) {
   if (!HasTag(o, kObjectTag) || size == nullptr) return kStoreBadArgument;
   if (o->name == nullptr) {
     if (buffer != nullptr && *size > 0) buffer[0] = 0;
@@ -259,7 +259,7 @@ std::int32_t GetObjectName(Object* o, char* buffer, std::uint32_t* size) {
   return kStoreBadArgument;
 }
 
-std::int32_t SetProperty(Object* o, const char* name, std::uint16_t type, const void* data,
+StoreCode SetProperty(Object* o, const char* name, std::uint16_t type, const void* data,
                          std::uint32_t length, int may_add, int may_replace, int may_change_type,
                          std::uint8_t significant_length) {
   if (!HasTag(o, kObjectTag) || name == nullptr) return kStoreBadArgument;
@@ -271,7 +271,7 @@ std::int32_t SetProperty(Object* o, const char* name, std::uint16_t type, const 
     return AssignValue(p, type, data, length);
   }
   if (!may_add) return kStorePropertyNotFound;
-  std::int32_t rc = Grow(o);
+  StoreCode rc = Grow(o);
   if (rc != kStoreOk) return rc;
   Property* p = &o->properties[o->count];
   rc = InitProperty(p, name, significant_length);
@@ -286,7 +286,7 @@ std::int32_t SetProperty(Object* o, const char* name, std::uint16_t type, const 
   return kStoreOk;
 }
 
-std::int32_t RemoveProperty(Object* o, const char* name, std::uint16_t type) {
+StoreCode RemoveProperty(Object* o, const char* name, std::uint16_t type) {
   if (!HasTag(o, kObjectTag) || name == nullptr) return kStoreBadArgument;
   int i = FindProperty(o, name);
   if (i < 0) return kStorePropertyNotFound;
@@ -298,13 +298,13 @@ std::int32_t RemoveProperty(Object* o, const char* name, std::uint16_t type) {
   return kStoreOk;
 }
 
-std::int32_t GetPropertyCount(Object* o, std::uint32_t* count) {
+StoreCode GetPropertyCount(Object* o, std::uint32_t* count) {
   if (!HasTag(o, kObjectTag) || count == nullptr) return kStoreBadArgument;
   *count = o->count;
   return kStoreOk;
 }
 
-std::int32_t GetPropertyName(Object* o, std::uint32_t index, char* buffer, std::uint32_t* size,
+StoreCode GetPropertyName(Object* o, std::uint32_t index, char* buffer, std::uint32_t* size,
                              std::uint16_t* type) {
   if (!HasTag(o, kObjectTag) || size == nullptr || type == nullptr || index >= o->count)
     return kStoreBadArgument;
@@ -320,7 +320,7 @@ std::int32_t GetPropertyName(Object* o, std::uint32_t index, char* buffer, std::
   return kStoreBufferTooSmall;
 }
 
-std::int32_t GetProperty(Object* o, const char* name, std::uint16_t type, void* buffer,
+StoreCode GetProperty(Object* o, const char* name, std::uint16_t type, void* buffer,
                          std::uint32_t* size) {
   if (!HasTag(o, kObjectTag) || name == nullptr || size == nullptr) return kStoreBadArgument;
   int i = FindProperty(o, name);
