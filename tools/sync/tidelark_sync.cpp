@@ -60,7 +60,7 @@ bool ReadDb(SyncStore* store, const std::string& db, Contents* out) {
   out->clear();
   SyncStore::Database h = nullptr;
   if (store->Open(db, false, false, 0, &h) != 0) return false;
-  store->ForEachObject(h, 0, [&](const WireObject& o) {
+  store->ForEachObject(h, 0, nullptr, [&](const WireObject& o) {
     (*out)[o.name] = sync_engine::EncodeWhole(o);
     return true;
   });
@@ -84,7 +84,7 @@ std::vector<std::string> SubscribedChannels(SyncStore* store) {
   std::vector<std::pair<std::string, std::string>> rows;
   SyncStore::Database h = nullptr;
   if (store->Open("TavoRss", false, false, 0, &h) != 0) return {};
-  store->ForEachObject(h, 0, [&](const WireObject& o) {
+  store->ForEachObject(h, 0, nullptr, [&](const WireObject& o) {
     std::string db = TextOf(o, "DbName");
     if (TextOf(o, "Subscr") == "Yes" && TextOf(o, "Plugin") == "News" && !db.empty())
       rows.push_back({Lower(TextOf(o, "ChName")), db});
@@ -102,7 +102,7 @@ std::vector<std::string> KnownChannelDbs(SyncStore* store) {
   std::vector<std::string> out;
   SyncStore::Database h = nullptr;
   if (store->Open("TavoRss", false, false, 0, &h) != 0) return out;
-  store->ForEachObject(h, 0, [&](const WireObject& o) {
+  store->ForEachObject(h, 0, nullptr, [&](const WireObject& o) {
     std::string db = TextOf(o, "DbName");
     if (!db.empty()) out.push_back(db);
     return true;
@@ -251,7 +251,7 @@ int main(int argc, char** argv) {
     std::string best_sort, best;
     WireObject chosen;
     if (store.Open(mark_db, false, false, 0, &h) == 0) {
-      store.ForEachObject(h, 0, [&](const WireObject& o) {
+      store.ForEachObject(h, 0, nullptr, [&](const WireObject& o) {
         const WireProperty* r = o.Find("READ");
         std::string sort = TextOf(o, "Sort");
         if (r && r->AsInt() == 0 && sort > best_sort) {
@@ -323,7 +323,7 @@ int main(int argc, char** argv) {
       SyncStore::Database h = nullptr;
       if (store.Open(db, false, false, 0, &h) != 0) continue;
       std::vector<std::pair<std::string, std::string>> rows;
-      store.ForEachObject(h, 0, [&](const WireObject& o) {
+      store.ForEachObject(h, 0, nullptr, [&](const WireObject& o) {
         std::string t = TextOf(o, "Title");
         if (t.empty()) t = TextOf(o, "ChName");
         const WireProperty* r = o.Find("READ");
