@@ -30,6 +30,25 @@ constexpr int kMaxEmptyPieces = 3;
 
 bool ValidSession(const SyncSession* s) { return s && std::memcmp(s->tag, "SESS", 4) == 0; }
 
+void ReleaseAnchorStore(SyncSession* s) {
+  if (s->anchors) s->anchors_store->Close(&s->anchors);
+  s->anchors_store = nullptr;
+}
+
+// The session's handle on the anchor store; null when it cannot be opened
+// (or, without create, does not exist yet).
+SyncStore::Database AnchorStore(SyncSession* s, bool create) {
+  if (s->anchors && s->anchors_store != s->store) ReleaseAnchorStore(s);
+  if (!s->anchors && s->store) {
+    if (s->store->Open(kAnchorDatabase, create, false, 0, &s->anchors) == 0) {
+      s->anchors_store = s->store;
+    } else {
+      s->anchors = nullptr;
+    }
+  }
+  return s->anchors;
+}
+
 int Report(SyncSession* s, int percent, int value, const char* text, int state) {
   return s->callback ? s->callback(percent, value, text, state) : 0;
 }
@@ -307,13 +326,8 @@ int Phase3(SyncSession* s) {
 // that the following objects go to and stores its new anchor.
 class DataApplier {
  public:
-  explicit DataApplier(SyncSession* s) : s_(s), store_(s->store) {
-    store_->Open(kAnchorDatabase, true, false, 0, &anchors_);
-  }
-  ~DataApplier() {
-    CloseCurrent();
-    store_->Close(&anchors_);
-  }
+  explicit DataApplier(SyncSession* s) : s_(s), store_(s->store), anchors_(AnchorStore(s, true)) {}
+  ~DataApplier() { CloseCurrent(); }
 
   void CloseCurrent() { store_->Close(&current_); }
 
@@ -357,7 +371,7 @@ class DataApplier {
  private:
   SyncSession* s_;
   SyncStore* store_;
-  SyncStore::Database anchors_ = nullptr;
+  SyncStore::Database anchors_;
   SyncStore::Database current_ = nullptr;
   bool create_ = false, start_empty_ = false, deleting_ = false;
   int databases_seen_ = 0;
@@ -476,15 +490,13 @@ int AddDatabase(SyncSession* s, const char* name) {
   WireObject request;
   request.name = kHeaderObject;
   request.properties.push_back(WireProperty::Text("Name", name));
-  SyncStore::Database anchors = nullptr;
-  if (s->store && s->store->Open(kAnchorDatabase, false, false, 0, &anchors) == 0) {
+  if (SyncStore::Database anchors = AnchorStore(s, false)) {
     WireObject stored;
     std::string anchor;
     if (s->store->ReadObject(anchors, name, &stored) == 0 && stored.GetText("LastAnchor", &anchor) &&
         anchor.size() <= kMaxAnchor) {
       request.properties.push_back(WireProperty::Text("LastAnchor", anchor));
     }
-    s->store->Close(&anchors);
   }
   s->requests.insert(s->requests.begin(), std::move(request));
   ++s->request_count;
@@ -521,6 +533,7 @@ int Synchronize(SyncSession* s, SyncCallback callback) {
   c->io_timeout_ms = s->io_timeout_ms;
   if (Report(s, 0, 0, "Contacting server", s->state) != 0) {
     s->client.reset();
+    ReleaseAnchorStore(s);
     s->state = kStateIdle;
     return kSyncCancelled;
   }
@@ -529,6 +542,7 @@ int Synchronize(SyncSession* s, SyncCallback callback) {
     s->state = kStateFailed;
     Report(s, 0, 0, "Connection failed.", kStateFailed);
     s->client.reset();
+    ReleaseAnchorStore(s);
     Report(s, 0, 0, "Connection error occured!", s->state);
     return kSyncConnectFailed;
   }
@@ -552,6 +566,7 @@ int Synchronize(SyncSession* s, SyncCallback callback) {
     Report(s, 0, 0, "Receiving data content...", kStateReceiving);
     rc = Phase4(s);
   }
+  ReleaseAnchorStore(s);
   if (rc == kSyncOk) {
     s->state = kStateFinished;
     CloseConnection(s);
@@ -568,6 +583,7 @@ int EndSession(SyncSession* s, int force) {
   if (!ValidSession(s)) return kSyncBadSession;
   if (!force && s->state < kStateIdle) return kSyncBusy;
   if (s->client) Disconnect(s->client.get());
+  ReleaseAnchorStore(s);
   std::memset(s->tag, 0, sizeof s->tag);
   delete s;
   return kSyncOk;

@@ -134,16 +134,22 @@ std::vector<std::string> SubscribedDbs(SyncStore* store) {
   return out;
 }
 
-void TestDevice::SeedStartup(const std::string& user, const std::string& pass) {
+bool SeedStartup(SyncStore* store, const std::string& user, const std::string& pass) {
+  auto put = [&](const std::string& db, const WireObject* o) {
+    SyncStore::Database h = nullptr;
+    if (store->Open(db, true, false, 0, &h) != 0) return false;
+    int rc = o ? store->WriteObject(h, *o) : 0;
+    store->Close(&h);
+    return rc == 0;
+  };
   WireObject u;
   u.name = "TavoUser";
   u.properties.push_back(WireProperty::Text("User", user));
   if (!pass.empty()) u.properties.push_back(WireProperty::Text("Pass", pass));
-  store_.Put("TavoPrefs", u);
   WireObject d;
   d.name = "TavoDevice";
   d.properties = {WireProperty::Text("DevType", "Pocket"), WireProperty::Int("Width", 240)};
-  store_.Put("TavoPrefs", d);
+  bool ok = put("TavoPrefs", &u) && put("TavoPrefs", &d) && put("TavoCats", nullptr);
   for (const char* id : {"12441", "6325", "12444"}) {
     WireObject c;
     c.name = std::string("Channel ") + id;
@@ -154,13 +160,12 @@ void TestDevice::SeedStartup(const std::string& user, const std::string& pass) {
                     WireProperty::Text("Subscr", "Yes"),
                     WireProperty::Int("Rating", 0),
                     WireProperty::Binary("Icon", "GIF89a")};
-    store_.Put("TavoRss", c);
+    ok = ok && put("TavoRss", &c);
   }
-  store_.Make("TavoCats");
   WireObject s;
   s.name = "SyncStats";
   s.properties.push_back(WireProperty::Int("StartCount", 1));
-  store_.Put("TavoInfo", s);
+  return ok && put("TavoInfo", &s);
 }
 
 std::string TestDevice::Anchor(const std::string& db) {

@@ -38,12 +38,16 @@ std::vector<std::string> ReaderOrder(const std::vector<std::string>& subscribed_
 // The channel databases "TavoRss" marks subscribed.
 std::vector<std::string> SubscribedDbs(sync_engine::SyncStore* store);
 
+// Seeds what a fresh reader holds before its first sync: "TavoPrefs" (user
+// and device records), "TavoRss" (three default channels), an empty
+// "TavoCats" and "TavoInfo". False when the store refused a write.
+bool SeedStartup(sync_engine::SyncStore* store, const std::string& user = "Username", const std::string& pass = "");
+
 class TestDevice {
  public:
-  // Seeds what a fresh reader holds before its first sync: "TavoPrefs" (user
-  // and device records), "TavoRss" (three default channels), an empty
-  // "TavoCats" and "TavoInfo".
-  void SeedStartup(const std::string& user = "Username", const std::string& pass = "");
+  void SeedStartup(const std::string& user = "Username", const std::string& pass = "") {
+    tidelark_test::SeedStartup(&store_, user, pass);
+  }
   // The objects of a database (an empty one is created when it is missing).
   Database& Db(const std::string& name) { return store_.Make(name).objects; }
   bool Has(const std::string& name) const { return store_.dbs.count(name) > 0; }

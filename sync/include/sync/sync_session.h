@@ -58,6 +58,11 @@ struct SyncSession {
   std::string user_agent;  // complete header line; empty when not set
   SyncStore* store = DefaultSyncStore();
   int io_timeout_ms = kSocketTimeoutMs;
+  // The anchor store, open from the first AddDatabase to the end of the
+  // session: opened once rather than once per database, and it keeps the
+  // volume in use while the phases open and close the other databases.
+  SyncStore::Database anchors = nullptr;
+  SyncStore* anchors_store = nullptr;  // the store `anchors` belongs to
 };
 
 int CreateSession(SyncSession** out);
