@@ -253,14 +253,19 @@ bool DecodeBase64Segment(const std::string& text, std::string* bytes) {
 const char kBodyTrailer[] = "\r\n\r\n";
 
 std::string SliceResponse(std::uint64_t start, const std::string& body, std::uint64_t total, bool last) {
-  std::string r = last ? "HTTP/1.1 200 OK\r\n" : "HTTP/1.1 206 Partial Content\r\n";
+  std::string r;
+  r.reserve(200 + body.size());
+  r += last ? "HTTP/1.1 200 OK\r\n" : "HTTP/1.1 206 Partial Content\r\n";
   r += "Content-Type: application/octet-stream\r\n";
   std::uint64_t end = last ? total : start + (body.empty() ? 0 : body.size() - 1);
   r += "Content-Range: bytes " + std::to_string(start) + "-" + std::to_string(end) + "/" + std::to_string(total) +
        "\r\n";
   r += "Content-Length: " + std::to_string(body.size()) + "\r\n";
   r += "Connection: Keep-Alive\r\n\r\n";
-  if (!body.empty()) r += body + kBodyTrailer;
+  if (!body.empty()) {
+    r += body;
+    r += kBodyTrailer;
+  }
   return r;
 }
 

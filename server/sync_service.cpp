@@ -627,7 +627,8 @@ bool ServerSession::Slice(const HttpRequest& request, std::string* response) {
   std::uint64_t raw_start = start / 4 * 3;
   std::uint64_t n = std::min<std::uint64_t>({want / 4 * 3, kMaxSliceBytes, raw_total - raw_start});
   bool last = raw_start + n == raw_total;
-  std::string body = sync_engine::Base64Encode(resource_.substr(static_cast<std::size_t>(raw_start), n));
+  std::string body(sync_engine::Base64EncodedSize(n), '\0');
+  sync_engine::Base64Encode(reinterpret_cast<const std::uint8_t*>(resource_.data()) + raw_start, n, &body[0]);
   *response = SliceResponse(start, body, total, last);
   if (last && phase_ == 4) finished_ = true;
   return true;

@@ -4,7 +4,6 @@
 // same run, writes the same objects into a fresh volume through the store
 // alone. Both keep their volume in use for the whole run, as the engine's
 // session does.
-#include <dirent.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -30,18 +29,6 @@ using Volume = std::map<std::string, std::vector<WireObject>>;
 
 double Seconds(std::chrono::steady_clock::time_point a) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - a).count();
-}
-
-std::vector<std::string> SharedFeeds() {
-  std::string dir = std::string(TIDELARK_SHARED_DATA) + "/feeds";
-  std::vector<std::string> files;
-  if (DIR* d = opendir(dir.c_str())) {
-    while (dirent* e = readdir(d))
-      if (e->d_name[0] != '.') files.push_back(dir + "/" + e->d_name);
-    closedir(d);
-  }
-  std::sort(files.begin(), files.end());
-  return files;
 }
 
 // What the syncs wrote: every database but the ones the device had before.
@@ -92,17 +79,12 @@ bool WriteThroughTheStore(const std::string& path, const Volume& volume) {
 }  // namespace
 
 int main() {
-  std::vector<std::string> feeds = SharedFeeds();
-  if (feeds.size() < 20) {
+  std::string dir = FreshDir("e2e_fresh_device_bench");
+  std::size_t feeds = WriteSharedFeedsCatalogue(dir);
+  if (feeds < 20) {
     std::fprintf(stderr, "the shared feeds are missing: %s\n", TIDELARK_SHARED_DATA);
     return 1;
   }
-  std::string dir = FreshDir("e2e_fresh_device_bench");
-  std::string cat;
-  for (std::size_t i = 0; i < feeds.size(); ++i)
-    cat += "[channel " + std::to_string(40001 + i) + "]\nname = " + feeds[i].substr(feeds[i].rfind('/') + 1) +
-           "\nurl = " + feeds[i] + "\n";
-  WriteFile(dir + "/cat.ini", cat);
   ServerProcess server;
   if (!server.Start(dir, {"--catalogue", dir + "/cat.ini", "--fetch-interval", "0", "--fetch-pictures", "no"})) {
     std::fprintf(stderr, "the server did not start\n%s", server.log().c_str());
@@ -110,7 +92,7 @@ int main() {
   }
   double ours = 1e9, peer = 1e9;
   std::size_t objects = 0, databases = 0;
-  for (int round = 0; round < 3; ++round) {
+  for (int round = 0; round < 5; ++round) {
     std::string device = dir + "/device" + std::to_string(round) + ".vol";
     StoreSyncStore store(device);
     if (!SeedStartup(&store)) return 1;
@@ -141,7 +123,7 @@ int main() {
   }
   std::printf("# %zu feeds, %zu objects in %zu databases; ours: two syncs of a fresh device, peer: the same "
               "objects written through the store\n",
-              feeds.size(), objects, databases);
+              feeds, objects, databases);
   std::printf("BENCH sync/e2e_fresh_device ours=%.4f peer=%.4f ratio=%.2f\n", ours, peer, ours / peer);
   return 0;
 }

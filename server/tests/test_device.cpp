@@ -1,16 +1,19 @@
 #include "test_device.h"
 
 #include <arpa/inet.h>
+#include <dirent.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <mutex>
 
 #include "platform/os.h"
 #include "platform/services.h"
+#include "server_process.h"
 #include "sync/sync_session.h"
 
 namespace tidelark_test {
@@ -179,6 +182,22 @@ void TestDevice::SetAnchor(const std::string& db, const std::string& anchor) {
   a.name = db;
   a.properties.push_back(WireProperty::Text("LastAnchor", anchor));
   store_.Put(kAnchors, a);
+}
+
+std::size_t WriteSharedFeedsCatalogue(const std::string& dir) {
+  std::string feeds = std::string(TIDELARK_SHARED_DATA) + "/feeds";
+  std::vector<std::string> names;
+  if (DIR* d = opendir(feeds.c_str())) {
+    while (dirent* e = readdir(d))
+      if (e->d_name[0] != '.') names.push_back(e->d_name);
+    closedir(d);
+  }
+  std::sort(names.begin(), names.end());
+  std::string cat;
+  for (std::size_t i = 0; i < names.size(); ++i)
+    cat += "[channel " + std::to_string(40001 + i) + "]\nname = " + names[i] + "\nurl = " + feeds + "/" + names[i] +
+           "\n";
+  return WriteFile(dir + "/cat.ini", cat) ? names.size() : 0;
 }
 
 int ConnectLocal(int port) {

@@ -61,6 +61,11 @@ class TestDevice {
   sync_test::MemoryStore store_;
 };
 
+// Writes <dir>/cat.ini with every feed of the shared data as a channel of
+// its own (identifiers from 40001 on); the number of feeds, 0 when the
+// shared data is missing.
+std::size_t WriteSharedFeedsCatalogue(const std::string& dir);
+
 // Raw helpers for bad-input tests.
 int ConnectLocal(int port);
 bool SendText(int fd, const std::string& bytes);
