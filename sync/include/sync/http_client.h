@@ -88,7 +88,8 @@ int SendChunk(HttpClient* client, const void* bytes, std::size_t length);
 int EndChunkedRequest(HttpClient* client);
 RangeRequest RequestNextRange(HttpClient* client, std::uint32_t range_length);
 
-// Applies one response header line to the client (the substring rules).
+// Applies one response header line to the client: a status line by its
+// code (2xx a success, 200 complete), the others by the substring rules.
 // Returns false when no further lines are to be examined.
 bool ApplyResponseHeaderLine(HttpClient* client, const char* line, std::size_t length);
 void ReadResponseHeaders(HttpClient* client);
