@@ -1,7 +1,7 @@
 // tidelark-server: the news sync server. Flags (over an optional --config
 // file): --listen ADDR --port N --data DIR --catalogue FILE
 // --fetch-interval SECONDS --retention N --port-file FILE --session-timeout S
-// --allow-file-addresses yes|no
+// --allow-file-addresses yes|no --fetch-pictures yes|no
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -57,6 +57,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   SyncService service(&storage, config.retention, config.allow_file_addresses);
+  service.set_fetch_pictures(config.fetch_pictures);
   if (!config.catalogue.empty()) {
     Catalogue catalogue;
     if (!LoadCatalogue(config.catalogue, &catalogue, &error) || !service.InstallCatalogue(catalogue)) {

@@ -20,6 +20,9 @@ const char kRequestObjectName[] = "Sync-Request";
 
 namespace {
 
+// The most raw bytes one slice carries: a full work buffer of the device,
+// rounded down to whole Base64 groups.
+constexpr std::uint64_t kMaxSliceBytes = sync_engine::kPieceBytes / 3 * 3;
 // Values stay well under the device's 10000-byte work buffer with their header.
 constexpr std::size_t kMaxText = 8000;
 constexpr std::size_t kMaxShort = 1000;
@@ -202,7 +205,7 @@ bool SyncService::RefreshChannel(const Channel& channel, std::string* log) {
     *log = "channel " + std::to_string(channel.id) + ": not a feed (" + std::to_string(r.body.size()) + " bytes)";
     return false;
   }
-  FetchPictures(channel, &feed);
+  if (fetch_pictures_) FetchPictures(channel, &feed);
   std::lock_guard<std::mutex> lock(storage_->mutex());
   if (!storage_->Begin()) return false;
   int added = storage_->StoreFeed(channel.id, feed, retention_, static_cast<std::int64_t>(std::time(nullptr)));
@@ -607,18 +610,27 @@ bool ServerSession::Phase3(const std::vector<WireObject>& objects, std::string* 
 }
 
 bool ServerSession::Slice(const HttpRequest& request, std::string* response) {
+  // The device counts Base64 characters. Every slice but the last carries a
+  // multiple of three raw bytes and so needs no padding: character offset c
+  // is raw offset c / 4 * 3 whatever lengths the device asked for, and the
+  // resource's size in characters never changes.
+  const std::uint64_t raw_total = resource_.size();
+  const std::uint64_t total = sync_engine::Base64EncodedSize(resource_.size());
   std::uint64_t start = request.has_range ? request.range_start : 0;
-  std::uint64_t want = request.has_range ? request.range_length : sync_engine::kPieceBytes;
-  std::uint64_t total = resource_.size();
-  if (start > total || (start == total && total > 0)) {
+  std::uint64_t want = request.has_range ? request.range_length : sync_engine::kPieceChars;
+  if (start % 4 != 0 || start > total || (start == total && total > 0)) {
     *response = BadRequestResponse();
-    log_.push_back("range beyond the resource");
+    log_.push_back("range " + std::to_string(start) + " outside the resource of " + std::to_string(total) +
+                   " characters");
     return false;
   }
-  std::uint64_t n = std::min<std::uint64_t>({want, sync_engine::kPieceBytes, total - start});
-  std::string body = sync_engine::Base64Encode(resource_.substr(static_cast<std::size_t>(start), n));
-  *response = SliceResponseHead(start, n, total, body.size()) + body + "\r\n\r\n";
-  if (start + n >= total && phase_ == 4) finished_ = true;
+  std::uint64_t raw_start = start / 4 * 3;
+  std::uint64_t n = std::min<std::uint64_t>({want / 4 * 3, kMaxSliceBytes, raw_total - raw_start});
+  bool last = raw_start + n == raw_total;
+  std::string body(sync_engine::Base64EncodedSize(n), '\0');
+  sync_engine::Base64Encode(reinterpret_cast<const std::uint8_t*>(resource_.data()) + raw_start, n, &body[0]);
+  *response = SliceResponse(start, body, total, last);
+  if (last && phase_ == 4) finished_ = true;
   return true;
 }
 

@@ -6,7 +6,11 @@
 //   4. range requests for the data: per database a "Sync-Database" header
 //      with its "NewAnchor", then deletions and additions.
 // A chunked POST starts a phase, a POST without a body asks for the next
-// slice of the current resource.
+// slice of the current resource. Ranges count Base64 characters, as the
+// device does: each slice is one independently padded segment of at most
+// the characters asked for and at most 9999 raw bytes (one work buffer of
+// the device), every slice but the last a multiple of three raw bytes, and
+// the last one's content range ends at the total itself.
 //
 // Choices the device leaves to the server:
 // - Channels: "TavoRss" holds the catalogue as the account sees it; default
@@ -79,6 +83,7 @@ class SyncService {
   int retention() const { return retention_; }
   const std::string& alerts_url() const { return alerts_url_; }
   bool allow_file_addresses() const { return allow_file_addresses_; }
+  void set_fetch_pictures(bool fetch) { fetch_pictures_ = fetch; }
 
  private:
   // Fetches the pictures of the newest items that have none stored yet.
@@ -87,6 +92,7 @@ class SyncService {
   Storage* storage_;
   int retention_;
   bool allow_file_addresses_;
+  bool fetch_pictures_ = true;
   std::string alerts_url_;
   std::map<std::int64_t, std::shared_ptr<const std::vector<PreparedObject>>> cache_;
 };
