@@ -1,33 +1,58 @@
 // Text drawing primitives on the device's text functions.
 #include <cstring>
 #include <cwchar>
+#include <vector>
 
 #include "gui/text.h"
 
 namespace VexaAppGUISystem {
 
 namespace {
-// Labels repaint with a handful of distinct fonts; creating one per call
-// dominated repaints. The toolkit runs on one thread, so a small table will do.
-HFONT BlockFont(const LOGFONTW& lf) {
-  struct Entry {
-    LONG height, weight;
-    BYTE italic, underline;
-    HFONT font;
-  };
-  static Entry cache[8];
-  static int next = 0;
-  for (Entry& e : cache)
-    if (e.font && e.height == lf.lfHeight && e.weight == lf.lfWeight && e.italic == lf.lfItalic &&
-        e.underline == lf.lfUnderline)
-      return e.font;
-  Entry& e = cache[next];
-  next = (next + 1) % 8;
-  if (e.font) DeleteObject(e.font);
-  e = {lf.lfHeight, lf.lfWeight, lf.lfItalic, lf.lfUnderline, CreateFontIndirectW(&lf)};
-  return e.font;
+
+// Fonts of text blocks, shared by every label with the same height and
+// style, and freed when the last holder lets go. The toolkit runs on one
+// thread; a few entries, searched linearly.
+struct BlockFont {
+  LONG height, weight;
+  BYTE italic, underline;
+  HFONT font;
+  int users;
+};
+
+std::vector<BlockFont>& BlockFonts() {
+  static std::vector<BlockFont> fonts;
+  return fonts;
 }
+
 }  // namespace
+
+HFONT AcquireBlockFont(int height, bool bold, bool italic, bool underline) {
+  LONG weight = bold ? 700 : 400;
+  for (BlockFont& f : BlockFonts()) {
+    if (f.height == height && f.weight == weight && f.italic == italic && f.underline == underline) {
+      ++f.users;
+      return f.font;
+    }
+  }
+  HFONT font = CreateTextFont(kTextFace, height, bold, italic, underline);
+  if (!font) return nullptr;
+  BlockFonts().push_back(BlockFont{height, weight, static_cast<BYTE>(italic), static_cast<BYTE>(underline), font, 1});
+  return font;
+}
+
+void ReleaseBlockFont(HFONT font) {
+  std::vector<BlockFont>& fonts = BlockFonts();
+  for (size_t i = 0; i < fonts.size(); ++i) {
+    if (fonts[i].font != font) continue;
+    if (--fonts[i].users == 0) {
+      DeleteObject(font);
+      fonts.erase(fonts.begin() + static_cast<std::ptrdiff_t>(i));
+    }
+    return;
+  }
+}
+
+int LiveBlockFonts() { return static_cast<int>(BlockFonts().size()); }
 
 bool DrawStyledText(HDC dc, const wchar_t* text, int* x, int* y, int* width, int* height, const TextStyle* style) {
   if (!text || !x || !y || !width || !height || !style) return false;
@@ -100,59 +125,67 @@ bool DrawStyledText(HDC dc, const wchar_t* text, int* x, int* y, int* width, int
   return ok;
 }
 
+namespace {
+
+// Cuts a text that reaches past `right` (a dc coordinate): the last three
+// characters that fit become dots, moving left until the dotted text fits.
+void CutWithDots(HDC dc, wchar_t* text, RECT* measured, const RECT& area, UINT measureFlags, int right, HFONT font) {
+  int length = static_cast<int>(wcslen(text));
+  int fit = CountFittingCharacters(dc, text, right - area.left, &font);
+  if (fit > length) fit = length;
+  for (int end = fit; end >= 0; --end) {
+    int start = end >= 3 ? end - 3 : 0;
+    for (int i = start; i < start + 3 && i < length; ++i) text[i] = L'.';
+    if (start + 3 <= length) text[start + 3] = 0;
+    *measured = area;
+    DrawTextW(dc, text, -1, measured, measureFlags);
+    if (measured->right <= right || start == 0) return;
+  }
+}
+
+}  // namespace
+
 bool DrawTextBlock(bool measureOnly, int* width, int* height, HDC dc, int x, int y, int marginX, int marginY,
                    int horizontal, int vertical, wchar_t* text, COLORREF textColour, int fontHeight,
                    bool transparent, COLORREF backgroundColour, bool bold, bool italic, bool underline,
                    int ellipsisWidth) {
   if (!width || !height || !text) return false;
   HDC use = dc;
-  HDC screen = nullptr;
   if (!use) {
-    screen = GetDC(nullptr);
+    HDC screen = GetDC(nullptr);
     use = screen ? CreateCompatibleDC(screen) : nullptr;
+    if (screen) ReleaseDC(nullptr, screen);
     measureOnly = true;
   }
-  if (screen) ReleaseDC(nullptr, screen);
   if (!use) return false;
-  LOGFONTW lf = {};
-  if (fontHeight != -1) lf.lfHeight = fontHeight;
-  else {
-    HFONT cur = static_cast<HFONT>(GetCurrentObject(use, OBJ_FONT));
-    LOGFONTW curlf;
-    if (cur && GetObjectW(cur, sizeof(curlf), &curlf)) lf.lfHeight = curlf.lfHeight;
+  int cell = fontHeight;
+  if (cell == -1) {
+    LOGFONTW current;
+    HGDIOBJ selected = GetCurrentObject(use, OBJ_FONT);
+    cell = (selected && GetObjectW(selected, sizeof(current), &current)) ? current.lfHeight : 0;
   }
-  lf.lfWeight = bold ? 700 : 400;
-  lf.lfItalic = italic;
-  lf.lfUnderline = underline;
-  lf.lfCharSet = DEFAULT_CHARSET;
-  HFONT font = BlockFont(lf);
+  HFONT font = AcquireBlockFont(cell, bold, italic, underline);
   HGDIOBJ old_font = SelectObject(use, font);
   int old_mode = SetBkMode(use, transparent ? TRANSPARENT : OPAQUE);
   COLORREF old_bk = SetBkColor(use, backgroundColour);
   COLORREF old_text = SetTextColor(use, textColour);
-  RECT r = {x + marginX, y + marginY, x + *width, y + *height};
+  RECT area = {x + marginX, y + marginY, x + *width, y + *height};
   UINT flags = DT_NOPREFIX | DT_WORDBREAK;
   if (horizontal == 1) flags |= DT_RIGHT;
   if (horizontal == 2) flags |= DT_CENTER;
-  if (vertical == 1) flags |= DT_BOTTOM;
-  if (vertical == 2) flags |= DT_VCENTER;
+  const UINT measure_flags = flags | DT_CALCRECT;
+  RECT m = area;
+  DrawTextW(use, text, -1, &m, measure_flags & ~(DT_CENTER | DT_RIGHT));
+  if (ellipsisWidth > 0 && m.right > ellipsisWidth && wcslen(text) >= 3)
+    CutWithDots(use, text, &m, area, measure_flags & ~(DT_CENTER | DT_RIGHT), ellipsisWidth, font);
   if (!measureOnly) {
-    RECT d = r;
+    // Vertical alignment by measure and shift: it works for one line and for
+    // wrapped lines alike, where DT_VCENTER needs a single line.
+    RECT d = area;
+    int room = (area.bottom - area.top) - (m.bottom - m.top);
+    if (vertical == 1 && room > 0) d.top += room;
+    if (vertical == 2 && room > 0) d.top += room / 2;
     DrawTextW(use, text, -1, &d, flags);
-  }
-  const UINT measure_flags = (flags | DT_CALCRECT) & ~(DT_CENTER | DT_RIGHT | DT_VCENTER | DT_BOTTOM);
-  RECT m = r;
-  DrawTextW(use, text, -1, &m, measure_flags);
-  int length = static_cast<int>(wcslen(text));
-  if (ellipsisWidth > 0 && m.right > ellipsisWidth && length >= 3) {
-    // The caller's buffer has room for five characters past the text.
-    int fit = CountFittingCharacters(use, text, ellipsisWidth - r.left, &font);
-    if (fit > length) fit = length;
-    int start = fit >= 3 ? fit - 3 : 0;
-    for (int i = start; i < start + 3; ++i) text[i] = L'.';
-    text[start + 3] = 0;
-    m = r;
-    DrawTextW(use, text, -1, &m, measure_flags);
   }
   *width = m.right - m.left;
   *height = m.bottom - m.top;
@@ -160,6 +193,7 @@ bool DrawTextBlock(bool measureOnly, int* width, int* height, HDC dc, int x, int
   SetBkColor(use, old_bk);
   SetBkMode(use, old_mode);
   SelectObject(use, old_font);
+  ReleaseBlockFont(font);
   if (!dc) DeleteDC(use);
   return true;
 }

@@ -270,15 +270,18 @@ WindowBox& Gallery::Window() { return parts_->window; }
 void Gallery::Relayout() { parts_->window.Relayout(true); }
 
 bool Gallery::Create(bool show) {
-  platform::device::ScreenMetrics screen = platform::device::Screen();
+  // As the program's frame: the work area, between task bar and soft-key bar.
+  platform::device::Rect work = platform::device::WorkArea();
   WindowBox& w = parts_->window;
-  w.SetSize(0, screen.width, nullptr, 1);
-  w.SetSize(1, screen.height, nullptr, 1);
+  w.SetPosition(0, work.left, EdgeLeading, nullptr, EdgeLeading);
+  w.SetPosition(1, work.top, EdgeLeading, nullptr, EdgeLeading);
+  w.SetSize(0, work.Width(), nullptr, 1);
+  w.SetSize(1, work.Height(), nullptr, 1);
   w.SetStyle(WS_POPUP);
   w.SetTitle(L"Tidelark gallery");
   w.SetBackground(RGB(255, 255, 255));
   if (!w.Create(show, nullptr, nullptr, false)) return false;
-  parts_->Build(screen.width);
+  parts_->Build(work.Width());
   w.Relayout(true);
   w.InvalidateAll();
   return true;

@@ -41,6 +41,48 @@ bool CaptureWindow(HWND hwnd, bool client_only, Pixels* out) {
   return ok;
 }
 
+namespace {
+
+BOOL CALLBACK CollectOwnWindow(HWND hwnd, LPARAM lp) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(hwnd, &pid);
+  if (pid == GetCurrentProcessId() && IsWindowVisible(hwnd)) reinterpret_cast<std::vector<HWND>*>(lp)->push_back(hwnd);
+  return TRUE;
+}
+
+}  // namespace
+
+bool CaptureScreen(int width, int height, Pixels* out) {
+  if (width <= 0 || height <= 0) return false;
+  std::vector<HWND> windows;  // topmost first
+  EnumWindows(CollectOwnWindow, reinterpret_cast<LPARAM>(&windows));
+  Pixels screen;
+  screen.width = width;
+  screen.height = height;
+  screen.data.assign(static_cast<std::size_t>(width) * height, 0);
+  for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
+    RECT r;
+    Pixels px;
+    if (!GetWindowRect(*it, &r) || !CaptureWindow(*it, false, &px)) continue;
+    for (int y = 0; y < px.height; ++y) {
+      int sy = r.top + y;
+      if (sy < 0 || sy >= height) continue;
+      for (int x = 0; x < px.width; ++x) {
+        int sx = r.left + x;
+        if (sx >= 0 && sx < width) screen.data[static_cast<std::size_t>(sy) * width + sx] = px.At(x, y);
+      }
+    }
+  }
+  *out = std::move(screen);
+  return true;
+}
+
+bool SaveScreenPng(int width, int height, const std::string& path) {
+  Pixels px;
+  if (!CaptureScreen(width, height, &px)) return false;
+  return WritePng(path, px.width, px.height, px.data.data());
+}
+
 bool SaveWindowPng(HWND hwnd, const std::string& path, bool client_only) {
   Pixels px;
   if (!CaptureWindow(hwnd, client_only, &px)) return false;

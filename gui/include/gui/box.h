@@ -83,6 +83,8 @@ class Box {
   void GetSize(int* width, int* height) const;
   int Width() const { return size_[0]; }
   int Height() const { return size_[1]; }
+  // (x, y) in the box's own coordinates lies inside its width and height.
+  bool ContainsPoint(int x, int y) const { return x >= 0 && y >= 0 && x < size_[0] && y < size_[1]; }
   // Axes 2 and 3 report content origin and extent of axis 0 and 1.
   bool GetPositionConstraint(int axis, int* offset, int* ownEdge, Box** reference, int* referenceEdge) const;
   bool GetSizeConstraint(int axis, int* numerator, Box** reference, int* denominator) const;
@@ -151,6 +153,7 @@ class Box {
   void UpdateScrollRange(int axis);
   void NotifyMoved(int axis);
   void SetFlagsInSubtree(bool shown, bool layout);
+  void ForgetReferences();
   bool GrowChildren();
   int ReferenceSize(int axis, const Box* reference, const ChildRecord* work, int count) const;
   void ClearFocusBranch();
