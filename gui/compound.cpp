@@ -116,11 +116,10 @@ void CRadioButtonEx::SetImages(HBITMAP normal, HBITMAP pressed, HBITMAP disabled
 
 bool CRadioButtonEx::HandleEvent(Box* source, int code, std::intptr_t* data) {
   if (code != EventPenDown) return false;
-  // Never unchecked by the pen: the screen unchecks the rest of the group.
-  if (!radio_.IsChecked()) {
-    radio_.SetChecked(true);
-    SendCompoundCommand(this, &radio_);
-  }
+  // As a tap on the button: never unchecked by the pen; the screen unchecks
+  // the rest of the group when the command arrives.
+  radio_.SetChecked(true);
+  SendCompoundCommand(this, &radio_);
   return true;
 }
 

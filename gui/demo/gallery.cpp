@@ -133,7 +133,7 @@ struct Gallery::Parts {
     page.SetPosition(0, 0, EdgeLeading, &window, EdgeLeading);
     page.SetPosition(1, 0, EdgeLeading, &window, EdgeLeading);
 
-    title.SetText(L"Tidelark toolkit gallery", kBlue, 16, true, 0, true, false, false, true);
+    title.SetText(L"Tidelark toolkit gallery", kBlue, 14, true, 0, true, false, false, true);
     page.AddChild(&title, &page);
 
     for (Bar* row : {&row1, &row2, &row3, &row4}) {
