@@ -256,6 +256,12 @@ bool Box::SetSize(int axis, int size, Box* reference, int denominator) {
   return true;
 }
 
+int Box::SettledSize(int axis) const {
+  axis &= 1;
+  if (size_[axis] >= 0) return size_[axis];
+  return size_ref_[axis] ? 0 : size_num_[axis];
+}
+
 void Box::GetSize(int* width, int* height) const {
   if (width) *width = size_[0];
   if (height) *height = size_[1];

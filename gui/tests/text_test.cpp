@@ -151,9 +151,13 @@ TEST_F(WindowTest, LabelsUseOneFaceAndCentreVertically) {
           bottom = y - 100;
         }
     ASSERT_GE(top, 0);
-    if (c.expected_centre == -1) EXPECT_LT(top, 6) << "top";
-    if (c.expected_centre == -2) EXPECT_GT(bottom, 52) << "bottom";
-    if (c.expected_centre > 0) EXPECT_NEAR(c.expected_centre, (top + bottom) / 2, 3) << "centred";
+    if (c.expected_centre == -1) {
+      EXPECT_LT(top, 6) << "top";
+    } else if (c.expected_centre == -2) {
+      EXPECT_GT(bottom, 52) << "bottom";
+    } else {
+      EXPECT_NEAR(c.expected_centre, (top + bottom) / 2, 3) << "centred";
+    }
     panel.RemoveChild(&label);
   }
 }

@@ -83,6 +83,9 @@ class Box {
   void GetSize(int* width, int* height) const;
   int Width() const { return size_[0]; }
   int Height() const { return size_[1]; }
+  // The size on an axis: the laid-out size, or before the first layout the
+  // fixed size rule (0 for a relative one).
+  int SettledSize(int axis) const;
   // (x, y) in the box's own coordinates lies inside its width and height.
   bool ContainsPoint(int x, int y) const { return x >= 0 && y >= 0 && x < size_[0] && y < size_[1]; }
   // Axes 2 and 3 report content origin and extent of axis 0 and 1.

@@ -97,6 +97,7 @@ class ActionImageButton : public ImageButton {
   using ImageButton::ImageButton;
   bool HandleEvent(Box* source, int code, std::intptr_t* data) override;
   bool IsPressed() const { return pressed_flag_; }
+  void SetPressed(bool pressed) { pressed_flag_ = pressed; }
 
  protected:
   bool pressed_flag_ = false;
@@ -147,6 +148,7 @@ class ActionTextButton : public TextButton {
   using TextButton::TextButton;
   bool HandleEvent(Box* source, int code, std::intptr_t* data) override;
   bool IsPressed() const { return pressed_flag_; }
+  void SetPressed(bool pressed) { pressed_flag_ = pressed; }
 
  protected:
   bool pressed_flag_ = false;

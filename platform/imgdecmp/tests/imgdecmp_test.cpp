@@ -6,19 +6,16 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
+
+#include "sample_pictures.h"
 
 namespace {
 
 std::vector<BYTE> ReadData(const std::string& name) {
-  std::string path = std::string(TIDELARK_SHARED_DATA) + "/images/" + name;
-  std::ifstream in(path, std::ios::binary);
-  std::vector<BYTE> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  EXPECT_FALSE(bytes.empty()) << "missing test picture " << path;
-  return bytes;
+  std::string bytes = sample_pictures::Read(name);
+  return std::vector<BYTE>(bytes.begin(), bytes.end());
 }
 
 // Hands out the data as a caller does: `chunk` bytes per call at most (0: as
@@ -110,32 +107,10 @@ std::vector<std::uint32_t> Pixels(HBITMAP b) {
   return px;
 }
 
-struct Picture {
-  const char* name;
-  int width, height;  // 0: must be refused
-};
-
-const Picture kPictures[] = {
-    {"image-gif-set_hsts.gif", 1, 1},
-    {"image-rs-cat.jpg", 320, 240},
-    {"imager-screen2.gif", 16, 16},
-    {"jpeg-decoder-jpg-size-15x15.jpg", 15, 15},
-    {"libjpeg-turbo-testorig.jpg", 227, 149},
-    {"pillow-chi.gif", 320, 240},
-    {"pillow-hopper_resized.gif", 64, 64},
-    {"pillow-transparent.gif", 200, 150},
-    {"wuffs-animated-red-blue.gif", 64, 48},
-    {"wuffs-hippopotamus.interlaced.gif", 36, 28},
-    {"wuffs-peacock.grayscale.jpeg", 100, 75},
-    {"wuffs-peacock.progressive.jpeg", 100, 75},
-    {"wuffs-hippopotamus.interlaced.truncated.gif", 0, 0},
-    {"wuffs-peacock.default.truncated.jpeg", 0, 0},
-};
-
 // Every sample picture: its true size, fed in chunks one byte short of the
 // buffer (as the program's loader feeds) and a byte at a time, the same.
 TEST_F(Decoder, EverySamplePictureAtItsTrueSizeOrRefused) {
-  for (const Picture& p : kPictures) {
+  for (const sample_pictures::Picture& p : sample_pictures::kAll) {
     SCOPED_TRACE(p.name);
     std::vector<BYTE> data = ReadData(p.name);
     ASSERT_FALSE(data.empty());
@@ -164,7 +139,7 @@ TEST_F(Decoder, EverySamplePictureAtItsTrueSizeOrRefused) {
 
 // The arithmetic-coded JPEG is either decoded whole or refused cleanly.
 TEST_F(Decoder, ArithmeticJpegDecodesOrIsRefused) {
-  std::vector<BYTE> data = ReadData("libjpeg-turbo-testimgari.jpg");
+  std::vector<BYTE> data = ReadData(sample_pictures::kArithmeticJpeg);
   ASSERT_FALSE(data.empty());
   HBITMAP b = nullptr;
   HRESULT hr = Decode(data, &b);
@@ -229,7 +204,9 @@ TEST_F(Decoder, DepthsScaleLimitsAndTheRecord) {
     ASSERT_EQ(S_OK, Decode(data, &b, 0, depth));
     EXPECT_EQ(depth, Info(b).bmBitsPixel);
     std::vector<std::uint32_t> px = Pixels(b);
-    if (depth >= 24 || depth == 8) EXPECT_EQ(reference, px) << "a GIF's colours fit 8 bits exactly";
+    if (depth >= 24 || depth == 8) {
+      EXPECT_EQ(reference, px) << "a GIF's colours fit 8 bits exactly";
+    }
     if (depth == 16) {
       int off = 0;
       for (size_t i = 0; i < px.size(); ++i)
