@@ -55,6 +55,7 @@ TextFieldBox::FieldControl::~FieldControl() { CloseControl(); }
 bool TextFieldBox::FieldControl::CreateControl(WindowBox* owner, const wchar_t* nativeClass, DWORD style) {
   if (hwnd_ || !owner) return false;
   combo_ = _wcsicmp(nativeClass, L"COMBOBOX") == 0;
+  bordered_ = (style & WS_BORDER) != 0;
   SetStyle(style);
   SetTitle(L"");
   if (!Create(true, owner, nativeClass, false)) return false;
@@ -137,8 +138,8 @@ bool TextFieldBox::FieldControl::DrawFocus(HDC dc, int x, int y, int width, int 
     width = r.right - r.left;
     height = r.bottom - r.top;
   }
-  bool bordered = (GetStyle() & WS_BORDER) != 0;
-  int ix = bordered ? 0 : GetSystemMetrics(SM_CXBORDER), iy = bordered ? 0 : GetSystemMetrics(SM_CYBORDER);
+  // A control made with a border (however it draws it) gets the frame on it.
+  int ix = bordered_ ? 0 : GetSystemMetrics(SM_CXBORDER), iy = bordered_ ? 0 : GetSystemMetrics(SM_CYBORDER);
   FrameRect(dc, x + ix, y + iy, width - 2 * ix, height - 2 * iy, kFocusFrame, 1);
   return true;
 }

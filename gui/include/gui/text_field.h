@@ -66,6 +66,7 @@ class TextFieldBox : public Box {
     bool CaretAtEnd(HWND window) const;
     void RestoreInnerEdit();
     bool combo_ = false;
+    bool bordered_ = false;  // made with WS_BORDER, which the control may draw itself
     bool editing_ = false;
     bool open_pending_ = false;
     bool swallow_return_char_ = false;
