@@ -41,6 +41,30 @@ bool CaptureWindow(HWND hwnd, bool client_only, Pixels* out) {
   return ok;
 }
 
+bool CaptureBitmap(HBITMAP bitmap, Pixels* out) {
+  BITMAP bm;
+  if (!bitmap || !GetObjectW(bitmap, sizeof bm, &bm)) return false;
+  int w = bm.bmWidth, h = bm.bmHeight < 0 ? -bm.bmHeight : bm.bmHeight;
+  if (w <= 0 || h <= 0) return false;
+  BITMAPINFO bi = {};
+  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+  bi.bmiHeader.biWidth = w;
+  bi.bmiHeader.biHeight = -h;  // top row first
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  bi.bmiHeader.biCompression = BI_RGB;
+  std::vector<std::uint32_t> data(static_cast<std::size_t>(w) * h);
+  HDC dc = GetDC(nullptr);
+  int rows = GetDIBits(dc, bitmap, 0, static_cast<UINT>(h), data.data(), &bi, DIB_RGB_COLORS);
+  ReleaseDC(nullptr, dc);
+  if (rows != h) return false;
+  for (auto& px : data) px &= 0x00FFFFFF;
+  out->width = w;
+  out->height = h;
+  out->data = std::move(data);
+  return true;
+}
+
 namespace {
 
 BOOL CALLBACK CollectOwnWindow(HWND hwnd, LPARAM lp) {
