@@ -85,8 +85,15 @@ void IconBox::LayOutParts() {
     min_width_ = max_width_ = cell_width_;
     min_height_ = max_height_ = cell_height_;
   }
+  const int count_width = cell_width_ / 6 + 2;
   if (label_ && cell_width_ > 0) {
     int width = row ? cell_width_ * 2 / 3 : cell_width_;
+    // In a row the label also leaves room for the icon and the count, so
+    // that no part reaches past the cell.
+    if (row) {
+      int rest = cell_width_ - (icon_ ? icon_->SettledSize(0) + spacing_ : 0) - (count_ ? count_width + spacing_ : 0);
+      if (rest > 0 && rest < width) width = rest;
+    }
     int icon_height = icon_ ? icon_->SettledSize(1) : 0;
     int height = row ? 0 : cell_height_ - icon_height;
     if (height < 0) height = 0;
@@ -94,8 +101,8 @@ void IconBox::LayOutParts() {
     label_->SetMaximumSize(width, height);
   }
   if (count_ && cell_width_ > 0) {
-    count_->SetMinimumSize(cell_width_ / 6 + 2, 0);
-    count_->SetMaximumSize(cell_width_ / 6 + 2, 0);
+    count_->SetMinimumSize(count_width, 0);
+    count_->SetMaximumSize(count_width, 0);
   }
   Arrange();
 }

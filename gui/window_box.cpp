@@ -333,6 +333,7 @@ void WindowBox::OnScrollRangeChanged(int axis) {
       ScreenToClient(hwnd_, &p);
       SetWindowPos(c, nullptr, p.x + (axis == 0 ? delta : 0), p.y + (axis == 1 ? delta : 0), 0, 0,
                    SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+      UpdateWindow(c);  // repaints are synchronous here, the native children's too
     }
   }
 }

@@ -2,6 +2,10 @@
 
 #include <vector>
 
+#include "gui/icon_view.h"
+#include "gui/image.h"
+#include "gui/text_field.h"
+
 #include "platform/device.h"
 
 using namespace VexaAppGUISystem;
@@ -69,6 +73,42 @@ HBITMAP IconImage(COLORREF colour, bool pressed, COLORREF background = kKey) {
   });
 }
 
+// A channel icon: a rounded tile with a few lines of "text" on it.
+HBITMAP ChannelIcon(COLORREF colour, bool pressed) {
+  return Draw(32, 32, kKey, [&](HDC dc) {
+    COLORREF tile = pressed ? RGB(GetRValue(colour) / 2, GetGValue(colour) / 2, GetBValue(colour) / 2) : colour;
+    Pen(dc, RGB(40, 40, 40), tile);
+    RoundRect(dc, 1, 1, 31, 31, 9, 9);
+    Pen(dc, RGB(255, 255, 255), RGB(255, 255, 255), 2);
+    for (int y : {10, 16, 22}) {
+      MoveToEx(dc, 8, y, nullptr);
+      LineTo(dc, y == 22 ? 17 : 24, y);
+    }
+  });
+}
+
+// The program's mark over a colour key, for the colour-keyed image box.
+HBITMAP Logo() {
+  return Draw(56, 28, kKey, [&](HDC dc) {
+    Pen(dc, kBlue, kBlue);
+    Ellipse(dc, 0, 4, 24, 28);
+    Pen(dc, RGB(255, 180, 0), RGB(255, 180, 0));
+    Ellipse(dc, 12, 0, 32, 20);
+    Pen(dc, kBlue, RGB(255, 255, 255), 2);
+    Rectangle(dc, 30, 10, 56, 26);
+  });
+}
+
+// One tile of a decorative band.
+HBITMAP BandTile() {
+  return Draw(12, 8, RGB(230, 236, 246), [&](HDC dc) {
+    Pen(dc, kBlue, kBlue);
+    MoveToEx(dc, 0, 7, nullptr);
+    LineTo(dc, 6, 1);
+    LineTo(dc, 12, 7);
+  });
+}
+
 TextStyle Style(COLORREF text, HFONT font, int horizontal = 2) {
   TextStyle s;
   s.font = font;
@@ -105,6 +145,15 @@ struct Gallery::Parts {
   CRadioButtonEx ex_radio1, ex_radio2;
   Text ellipsis;
   Text paragraph;
+  TextBase pictures_title;
+  Bar picture_row;
+  Image logo;
+  ScalableImage band;
+  IconsList icons;
+  IconBox cells[4];
+  IconsList channels;
+  IconBox channel_rows[2];
+  TextFieldBox name, password, choice;
   HFONT font = nullptr, bold = nullptr;
   std::vector<HBITMAP> bitmaps;
 
@@ -118,6 +167,78 @@ struct Gallery::Parts {
   HBITMAP Keep(HBITMAP b) {
     bitmaps.push_back(b);
     return b;
+  }
+
+  // Pictures, the icon view and text fields.
+  void BuildPictures(int width) {
+    pictures_title.SetText(L"Pictures, icons and fields", kBlue, 14, true, 0, true, false, false, true);
+    page.AddChild(&pictures_title, &page);
+    picture_row.SetSpacing(8);
+    picture_row.SetCentred(true);
+    page.AddChild(&picture_row, &page);
+    logo.SetImage(Keep(Logo()), true, kKey);
+    picture_row.AddChild(&logo, &picture_row);
+    band.SetSize(0, width - 12 - 56 - 8, nullptr, 1);
+    band.SetSize(1, 16, nullptr, 1);
+    band.SetImage(Keep(BandTile()), false, 0);
+    picture_row.AddChild(&band, &picture_row);
+
+    // Cells of 64 x 54 that wrap to the screen's width.
+    TextStyle normal = Style(0, font), pressed = Style(0xFFFFFF, font);
+    pressed.transparent = false;
+    pressed.fill = true;
+    pressed.backgroundColour = kBlue;
+    const COLORREF colours[] = {RGB(0, 130, 200), RGB(220, 90, 0), RGB(0, 150, 70), RGB(150, 60, 170)};
+    const wchar_t* labels[] = {L"News", L"Sport", L"Weather", L"Alerts"};
+    icons.SetSize(0, width - 12, nullptr, 1);
+    icons.SetSpacing(5);
+    page.AddChild(&icons, &page);
+    for (int i = 0; i < 4; ++i) {
+      cells[i].SetOrientation(1);
+      cells[i].SetIcon(4047 + i, Keep(ChannelIcon(colours[i], false)), Keep(ChannelIcon(colours[i], true)), nullptr,
+                       true, kKey);
+      cells[i].SetLabel(labels[i], normal, pressed);
+      cells[i].SetCellSize(64, 54);
+      icons.AddChild(&cells[i], &icons);
+    }
+    // Cells in rows: icon, label and a count.
+    TextStyle left = normal;
+    left.horizontal = 0;
+    TextStyle left_pressed = pressed;
+    left_pressed.horizontal = 0;
+    channels.SetSize(0, width - 12, nullptr, 1);
+    channels.SetCentred(false);
+    page.AddChild(&channels, &page);
+    const wchar_t* names[] = {L"World headlines", L"Technology"};
+    for (int i = 0; i < 2; ++i) {
+      channel_rows[i].SetIcon(4060 + i, Keep(ChannelIcon(colours[i], false)), Keep(ChannelIcon(colours[i], true)),
+                              nullptr, true, kKey);
+      channel_rows[i].SetLabel(names[i], left, left_pressed);
+      channel_rows[i].SetCounts(3 + i * 4, 12 + i * 8, normal, pressed);
+      channel_rows[i].SetCellSize(width - 24, 34);
+      channels.AddChild(&channel_rows[i], &channels);
+    }
+
+    static const wchar_t* kChoices[] = {L"Every hour", L"Every day", L"Manually"};
+    choice.SetItems(kChoices, 3);
+    struct {
+      TextFieldBox* field;
+      const wchar_t* caption;
+      int kind;
+    } fields[] = {{&name, L"Name", FieldText}, {&password, L"Password", FieldPassword}, {&choice, L"Sync", FieldItems}};
+    for (auto& f : fields) {
+      f.field->SetCaption(f.caption, f.kind, &window, true, false);
+      f.field->SetSize(0, width - 12, nullptr, 1);
+      f.field->SetSize(1, 22, nullptr, 1);
+      page.AddChild(f.field, &page);
+    }
+  }
+
+  // Text and selections once the fields have their controls.
+  void FillFields() {
+    name.SetText("Ada Lovelace");
+    password.SetText("secret");
+    choice.SetSelection(1);
   }
 
   void Build(int width) {
@@ -243,6 +364,7 @@ struct Gallery::Parts {
     paragraph.SetMaximumSize(width - 12, 0);
     paragraph.SetText(L"Paragraph text wraps at word boundaries inside its maximum width and grows downwards.");
     page.AddChild(&paragraph, &page);
+    BuildPictures(width);
 
     // Focus order: the rounded button holds the focus and shows its frames.
     page.AddToFocusOrder(&row1, &page, 0);
@@ -252,6 +374,9 @@ struct Gallery::Parts {
     row1.AddToFocusOrder(&disabled, &row1, FocusSkipped);
     page.AddToFocusOrder(&ex_check1, &page, 0);
     page.AddToFocusOrder(&ex_check2, &page, 0);
+    page.AddToFocusOrder(&icons, &page, 0);
+    for (IconBox& c : cells) icons.AddToFocusOrder(&c, &icons, 0);
+    for (TextFieldBox* f : {&name, &password, &choice}) page.AddToFocusOrder(f, &page, 0);
     window.AddToFocusOrder(&page, &window, 0);
     window.SetFocus(&rounded);
     window.SetScrollable(1, true);
@@ -281,8 +406,10 @@ bool Gallery::Create(bool show) {
   w.SetTitle(L"Tidelark gallery");
   w.SetBackground(RGB(255, 255, 255));
   if (!w.Create(show, nullptr, nullptr, false)) return false;
-  parts_->Build(work.Width());
+  // The page is taller than the screen: its scroll bar takes a strip of the width.
+  parts_->Build(work.Width() - GetSystemMetrics(SM_CXVSCROLL));
   w.Relayout(true);
+  parts_->FillFields();
   w.InvalidateAll();
   return true;
 }

@@ -63,10 +63,37 @@ TEST_P(GalleryShots, PaintsEveryControlAndSavesPng) {
     } else {
       EXPECT_EQ(0, si.nMax) << s.name;
     }
-    SendMessageW(hwnd, WM_VSCROLL, SB_TOP, 0);
+    // At the end of the page: the text fields, their native controls scrolled
+    // into view with the content, showing their text.
+    HWND name = nullptr;
+    for (HWND c = GetWindow(hwnd, GW_CHILD); c && !name; c = GetWindow(c, GW_HWNDNEXT)) {
+      wchar_t text[32] = L"";
+      GetWindowTextW(c, text, 32);
+      if (std::wstring(text) == L"Ada Lovelace") name = c;
+    }
+    ASSERT_NE(nullptr, name);
+    RECT nr;
+    GetWindowRect(name, &nr);
+    EXPECT_GE(nr.top, work.top);
+    EXPECT_LE(nr.bottom, work.bottom) << "scrolled into the work area";
+    ASSERT_TRUE(platform::CaptureScreen(s.w, s.h, &px));
+    int text_ink = 0;
+    for (int y = nr.top + 3; y < nr.bottom - 3; ++y)
+      for (int x = nr.left + 3; x < nr.right - 3; ++x) text_ink += px.At(x, y) == 0;
+    EXPECT_GT(text_ink, 20) << "the edit control paints its text";
+
+    // Every part of the page, a screen at a time.
     CreateDirectoryA(TIDELARK_TEST_OUTPUT, nullptr);
-    std::string path = std::string(TIDELARK_TEST_OUTPUT) + "/gallery-" + s.name + ".png";
-    EXPECT_TRUE(platform::SaveScreenPng(s.w, s.h, path));
+    std::string base = std::string(TIDELARK_TEST_OUTPUT) + "/gallery-" + s.name;
+    int shot = 1;
+    for (int top = 0;; top += work.Height(), ++shot) {
+      g.Window().SetScrollPosition(1, top, true);
+      EXPECT_TRUE(platform::SaveScreenPng(s.w, s.h, base + "-" + std::to_string(shot) + ".png"));
+      if (top + work.Height() >= pageHeight) break;
+    }
+    EXPECT_GE(shot, 2);
+    SendMessageW(hwnd, WM_VSCROLL, SB_TOP, 0);
+    EXPECT_TRUE(platform::SaveScreenPng(s.w, s.h, base + ".png"));
   }
   platform::device::SetScreenOverride(nullptr);
 }

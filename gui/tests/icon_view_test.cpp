@@ -239,3 +239,35 @@ TEST_F(IconCellTest, TheFocusedCellIsDrawnHighlightedWhenFocusIsShown) {
 }
 
 }  // namespace
+
+namespace {
+using namespace toolkit_test;
+
+// A cell in a row: icon, label and count side by side within the cell.
+TEST_F(WindowTest, ARowCellKeepsItsPartsInside) {
+  HBITMAP icon = MakeBitmap(32, 32, RGB(0, 120, 200));
+  TextStyle style;
+  style.multiLine = false;
+  style.transparent = true;
+  for (int width : {120, 199, 300}) {
+    SCOPED_TRACE(width);
+    IconBox cell;
+    cell.SetIcon(4060, icon, icon, icon);
+    cell.SetLabel(L"World headlines", style, style);
+    cell.SetCounts(3, 12, style, style);
+    cell.SetCellSize(width, 34);
+    panel.AddChild(&cell, &panel);
+    EXPECT_EQ(width, cell.Width());
+    int lx = 0, lw = 0, cx = 0, cw = 0;
+    cell.GetChildRect(cell.Label(), &lx, nullptr, &lw, nullptr);
+    cell.GetChildRect(cell.Count(), &cx, nullptr, &cw, nullptr);
+    EXPECT_EQ(width / 6 + 2, cw) << "the count is a sixth of the cell";
+    EXPECT_LE(lw, width * 2 / 3) << "the label two thirds at most";
+    EXPECT_LE(cx + cw, width) << "nothing past the cell";
+    EXPECT_EQ(lx + lw + 5, cx);
+    panel.RemoveChild(&cell);
+  }
+  DeleteObject(icon);
+}
+
+}  // namespace
