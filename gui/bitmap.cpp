@@ -3,29 +3,11 @@
 
 #include <vector>
 
+#include "scratch_dc.h"
+
 namespace VexaAppGUISystem {
 
 namespace {
-
-// A memory dc with a bitmap selected, restored and freed on scope exit.
-class SelectedBitmap {
- public:
-  SelectedBitmap(HDC compatible, HBITMAP bitmap) : dc_(CreateCompatibleDC(compatible)) {
-    if (dc_) old_ = SelectObject(dc_, bitmap);
-    if (!old_ || old_ == HGDI_ERROR) old_ = nullptr;
-  }
-  ~SelectedBitmap() {
-    if (dc_ && old_) SelectObject(dc_, old_);
-    if (dc_) DeleteDC(dc_);
-  }
-  SelectedBitmap(const SelectedBitmap&) = delete;
-  SelectedBitmap& operator=(const SelectedBitmap&) = delete;
-  HDC dc() const { return old_ ? dc_ : nullptr; }
-
- private:
-  HDC dc_;
-  HGDIOBJ old_ = nullptr;
-};
 
 // A pen and a brush selected into a dc for one shape.
 class ShapeTools {
@@ -80,7 +62,7 @@ bool GetBitmapSize(HBITMAP bitmap, int* width, int* height) {
 COLORREF GetBitmapPixel(HBITMAP bitmap, int x, int y, COLORREF fallback) {
   int w, h;
   if (!GetBitmapSize(bitmap, &w, &h) || x < 0 || y < 0 || x >= w || y >= h) return fallback;
-  SelectedBitmap src(nullptr, bitmap);
+  ScratchDC src(bitmap);
   if (!src.dc()) return fallback;
   COLORREF c = GetPixel(src.dc(), x, y);
   return c == CLR_INVALID ? fallback : c;
@@ -96,7 +78,7 @@ HBITMAP ScaleBitmap(HBITMAP bitmap, int xNum, int xDen, int yNum, int yDen) {
   HBITMAP scaled = CreateCompatibleBitmap(screen, static_cast<int>(nw), static_cast<int>(nh));
   bool ok = false;
   if (scaled) {
-    SelectedBitmap src(screen, bitmap), dst(screen, scaled);
+    ScratchDC src(bitmap), dst(scaled);
     if (src.dc() && dst.dc()) {
       SetStretchBltMode(dst.dc(), COLORONCOLOR);  // plain copy: no blended colours next to a colour key
       ok = StretchBlt(dst.dc(), 0, 0, static_cast<int>(nw), static_cast<int>(nh), src.dc(), 0, 0, w, h, SRCCOPY) != 0;
@@ -120,14 +102,14 @@ HBITMAP ScaleBitmapReplace(HBITMAP bitmap, int xNum, int xDen, int yNum, int yDe
 bool DrawBitmap(HBITMAP bitmap, int x, int y, HDC dc) {
   int w, h;
   if (!dc || !GetBitmapSize(bitmap, &w, &h)) return false;
-  SelectedBitmap src(dc, bitmap);
+  ScratchDC src(bitmap);
   return src.dc() && BitBlt(dc, x, y, w, h, src.dc(), 0, 0, SRCCOPY);
 }
 
 bool DrawBitmapTransparent(HBITMAP bitmap, int x, int y, HDC dc, COLORREF key) {
   int w, h;
   if (!dc || !GetBitmapSize(bitmap, &w, &h)) return false;
-  SelectedBitmap src(dc, bitmap);
+  ScratchDC src(bitmap);
   return src.dc() && TransparentBlt(dc, x, y, w, h, src.dc(), 0, 0, w, h, key);
 }
 
@@ -158,57 +140,93 @@ bool SetClipRect(HDC dc, int x, int y, int width, int height) {
   return ok;
 }
 
-// ---- Shared masks -------------------------------------------------------------------
+// ---- Prepared copies -------------------------------------------------------------------
 
-struct TransparentBitmap::Entry {
+struct PreparedBitmap::Entry {
   HBITMAP source;
+  bool transparent;
   COLORREF key;
   int width, height;
-  HBITMAP mask;   // 1 where the source has the key colour
-  HBITMAP image;  // the source with key pixels black
-  int users;
+  HDC image_dc = nullptr, mask_dc = nullptr;
+  HBITMAP image = nullptr;  // a copy of the source; with key pixels black when transparent
+  HBITMAP mask = nullptr;   // 1 where the source has the key colour
+  HGDIOBJ image_old = nullptr, mask_old = nullptr;
+  int users = 0;
 };
 
 namespace {
 
 // The toolkit runs on one thread; a handful of entries, searched linearly.
-std::vector<TransparentBitmap::Entry*>& Entries() {
-  static std::vector<TransparentBitmap::Entry*> entries;
+std::vector<PreparedBitmap::Entry*>& Entries() {
+  static std::vector<PreparedBitmap::Entry*> entries;
   return entries;
 }
 
-bool BuildMask(TransparentBitmap::Entry* e) {
-  HDC screen = GetDC(nullptr);
-  e->mask = CreateBitmap(e->width, e->height, 1, 1, nullptr);
-  e->image = CreateCompatibleBitmap(screen, e->width, e->height);
-  bool ok = false;
-  if (e->mask && e->image) {
-    SelectedBitmap src(screen, e->source), mask(screen, e->mask), image(screen, e->image);
-    if (src.dc() && mask.dc() && image.dc()) {
-      SetBkColor(src.dc(), e->key);
-      BitBlt(mask.dc(), 0, 0, e->width, e->height, src.dc(), 0, 0, SRCCOPY);  // key pixels become 1
-      BitBlt(image.dc(), 0, 0, e->width, e->height, src.dc(), 0, 0, SRCCOPY);
-      SetTextColor(image.dc(), RGB(0, 0, 0));
-      SetBkColor(image.dc(), RGB(255, 255, 255));
-      // image AND NOT mask: key pixels black, so that OR-ing them changes nothing.
-      ok = BitBlt(image.dc(), 0, 0, e->width, e->height, mask.dc(), 0, 0, 0x00220326) != 0;
-    }
-  }
-  ReleaseDC(nullptr, screen);
-  return ok;
+// A bitmap of its own, kept selected in a dc of its own.
+bool MakeSelected(HBITMAP bitmap, HDC* dc, HGDIOBJ* old) {
+  if (!bitmap) return false;
+  *dc = CreateCompatibleDC(nullptr);
+  if (!*dc) return false;
+  *old = SelectObject(*dc, bitmap);
+  return *old && *old != HGDI_ERROR;
 }
 
-void FreeEntry(TransparentBitmap::Entry* e) {
-  if (e->mask) DeleteObject(e->mask);
+bool Prepare(PreparedBitmap::Entry* e) {
+  HDC screen = GetDC(nullptr);
+  e->image = CreateCompatibleBitmap(screen, e->width, e->height);
+  ReleaseDC(nullptr, screen);
+  if (!MakeSelected(e->image, &e->image_dc, &e->image_old)) return false;
+  ScratchDC src(e->source);
+  if (!src.dc() || !BitBlt(e->image_dc, 0, 0, e->width, e->height, src.dc(), 0, 0, SRCCOPY)) return false;
+  if (!e->transparent) return true;
+  e->mask = CreateBitmap(e->width, e->height, 1, 1, nullptr);
+  if (!MakeSelected(e->mask, &e->mask_dc, &e->mask_old)) return false;
+  SetBkColor(src.dc(), e->key);
+  BitBlt(e->mask_dc, 0, 0, e->width, e->height, src.dc(), 0, 0, SRCCOPY);  // key pixels become 1
+  SetTextColor(e->image_dc, RGB(0, 0, 0));
+  SetBkColor(e->image_dc, RGB(255, 255, 255));
+  // image AND NOT mask: key pixels black, so that OR-ing them changes nothing.
+  return BitBlt(e->image_dc, 0, 0, e->width, e->height, e->mask_dc, 0, 0, 0x00220326) != 0;
+}
+
+void FreeEntry(PreparedBitmap::Entry* e) {
+  if (e->image_dc) {
+    if (e->image_old) SelectObject(e->image_dc, e->image_old);
+    DeleteDC(e->image_dc);
+  }
+  if (e->mask_dc) {
+    if (e->mask_old) SelectObject(e->mask_dc, e->mask_old);
+    DeleteDC(e->mask_dc);
+  }
   if (e->image) DeleteObject(e->image);
+  if (e->mask) DeleteObject(e->mask);
   delete e;
+}
+
+PreparedBitmap::Entry* FindOrPrepare(HBITMAP bitmap, bool transparent, COLORREF key) {
+  for (PreparedBitmap::Entry* e : Entries())
+    if (e->source == bitmap && e->transparent == transparent && (!transparent || e->key == key)) return e;
+  int w, h;
+  if (!GetBitmapSize(bitmap, &w, &h)) return nullptr;
+  PreparedBitmap::Entry* e = new PreparedBitmap::Entry();
+  e->source = bitmap;
+  e->transparent = transparent;
+  e->key = key;
+  e->width = w;
+  e->height = h;
+  if (!Prepare(e)) {
+    FreeEntry(e);
+    return nullptr;
+  }
+  Entries().push_back(e);
+  return e;
 }
 
 }  // namespace
 
-int TransparentBitmap::LiveMasks() { return static_cast<int>(Entries().size()); }
+int PreparedBitmap::Live() { return static_cast<int>(Entries().size()); }
 
-void TransparentBitmap::Release() {
+void PreparedBitmap::Release() {
   if (!entry_) return;
   Entry* e = entry_;
   entry_ = nullptr;
@@ -223,32 +241,23 @@ void TransparentBitmap::Release() {
   FreeEntry(e);
 }
 
-bool TransparentBitmap::Draw(HDC dc, int x, int y, HBITMAP bitmap, COLORREF key) {
+bool PreparedBitmap::Draw(HDC dc, int x, int y, HBITMAP bitmap, bool transparent, COLORREF key) {
   if (!dc) return false;
-  if (!entry_ || entry_->source != bitmap || entry_->key != key) {
-    int w, h;
-    if (!GetBitmapSize(bitmap, &w, &h)) return false;
-    Entry* found = nullptr;
-    for (Entry* e : Entries())
-      if (e->source == bitmap && e->key == key) found = e;
-    if (!found) {
-      found = new Entry{bitmap, key, w, h, nullptr, nullptr, 0};
-      if (!BuildMask(found)) {
-        FreeEntry(found);
-        return DrawBitmapTransparent(bitmap, x, y, dc, key);
-      }
-      Entries().push_back(found);
+  if (!entry_ || entry_->source != bitmap || entry_->transparent != transparent ||
+      (transparent && entry_->key != key)) {
+    Entry* found = FindOrPrepare(bitmap, transparent, key);
+    if (!found) {  // no copy to be had: draw straight from the bitmap
+      Release();
+      return transparent ? DrawBitmapTransparent(bitmap, x, y, dc, key) : DrawBitmap(bitmap, x, y, dc);
     }
     ++found->users;
     Release();
     entry_ = found;
   }
-  SelectedBitmap mem(dc, entry_->mask);
-  if (!mem.dc()) return false;
+  if (!entry_->transparent) return BitBlt(dc, x, y, entry_->width, entry_->height, entry_->image_dc, 0, 0, SRCCOPY);
   COLORREF text = SetTextColor(dc, RGB(0, 0, 0)), back = SetBkColor(dc, RGB(255, 255, 255));
-  BitBlt(dc, x, y, entry_->width, entry_->height, mem.dc(), 0, 0, SRCAND);
-  SelectObject(mem.dc(), entry_->image);
-  bool ok = BitBlt(dc, x, y, entry_->width, entry_->height, mem.dc(), 0, 0, SRCPAINT) != 0;
+  BitBlt(dc, x, y, entry_->width, entry_->height, entry_->mask_dc, 0, 0, SRCAND);
+  bool ok = BitBlt(dc, x, y, entry_->width, entry_->height, entry_->image_dc, 0, 0, SRCPAINT) != 0;
   SetTextColor(dc, text);
   SetBkColor(dc, back);
   return ok;

@@ -113,7 +113,7 @@ bool Button::ForwardToCell(int code, std::intptr_t* data, bool* pressed, bool pr
 // ---- ImageButton ----------------------------------------------------------------
 
 ImageButton::~ImageButton() {
-  DropMasks();
+  DropPrepared();
   if (owns_bitmaps_) {
     HBITMAP all[3] = {normal_, pressed_, disabled_};
     for (int i = 0; i < 3; ++i) {
@@ -126,7 +126,7 @@ ImageButton::~ImageButton() {
 
 void ImageButton::SetImages(HBITMAP normal, HBITMAP pressed, HBITMAP disabled, bool transparent, COLORREF key,
                             bool pixelHitTest) {
-  DropMasks();
+  DropPrepared();
   normal_ = normal, pressed_ = pressed, disabled_ = disabled;
   transparent_ = transparent, key_ = key, pixel_hit_test_ = pixelHitTest;
   SetState(state_);
@@ -169,18 +169,14 @@ void ImageButton::SwapNormalAndPressed() {
   SetLayoutEnabled(layout, false);
 }
 
-void ImageButton::DropMasks() {
-  for (TransparentBitmap& m : masks_) m.Release();
+void ImageButton::DropPrepared() {
+  for (PreparedBitmap& p : prepared_) p.Release();
 }
 
 void ImageButton::Paint(HDC dc, int originX, int originY, int, int, int, int) {
   if (!dc || !current_) return;
-  if (!transparent_) {
-    DrawBitmap(current_, originX, originY, dc);
-    return;
-  }
-  TransparentBitmap& mask = masks_[current_ == normal_ ? 0 : current_ == pressed_ ? 1 : 2];
-  mask.Draw(dc, originX, originY, current_, key_);
+  PreparedBitmap& copy = prepared_[current_ == normal_ ? 0 : current_ == pressed_ ? 1 : 2];
+  copy.Draw(dc, originX, originY, current_, transparent_, key_);
 }
 
 bool ImageButton::HitTest(int x, int y) {

@@ -10,7 +10,7 @@ int CeilDiv(int a, int b) { return b > 0 && a > 0 ? (a + b - 1) / b : 0; }
 
 HBITMAP Image::SetImage(HBITMAP bitmap, bool transparent, COLORREF key) {
   HBITMAP previous = bitmap_;
-  mask_.Release();
+  prepared_.Release();
   bitmap_ = bitmap;
   transparent_ = transparent;
   key_ = key;
@@ -22,12 +22,7 @@ HBITMAP Image::SetImage(HBITMAP bitmap, bool transparent, COLORREF key) {
   return previous;
 }
 
-void Image::DrawAt(HDC dc, int x, int y) {
-  if (transparent_)
-    mask_.Draw(dc, x, y, bitmap_, key_);
-  else
-    DrawBitmap(bitmap_, x, y, dc);
-}
+void Image::DrawAt(HDC dc, int x, int y) { prepared_.Draw(dc, x, y, bitmap_, transparent_, key_); }
 
 void Image::Paint(HDC dc, int originX, int originY, int, int, int, int) {
   if (dc && bitmap_ && visible_) DrawAt(dc, originX, originY);
@@ -37,7 +32,7 @@ void Image::Paint(HDC dc, int originX, int originY, int, int, int, int) {
 
 HBITMAP ScalableImage::SetImage(HBITMAP bitmap, bool transparent, COLORREF key) {
   HBITMAP previous = bitmap_;
-  mask_.Release();
+  prepared_.Release();
   bitmap_ = bitmap;
   transparent_ = transparent;
   key_ = key;

@@ -84,9 +84,8 @@ bool TextBase::Measure(int* width, int* height) {
 
 void TextBase::Paint(HDC dc, int originX, int originY, int, int, int, int) {
   if (!dc || !text_ || !visible_) return;
-  int w = size_[0], h = size_[1];
-  DrawTextBlock(false, &w, &h, dc, originX, originY, margin_x_, margin_y_, horizontal_, vertical_, text_,
-                text_colour_, font_height_, transparent_, background_, bold_, italic_, underline_, 0);
+  PaintTextBlock(dc, originX, originY, size_[0], size_[1], margin_x_, margin_y_, horizontal_, vertical_, text_,
+                 text_colour_, font_height_, transparent_, background_, bold_, italic_, underline_);
 }
 
 // ---- Text -----------------------------------------------------------------------
@@ -237,7 +236,7 @@ void Text::Paint(HDC dc, int originX, int originY, int, int, int, int) {
   TextStyle draw = style_;
   draw.fill = false;
   if (truncated_) draw.horizontal = 0;
-  DrawStyledText(dc, truncated_ ? display_ : text_, &x, &y, &w, &h, &draw);
+  PaintStyledText(dc, truncated_ ? display_ : text_, x, y, w, h, &draw);
 }
 
 }  // namespace VexaAppGUISystem

@@ -139,11 +139,9 @@ void TextFieldBox::OnContentChanged() {
 
 void TextFieldBox::Paint(HDC dc, int originX, int originY, int clipX, int clipY, int clipWidth, int clipHeight) {
   if (!dc || !visible_) return;
-  if (caption_ && caption_[0]) {
-    int w = caption_width_, h = size_[1];
-    DrawTextBlock(false, &w, &h, dc, originX, originY, 0, 0, 0, 2, caption_, 0, kCaptionFontHeight, true, 0xFFFFFF,
-                  bold_, false, false, 0);
-  }
+  if (caption_ && caption_[0])
+    PaintTextBlock(dc, originX, originY, caption_width_, size_[1], 0, 0, 0, 2, caption_, 0, kCaptionFontHeight, true,
+                   0xFFFFFF, bold_, false, false);
   PaintChildren(dc, originX, originY, clipX, clipY, clipWidth, clipHeight);
 }
 

@@ -87,6 +87,10 @@ void WindowBox::NativePosition(int* x, int* y) {
 bool WindowBox::Create(bool show, WindowBox* owner, const wchar_t* nativeClass, bool modal) {
   if (hwnd_) return false;
   owner_ = owner;
+  for (int axis = 0; axis < 2; ++axis) {  // a new window has bars of its own
+    native_scroll_info_[axis] = SCROLLINFO();
+    native_scroll_pos_[axis] = 0;
+  }
   HINSTANCE instance = GetModuleHandleW(nullptr);
   const wchar_t* cls = nativeClass ? nativeClass : (class_name_ ? class_name_ : kWindowClassName);
   if (!nativeClass) {
@@ -321,7 +325,7 @@ void WindowBox::OnScrollRangeChanged(int axis) {
     si.nPage = static_cast<UINT>(scroll_page_[axis] / unit);
     si.nPos = FloorDiv(scroll_pos_[axis], unit);
   }
-  SetScrollInfo(hwnd_, axis == 0 ? SB_HORZ : SB_VERT, &si, TRUE);
+  SetNativeScrollBar(axis, si);
   int native = scroll_pos_[axis];
   int delta = native_scroll_pos_[axis] - native;
   native_scroll_pos_[axis] = native;
@@ -336,6 +340,29 @@ void WindowBox::OnScrollRangeChanged(int axis) {
       UpdateWindow(c);  // repaints are synchronous here, the native children's too
     }
   }
+}
+
+// Drawing a scroll bar costs milliseconds under Wine: the values change at
+// once, the bar is drawn with the next paint of the frame, and only when
+// something about it changed.
+void WindowBox::SetNativeScrollBar(int axis, const SCROLLINFO& info) {
+  SCROLLINFO& last = native_scroll_info_[axis];
+  if (last.cbSize && last.fMask == info.fMask && last.nMin == info.nMin && last.nMax == info.nMax &&
+      last.nPage == info.nPage && last.nPos == info.nPos)
+    return;
+  last = info;
+  SCROLLINFO copy = info;
+  SetScrollInfo(hwnd_, axis == 0 ? SB_HORZ : SB_VERT, &copy, FALSE);
+  RECT client, window;
+  GetClientRect(hwnd_, &client);
+  GetWindowRect(hwnd_, &window);
+  // The frame around the client area, in client coordinates: nothing of the content.
+  POINT origin = {window.left, window.top};
+  ScreenToClient(hwnd_, &origin);
+  RECT frame = {origin.x, origin.y, origin.x + (window.right - window.left), origin.y + (window.bottom - window.top)};
+  RECT strip = axis == 0 ? RECT{frame.left, client.bottom, frame.right, frame.bottom}
+                         : RECT{client.right, frame.top, frame.right, frame.bottom};
+  RedrawWindow(hwnd_, &strip, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_NOERASE | RDW_NOCHILDREN);
 }
 
 bool WindowBox::OnWindowMessage(HWND, UINT, WPARAM, LPARAM, LRESULT*) { return false; }
@@ -449,10 +476,12 @@ LRESULT WindowBox::OnPaint(HWND hwnd) {
   if (!shown_) return Default(hwnd, WM_PAINT, 0, 0);
   PAINTSTRUCT ps;
   HDC dc = BeginPaint(hwnd, &ps);
-  RECT client;
-  GetClientRect(hwnd, &client);
-  PaintBackground(dc, 0, 0, 0, 0, client.right, client.bottom);
-  Box::Paint(dc, 0, 0, 0, 0, client.right, client.bottom);
+  // Only what needs it: a frame's redraw leaves the client area out.
+  const RECT& r = ps.rcPaint;
+  if (r.right > r.left && r.bottom > r.top) {
+    PaintBackground(dc, 0, 0, r.left, r.top, r.right - r.left, r.bottom - r.top);
+    Box::Paint(dc, 0, 0, r.left, r.top, r.right - r.left, r.bottom - r.top);
+  }
   EndPaint(hwnd, &ps);
   return 0;
 }

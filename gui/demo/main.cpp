@@ -21,6 +21,12 @@ int wmain(int argc, wchar_t** argv) {
     return 1;
   }
   if (!shot.empty()) {
+    // What the message loop would do first: the pending paints.
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
     char path[MAX_PATH];
     WideCharToMultiByte(CP_ACP, 0, shot.c_str(), -1, path, MAX_PATH, nullptr, nullptr);
     platform::device::ScreenMetrics screen = platform::device::Screen();

@@ -294,11 +294,11 @@ TEST_F(WindowTest, CompoundLabelKeepsItsWidthAcrossTexts) {
   panel.RemoveChild(&check);
 }
 
-// Transparent buttons share one mask per bitmap and key, freed with the last user.
-TEST_F(WindowTest, TransparentButtonsShareOneMaskPerBitmap) {
+// Buttons share one prepared copy per bitmap and key, freed with the last user.
+TEST_F(WindowTest, ButtonsShareOnePreparedCopyPerBitmap) {
   const COLORREF key = RGB(255, 0, 255);
   HBITMAP bm = MakeBitmap(20, 20, key, RGB(0, 0, 200));
-  int before = TransparentBitmap::LiveMasks();
+  int before = PreparedBitmap::Live();
   {
     ImageButton a("a", 1), b("b", 2), c("c", 3);
     for (ImageButton* x : {&a, &b, &c}) {
@@ -309,15 +309,15 @@ TEST_F(WindowTest, TransparentButtonsShareOneMaskPerBitmap) {
     Place(&b, 40, 10);
     Place(&c, 70, 10);
     win.InvalidateAll();
-    EXPECT_EQ(before + 1, TransparentBitmap::LiveMasks());
+    EXPECT_EQ(before + 1, PreparedBitmap::Live());
     platform::Pixels px = Capture();
     EXPECT_EQ(platform::PixelOf(RGB(0, 0, 200)), px.At(50, 20));
     EXPECT_EQ(0xFFFFFFu, px.At(41, 11)) << "key pixels leave the background";
     c.SetImages(bm, bm, bm, true, RGB(0, 0, 200), false);  // another key: another mask
     win.InvalidateAll();
-    EXPECT_EQ(before + 2, TransparentBitmap::LiveMasks());
+    EXPECT_EQ(before + 2, PreparedBitmap::Live());
   }
-  EXPECT_EQ(before, TransparentBitmap::LiveMasks()) << "freed with the buttons";
+  EXPECT_EQ(before, PreparedBitmap::Live()) << "freed with the buttons";
   DeleteObject(bm);
 }
 

@@ -6,6 +6,7 @@
 #include "../demo/gallery.h"
 #include "platform/device.h"
 #include "platform/screenshot.h"
+#include "window_fixture.h"
 
 namespace {
 
@@ -33,6 +34,7 @@ TEST_P(GalleryShots, PaintsEveryControlAndSavesPng) {
     EXPECT_EQ(work.bottom, wr.bottom);
     EXPECT_EQ(s.h - m.menu_bar_height, work.bottom);
     EXPECT_EQ(work.Height(), g.Window().Height());
+    toolkit_test::Pump();
     platform::Pixels px;
     ASSERT_TRUE(platform::CaptureScreen(s.w, s.h, &px));
     EXPECT_EQ(s.w, px.width);
@@ -76,6 +78,7 @@ TEST_P(GalleryShots, PaintsEveryControlAndSavesPng) {
     GetWindowRect(name, &nr);
     EXPECT_GE(nr.top, work.top);
     EXPECT_LE(nr.bottom, work.bottom) << "scrolled into the work area";
+    toolkit_test::Pump();
     ASSERT_TRUE(platform::CaptureScreen(s.w, s.h, &px));
     int text_ink = 0;
     for (int y = nr.top + 3; y < nr.bottom - 3; ++y)
@@ -88,11 +91,13 @@ TEST_P(GalleryShots, PaintsEveryControlAndSavesPng) {
     int shot = 1;
     for (int top = 0;; top += work.Height(), ++shot) {
       g.Window().SetScrollPosition(1, top, true);
+      toolkit_test::Pump();
       EXPECT_TRUE(platform::SaveScreenPng(s.w, s.h, base + "-" + std::to_string(shot) + ".png"));
       if (top + work.Height() >= pageHeight) break;
     }
     EXPECT_GE(shot, 2);
     SendMessageW(hwnd, WM_VSCROLL, SB_TOP, 0);
+    toolkit_test::Pump();
     EXPECT_TRUE(platform::SaveScreenPng(s.w, s.h, base + ".png"));
   }
   platform::device::SetScreenOverride(nullptr);

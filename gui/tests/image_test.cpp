@@ -133,10 +133,10 @@ TEST(BitmapTest, TransparentGifDrawsWithoutItsKeyColour) {
   EXPECT_GT(drawn, 100);
   EXPECT_EQ(green, GetPixel(dc, 5, 5)) << "nothing outside the picture";
 
-  // The same through the shared mask of the image boxes.
+  // The same through the prepared copy of the image boxes.
   FillFramedRect(dc, 0, 0, 220, 170, green, green, 0);
-  TransparentBitmap mask;
-  ASSERT_TRUE(mask.Draw(dc, 10, 10, picture, key));
+  PreparedBitmap mask;
+  ASSERT_TRUE(mask.Draw(dc, 10, 10, picture, true, key));
   for (int y = 0; y < 150; y += 7)
     for (int x = 0; x < 200; x += 7) {
       COLORREF p = GetBitmapPixel(picture, x, y, CLR_INVALID);

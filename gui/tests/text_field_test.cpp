@@ -10,14 +10,6 @@
 namespace {
 using namespace toolkit_test;
 
-void Pump() {
-  MSG m;
-  while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&m);
-    DispatchMessageW(&m);
-  }
-}
-
 LPARAM KeyData(UINT vk, bool up) {
   LPARAM scan = static_cast<LPARAM>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC)) << 16;
   return 1 | scan | (up ? static_cast<LPARAM>(0xC0000000u) : 0);

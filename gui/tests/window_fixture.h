@@ -16,6 +16,16 @@ namespace toolkit_test {
 
 using namespace VexaAppGUISystem;
 
+// Handles what is waiting, as the program's message loop would: pending
+// paints of frames and native controls among it.
+inline void Pump() {
+  MSG m;
+  while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&m);
+    DispatchMessageW(&m);
+  }
+}
+
 inline HBITMAP MakeBitmap(int w, int h, COLORREF fill, COLORREF inner = CLR_INVALID) {
   HDC screen = GetDC(nullptr);
   HBITMAP bm = CreateCompatibleBitmap(screen, w, h);
@@ -89,6 +99,7 @@ class WindowTest : public ::testing::Test {
     b->SetPosition(1, y, EdgeLeading, &panel, EdgeLeading);
   }
   platform::Pixels Capture() {
+    Pump();
     platform::Pixels px;
     EXPECT_TRUE(platform::CaptureWindow(win.GetHandle(), true, &px));
     return px;

@@ -36,26 +36,28 @@ bool FrameRoundRect(HDC dc, int x, int y, int width, int height, COLORREF frame,
 // Replaces the dc's clip region by one rectangle.
 bool SetClipRect(HDC dc, int x, int y, int width, int height);
 
-// Transparent drawing that is repeated (buttons, image boxes) goes through a
-// mask made once per bitmap and colour key and shared by every holder: two
-// plain blits instead of a colour-keyed stretch each time. The bitmap must
-// not change while a holder keeps it.
-class TransparentBitmap {
+// Drawing that is repeated (buttons, image boxes) goes through a prepared
+// copy of the bitmap kept in a dc of its own, made once per bitmap (and
+// colour key) and shared by every holder: selecting a bitmap into a dc for
+// each draw costs a hundred times the blit. A transparent copy also has a
+// mask, so that it draws with two plain blits. The bitmap must not change
+// while a holder keeps its copy.
+class PreparedBitmap {
  public:
-  TransparentBitmap() {}
-  ~TransparentBitmap() { Release(); }
-  TransparentBitmap(const TransparentBitmap&) = delete;
-  TransparentBitmap& operator=(const TransparentBitmap&) = delete;
+  PreparedBitmap() {}
+  ~PreparedBitmap() { Release(); }
+  PreparedBitmap(const PreparedBitmap&) = delete;
+  PreparedBitmap& operator=(const PreparedBitmap&) = delete;
 
-  // Draws `bitmap` at (x, y) leaving `key` pixels untouched; holds the
-  // shared mask of that bitmap and key until Release or another bitmap.
-  bool Draw(HDC dc, int x, int y, HBITMAP bitmap, COLORREF key);
+  // Draws `bitmap` at (x, y), leaving `key` pixels untouched when
+  // transparent; holds the copy until Release or another bitmap or key.
+  bool Draw(HDC dc, int x, int y, HBITMAP bitmap, bool transparent, COLORREF key);
   void Release();
 
-  // Masks alive in the process (for tests).
-  static int LiveMasks();
+  // Prepared copies alive in the process (for tests).
+  static int Live();
 
-  struct Entry;  // one shared mask, private to bitmap.cpp
+  struct Entry;  // one shared copy, private to bitmap.cpp
 
  private:
   Entry* entry_ = nullptr;

@@ -59,15 +59,15 @@ class ImageButton : public Button {
  protected:
   void ShowBitmap(HBITMAP bitmap);
   void SwapNormalAndPressed();
-  void DropMasks();
+  void DropPrepared();
   HBITMAP normal_ = nullptr, pressed_ = nullptr, disabled_ = nullptr;
   bool transparent_ = false;
   COLORREF key_ = 0;
   bool pixel_hit_test_ = false;
   bool owns_bitmaps_ = false;
   HBITMAP current_ = nullptr;
-  // The shared masks of the bitmaps drawn transparently (normal, pressed, disabled).
-  TransparentBitmap masks_[3];
+  // The shared prepared copies of the normal, pressed and disabled bitmaps.
+  PreparedBitmap prepared_[3];
 };
 
 class CheckBox : public ImageButton {

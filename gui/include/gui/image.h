@@ -25,7 +25,7 @@ class Image : public Box {
   HBITMAP bitmap_ = nullptr;
   bool transparent_ = false;
   COLORREF key_ = 0;
-  TransparentBitmap mask_;
+  PreparedBitmap prepared_;
 };
 
 // A bitmap repeated in columns and rows over the whole box, which keeps the

@@ -28,6 +28,11 @@ bool DrawTextBlock(bool measureOnly, int* width, int* height, HDC dc, int x, int
                    int horizontal, int vertical, wchar_t* text, COLORREF textColour, int fontHeight,
                    bool transparent, COLORREF backgroundColour, bool bold, bool italic, bool underline,
                    int ellipsisWidth);
+// The two primitives for painting only, when the caller needs no measure back.
+bool PaintStyledText(HDC dc, const wchar_t* text, int x, int y, int width, int height, const TextStyle* style);
+bool PaintTextBlock(HDC dc, int x, int y, int width, int height, int marginX, int marginY, int horizontal,
+                    int vertical, const wchar_t* text, COLORREF textColour, int fontHeight, bool transparent,
+                    COLORREF backgroundColour, bool bold, bool italic, bool underline);
 int CountFittingCharacters(HDC dc, const wchar_t* text, int width, HFONT* font);
 int MeasureNarrowText(const char* text, HDC dc);
 HFONT CreateTextFont(const wchar_t* face, int height, bool bold, bool italic, bool underline);

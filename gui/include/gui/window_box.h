@@ -58,6 +58,7 @@ class WindowBox : public Box {
   void NativePosition(int* x, int* y);
   void ResizeNative(int x, int y, int width, int height, UINT flags);
   int ThumbPosition(int axis, WPARAM wp);
+  void SetNativeScrollBar(int axis, const SCROLLINFO& info);
   // One handler per message; Default is the wrapped control's procedure or the system's.
   LRESULT HandleMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   LRESULT Default(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
@@ -95,6 +96,7 @@ class WindowBox : public Box {
   // Extras of ours.
   HGDIOBJ back_old_bitmap_ = nullptr;
   int native_scroll_pos_[2] = {0, 0};
+  SCROLLINFO native_scroll_info_[2] = {};  // what the native bars were last given
   bool echoing_ = false;  // inside our own move or resize of the native window
 };
 
