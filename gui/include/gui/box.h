@@ -14,6 +14,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <vector>
 
 namespace VexaAppGUISystem {
 
@@ -151,8 +152,20 @@ class Box {
     Box* child;
   };
 
-  // Layout helpers.
+  // Layout helpers: one axis is laid out in these steps.
+  struct Repaint {
+    int x, y, w, h;
+    bool Contains(const Repaint& o) const { return o.x >= x && o.y >= y && o.x + o.w <= x + w && o.y + o.h <= y + h; }
+  };
+  struct LayoutChanges {
+    std::vector<Repaint> repaint;
+    std::vector<Box*> moved, resized;
+  };
   bool LayoutAxis(int axis);
+  bool LayoutSizes(int axis, std::vector<ChildRecord>* work) const;
+  void LayoutPositions(int axis, std::vector<ChildRecord>* work);
+  void ApplyLayout(int axis, const std::vector<ChildRecord>& work, LayoutChanges* changes);
+  void UpdateContent(int axis);
   void UpdateScrollRange(int axis);
   void NotifyMoved(int axis);
   void SetFlagsInSubtree(bool shown, bool layout);
