@@ -256,13 +256,22 @@ struct Gallery::Parts {
 
     title.SetText(L"Tidelark toolkit gallery", kBlue, 14, true, 0, true, false, false, true);
     page.AddChild(&title, &page);
-
     for (Bar* row : {&row1, &row2, &row3, &row4}) {
       row->SetSpacing(6);
       row->SetCentred(true);
       page.AddChild(row, &page);
     }
-    // Text buttons.
+    BuildButtons();
+    BuildCompounds(width);
+    BuildText(width);
+    BuildPictures(width);
+    BuildFocusOrder();
+    window.SetScrollable(1, true);
+    window.SetLayoutEnabled(true, true);
+  }
+
+  // Text, framed and image buttons, check boxes and radio buttons, a row each.
+  void BuildButtons() {
     TextStyle normal = Style(0, font), pressed = Style(0xFFFFFF, font), grey = Style(RGB(150, 150, 150), font);
     struct {
       TextButton* b;
@@ -318,7 +327,13 @@ struct Gallery::Parts {
     for (ImageButton* b : {(ImageButton*)&check_on, (ImageButton*)&check_off, (ImageButton*)&radio_on,
                            (ImageButton*)&radio_off})
       row4.AddChild(b, &row4);
-    // Compound controls.
+  }
+
+  // Compound check boxes and radio buttons, with the images of the plain ones.
+  void BuildCompounds(int width) {
+    HBITMAP c0, c1, r0, r1;
+    check_off.GetImages(&c0, &c1, nullptr, nullptr, nullptr, nullptr);
+    radio_off.GetImages(&r0, &r1, nullptr, nullptr, nullptr, nullptr);
     int label_width = width - 12 - 14 - 3;
     struct {
       Bar* box;
@@ -346,7 +361,10 @@ struct Gallery::Parts {
       }
       page.AddChild(c.box, &page);
     }
-    // Text.
+  }
+
+  // A cut headline and a wrapped paragraph.
+  void BuildText(int width) {
     TextStyle one = Style(RGB(90, 0, 0), bold, 0);
     ellipsis.SetStyle(one);
     ellipsis.SetMaximumSize(width - 12, 0);
@@ -364,9 +382,10 @@ struct Gallery::Parts {
     paragraph.SetMaximumSize(width - 12, 0);
     paragraph.SetText(L"Paragraph text wraps at word boundaries inside its maximum width and grows downwards.");
     page.AddChild(&paragraph, &page);
-    BuildPictures(width);
+  }
 
-    // Focus order: the rounded button holds the focus and shows its frames.
+  // The rounded button holds the focus and shows its frames.
+  void BuildFocusOrder() {
     page.AddToFocusOrder(&row1, &page, 0);
     row1.AddToFocusOrder(&plain, &row1, FocusItem);
     row1.AddToFocusOrder(&rounded, &row1, FocusItem);
@@ -379,8 +398,6 @@ struct Gallery::Parts {
     for (TextFieldBox* f : {&name, &password, &choice}) page.AddToFocusOrder(f, &page, 0);
     window.AddToFocusOrder(&page, &window, 0);
     window.SetFocus(&rounded);
-    window.SetScrollable(1, true);
-    window.SetLayoutEnabled(true, true);
 
   }
 };
