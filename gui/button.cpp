@@ -56,6 +56,7 @@ bool Button::TrackPen(Box* source, int code, std::intptr_t* data, void (*look)(B
   Box* window = source ? source : GetWindowBox();
   switch (code) {
     case EventPenDown:
+      if (state_ == StateDisabled) return true;
       window->SetCapture(this);
       if (state_ == StateNormal) SetState(StatePressed);
       Button::HandleEvent(source, code, data);
@@ -66,6 +67,8 @@ bool Button::TrackPen(Box* source, int code, std::intptr_t* data, void (*look)(B
         window->SetCapture(nullptr);
         // A command value alone is a command too.
         if (HitTest(X(data), Y(data))) SendCommand(parent_);
+      } else if (state_ == StateDisabled) {
+        window->SetCapture(nullptr);  // a capture taken before the button was disabled
       }
       return true;
     case EventPenMove:
@@ -185,40 +188,17 @@ bool ImageButton::HitTest(int x, int y) {
 }
 
 bool ImageButton::HandleEvent(Box* source, int code, std::intptr_t* data) {
-  Box* window = source ? source : GetWindowBox();
-  switch (code) {
-    case EventPenDown:
-      if (state_ != StateDisabled) {
-        window->SetCapture(this);
-        if (state_ == StateNormal) SetState(StatePressed);
-        Button::HandleEvent(source, code, data);
-      }
-      return true;
-    case EventPenUp:
-      if (state_ == StatePressed) {
-        SetState(StateNormal);
-        window->SetCapture(nullptr);
-        if (HitTest(X(data), Y(data))) SendCommand(this);
-      } else if (state_ == StateDisabled) {
-        window->SetCapture(nullptr);
-      }
-      return true;
-    case EventPenMove:
-      if (state_ == StatePressed) {
-        HBITMAP want = HitTest(X(data), Y(data)) ? pressed_ : normal_;
-        if (want != current_) ShowBitmap(want);
-      }
-      return true;
-    case EventRightDown:
-    case EventRightUp:
-      return true;
-    case EventActivate:
-      SendCommand(parent_);
-      g_last_activated = this;
-      InvalidateAll();
-      return true;
+  if (code == EventActivate) {
+    SendCommand(parent_);
+    g_last_activated = this;
+    InvalidateAll();
+    return true;
   }
-  return Button::HandleEvent(source, code, data);
+  return TrackPen(source, code, data, [](Button* b, bool inside) {
+    ImageButton* self = static_cast<ImageButton*>(b);
+    HBITMAP want = inside ? self->pressed_ : self->normal_;
+    if (want != self->current_) self->ShowBitmap(want);
+  });
 }
 
 // ---- CheckBox and RadioButton ---------------------------------------------------

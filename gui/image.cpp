@@ -8,12 +8,17 @@ int CeilDiv(int a, int b) { return b > 0 && a > 0 ? (a + b - 1) / b : 0; }
 
 // ---- Image ---------------------------------------------------------------------------
 
-HBITMAP Image::SetImage(HBITMAP bitmap, bool transparent, COLORREF key) {
+HBITMAP Image::Replace(HBITMAP bitmap, bool transparent, COLORREF key) {
   HBITMAP previous = bitmap_;
   prepared_.Release();
   bitmap_ = bitmap;
   transparent_ = transparent;
   key_ = key;
+  return previous;
+}
+
+HBITMAP Image::SetImage(HBITMAP bitmap, bool transparent, COLORREF key) {
+  HBITMAP previous = Replace(bitmap, transparent, key);
   int w = 0, h = 0;
   if (!GetBitmapSize(bitmap, &w, &h)) w = h = 0;
   SetSize(0, w, nullptr, 1);
@@ -31,11 +36,7 @@ void Image::Paint(HDC dc, int originX, int originY, int, int, int, int) {
 // ---- ScalableImage -------------------------------------------------------------------
 
 HBITMAP ScalableImage::SetImage(HBITMAP bitmap, bool transparent, COLORREF key) {
-  HBITMAP previous = bitmap_;
-  prepared_.Release();
-  bitmap_ = bitmap;
-  transparent_ = transparent;
-  key_ = key;
+  HBITMAP previous = Replace(bitmap, transparent, key);
   ComputeTiling();
   if (shown_) InvalidateAll();
   return previous;

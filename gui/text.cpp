@@ -4,6 +4,7 @@
 
 #include "gui/text.h"
 #include "platform/device.h"
+#include "wide_text.h"
 
 namespace VexaAppGUISystem {
 
@@ -12,13 +13,6 @@ const wchar_t kTextFace[] = L"Tahoma";
 namespace {
 constexpr int kEllipsisSpare = 5;
 const wchar_t kDots[] = L"...";
-
-wchar_t* CopyWithSpare(const wchar_t* text, int spare) {
-  size_t n = wcslen(text);
-  wchar_t* copy = new wchar_t[n + 1 + spare];
-  wmemcpy(copy, text, n + 1);
-  return copy;
-}
 
 // The size of a text measured as it will be drawn.
 bool MeasureStyled(const wchar_t* text, int width, int height, const TextStyle& style, int* outWidth,
@@ -54,7 +48,7 @@ void TextBase::SetText(const wchar_t* text, COLORREF textColour, int fontHeight,
   HoldFont();
   if (text != text_) {
     delete[] text_;
-    text_ = text ? CopyWithSpare(text, kEllipsisSpare) : nullptr;
+    text_ = text ? CopyText(text, kEllipsisSpare) : nullptr;
   }
   if (fit) {
     int w, h;
@@ -97,7 +91,7 @@ Text::~Text() {
 
 void Text::SetText(const wchar_t* text) {
   delete[] text_;
-  text_ = text ? CopyWithSpare(text, 0) : nullptr;
+  text_ = text ? CopyText(text) : nullptr;
   LayoutText();
 }
 

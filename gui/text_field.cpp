@@ -5,6 +5,7 @@
 
 #include "gui/text.h"
 #include "gui/text_field.h"
+#include "wide_text.h"
 
 namespace VexaAppGUISystem {
 
@@ -32,14 +33,6 @@ const KindStyle kKinds[] = {
     {L"COMBOBOX", 0x10800043, 0x10800043},
     {L"COMBOBOX", 0x10800043, 0x10800043},
 };
-
-wchar_t* CopyText(const wchar_t* text) {
-  if (!text) return nullptr;
-  size_t n = wcslen(text);
-  wchar_t* copy = new wchar_t[n + 1];
-  wmemcpy(copy, text, n + 1);
-  return copy;
-}
 
 }  // namespace
 

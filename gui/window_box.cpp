@@ -6,19 +6,13 @@
 
 #include <cwchar>
 
+#include "wide_text.h"
+
 namespace VexaAppGUISystem {
 
 const wchar_t kWindowClassName[] = L"Vexa Application GUI System Window Class";
 
 namespace {
-
-wchar_t* CopyText(const wchar_t* text) {
-  if (!text) return nullptr;
-  size_t n = wcslen(text);
-  wchar_t* copy = new wchar_t[n + 1];
-  wmemcpy(copy, text, n + 1);
-  return copy;
-}
 
 int FloorDiv(int a, int b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
 int CeilDiv(int a, int b) { return -FloorDiv(-a, b); }

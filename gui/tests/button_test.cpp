@@ -25,15 +25,9 @@ struct Kind {
   bool (*pressed_look)(Button*);
 };
 
-std::unique_ptr<Button> MakeTextButton(const char* command, std::uint32_t value) {
-  auto b = std::make_unique<TextButton>(command, value);
-  b->SetNormalStyle(Labelled(kNormalInk));
-  b->SetPressedStyle(Labelled(kPressedInk));
-  b->SetLabel(L"Press me");
-  return b;
-}
-std::unique_ptr<Button> MakeRounded(const char* command, std::uint32_t value) {
-  auto b = std::make_unique<TextButtonRounded>(command, value);
+template <typename T>
+std::unique_ptr<Button> MakeLabelled(const char* command, std::uint32_t value) {
+  auto b = std::make_unique<T>(command, value);
   b->SetNormalStyle(Labelled(kNormalInk));
   b->SetPressedStyle(Labelled(kPressedInk));
   b->SetLabel(L"Press me");
@@ -51,8 +45,8 @@ bool TextPressed(Button* b) { return static_cast<TextButton*>(b)->Label().GetSty
 bool OldPressed(Button* b) { return static_cast<TextButtonOld*>(b)->PressedLabel().IsVisible(); }
 
 const Kind kKinds[] = {
-    {"TextButton", MakeTextButton, TextPressed},
-    {"TextButtonRounded", MakeRounded, TextPressed},
+    {"TextButton", MakeLabelled<TextButton>, TextPressed},
+    {"TextButtonRounded", MakeLabelled<TextButtonRounded>, TextPressed},
     {"TextButtonRectangular", MakeOld, OldPressed},
 };
 

@@ -36,12 +36,19 @@ std::vector<Placed> Positions(IconsList& list) {
   return out;
 }
 
-TEST(IconsListTest, FiveCellsInOneHundredThirtyPixels) {
+// A list in a screen-sized root box, without a window.
+class IconsListTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root.SetSize(0, 240, nullptr, 1);
+    root.SetSize(1, 320, nullptr, 1);
+    root.AddChild(&list, &root);
+  }
   Box root;
   IconsList list;
-  root.SetSize(0, 240, nullptr, 1);
-  root.SetSize(1, 320, nullptr, 1);
-  root.AddChild(&list, &root);
+};
+
+TEST_F(IconsListTest, FiveCellsInOneHundredThirtyPixels) {
   list.SetSize(0, 130, nullptr, 1);
   list.SetSpacing(5);
   list.SetRightMargin(0);
@@ -71,12 +78,7 @@ TEST(IconsListTest, FiveCellsInOneHundredThirtyPixels) {
   EXPECT_EQ(3 + 4 + 40 + 5, list.Height());
 }
 
-TEST(IconsListTest, RowsSitBelowTheTallestOfTheRowBefore) {
-  Box root;
-  IconsList list;
-  root.SetSize(0, 240, nullptr, 1);
-  root.SetSize(1, 320, nullptr, 1);
-  root.AddChild(&list, &root);
+TEST_F(IconsListTest, RowsSitBelowTheTallestOfTheRowBefore) {
   list.SetSize(0, 100, nullptr, 1);
   list.SetSpacing(4);
   list.SetCentred(false);

@@ -64,10 +64,7 @@ const wchar_t* Strings(int id) {
 class FieldTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    win.SetSize(0, 240, nullptr, 1);
-    win.SetSize(1, 320, nullptr, 1);
-    win.SetStyle(WS_POPUP);
-    ASSERT_TRUE(win.Create(true, nullptr, nullptr, false));
+    ASSERT_TRUE(CreatePopup(&win, 240, 320));
     SetForegroundWindow(win.GetHandle());
     SetFocus(win.GetHandle());
     win.AddChild(&column, &win);

@@ -26,6 +26,14 @@ inline void Pump() {
   }
 }
 
+// A top-level pop-up window box of that size at the screen's origin.
+inline bool CreatePopup(WindowBox* w, int width, int height) {
+  w->SetSize(0, width, nullptr, 1);
+  w->SetSize(1, height, nullptr, 1);
+  w->SetStyle(WS_POPUP);
+  return w->Create(true, nullptr, nullptr, false);
+}
+
 inline HBITMAP MakeBitmap(int w, int h, COLORREF fill, COLORREF inner = CLR_INVALID) {
   HDC screen = GetDC(nullptr);
   HBITMAP bm = CreateCompatibleBitmap(screen, w, h);
@@ -76,10 +84,7 @@ struct Window : WindowBox {
 class WindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    win.SetSize(0, 240, nullptr, 1);
-    win.SetSize(1, 320, nullptr, 1);
-    win.SetStyle(WS_POPUP);
-    ASSERT_TRUE(win.Create(true, nullptr, nullptr, false));
+    ASSERT_TRUE(CreatePopup(&win, 240, 320));
     win.AddChild(&panel, &win);
     panel.SetSize(0, 1, &win, 1);
     panel.SetSize(1, 1, &win, 1);

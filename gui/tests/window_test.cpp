@@ -608,10 +608,7 @@ struct BackBufferProbe : WindowBox {
 
 TEST(WindowBoxResources, CloseFreesTheBackBufferAndTheClassHoldsAPointer) {
   BackBufferProbe w;
-  w.SetStyle(WS_POPUP);
-  w.SetSize(0, 100, nullptr, 1);
-  w.SetSize(1, 80, nullptr, 1);
-  ASSERT_TRUE(w.Create(true, nullptr, nullptr, false));
+  ASSERT_TRUE(CreatePopup(&w, 100, 80));
   EXPECT_GE(GetClassLongPtrW(w.GetHandle(), GCL_CBWNDEXTRA), static_cast<LONG_PTR>(sizeof(void*)));
   w.InvalidateAll();
   HBITMAP buffer = w.Buffer();

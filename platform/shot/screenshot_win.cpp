@@ -4,6 +4,22 @@
 
 namespace platform {
 
+namespace {
+
+// A 32-bit DIB header with the top row first.
+BITMAPINFO TopDown32(int width, int height) {
+  BITMAPINFO bi = {};
+  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+  bi.bmiHeader.biWidth = width;
+  bi.bmiHeader.biHeight = -height;
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  bi.bmiHeader.biCompression = BI_RGB;
+  return bi;
+}
+
+}  // namespace
+
 bool CaptureWindow(HWND hwnd, bool client_only, Pixels* out) {
   RECT r;
   if (client_only ? !GetClientRect(hwnd, &r) : !GetWindowRect(hwnd, &r)) return false;
@@ -12,13 +28,7 @@ bool CaptureWindow(HWND hwnd, bool client_only, Pixels* out) {
   HDC src = client_only ? GetDC(hwnd) : GetWindowDC(hwnd);
   if (!src) return false;
   HDC mem = CreateCompatibleDC(src);
-  BITMAPINFO bi = {};
-  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-  bi.bmiHeader.biWidth = w;
-  bi.bmiHeader.biHeight = -h;  // top row first
-  bi.bmiHeader.biPlanes = 1;
-  bi.bmiHeader.biBitCount = 32;
-  bi.bmiHeader.biCompression = BI_RGB;
+  BITMAPINFO bi = TopDown32(w, h);
   void* bits = nullptr;
   HBITMAP bmp = CreateDIBSection(src, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
   bool ok = false;
@@ -46,13 +56,7 @@ bool CaptureBitmap(HBITMAP bitmap, Pixels* out) {
   if (!bitmap || !GetObjectW(bitmap, sizeof bm, &bm)) return false;
   int w = bm.bmWidth, h = bm.bmHeight < 0 ? -bm.bmHeight : bm.bmHeight;
   if (w <= 0 || h <= 0) return false;
-  BITMAPINFO bi = {};
-  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-  bi.bmiHeader.biWidth = w;
-  bi.bmiHeader.biHeight = -h;  // top row first
-  bi.bmiHeader.biPlanes = 1;
-  bi.bmiHeader.biBitCount = 32;
-  bi.bmiHeader.biCompression = BI_RGB;
+  BITMAPINFO bi = TopDown32(w, h);
   std::vector<std::uint32_t> data(static_cast<std::size_t>(w) * h);
   HDC dc = GetDC(nullptr);
   int rows = GetDIBits(dc, bitmap, 0, static_cast<UINT>(h), data.data(), &bi, DIB_RGB_COLORS);

@@ -27,9 +27,10 @@ class Button : public Box {
  protected:
   // EventCommand {command, value} to the target, bubbling; false without a target.
   bool SendCommand(Box* target);
-  // The pen handling of the text buttons: capture and press on pen down,
+  // The pen handling of the buttons: capture and press on pen down,
   // `look(this, inside)` while the pen moves pressed, the command to the
-  // parent on release inside, the command on the action key.
+  // parent on release inside, the command on the action key. A disabled
+  // button only lets a capture go.
   bool TrackPen(Box* source, int code, std::intptr_t* data, void (*look)(Button*, bool inside));
   // The action buttons of an icon cell forward to the cell instead of acting.
   bool ForwardToCell(int code, std::intptr_t* data, bool* pressed, bool pressedByMove);

@@ -21,6 +21,8 @@ class Image : public Box {
   HBITMAP GetImage() const { return bitmap_; }
 
  protected:
+  // Takes the new bitmap and lets the old one's prepared copy go; returns the old one.
+  HBITMAP Replace(HBITMAP bitmap, bool transparent, COLORREF key);
   void DrawAt(HDC dc, int x, int y);
   HBITMAP bitmap_ = nullptr;
   bool transparent_ = false;
