@@ -304,3 +304,33 @@ TEST_F(FieldTest, InnerEditOfAComboBoxIsSubclassed) {
 }
 
 }  // namespace
+
+namespace {
+using namespace toolkit_test;
+
+// The focused field wears a blue frame on its outline, gone with the focus.
+TEST_F(FieldTest, FocusFrameOnTheControl) {
+  TextFieldBox field;
+  AddField(&field, FieldText);
+  HWND edit = field.Control().GetHandle();
+  auto blue_on_outline = [&] {
+    Pump();
+    platform::Pixels px;
+    EXPECT_TRUE(platform::CaptureWindow(win.GetHandle(), true, &px));
+    RECT r;
+    GetWindowRect(edit, &r);
+    MapWindowPoints(nullptr, win.GetHandle(), reinterpret_cast<POINT*>(&r), 2);
+    int blue = 0;
+    for (int x = r.left; x < r.right; ++x) blue += px.At(x, r.top) == 0x0000FFu;
+    for (int y = r.top; y < r.bottom; ++y) blue += px.At(r.left, y) == 0x0000FFu;
+    return blue;
+  };
+  EXPECT_EQ(0, blue_on_outline());
+  ASSERT_TRUE(win.SetFocus(&field));
+  win.InvalidateAll();
+  EXPECT_GT(blue_on_outline(), 50);
+  ASSERT_TRUE(win.SetFocus(&after));
+  EXPECT_EQ(0, blue_on_outline()) << "the frame goes with the focus";
+}
+
+}  // namespace
