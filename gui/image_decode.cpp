@@ -2,6 +2,8 @@
 // the skin library.
 #include "gui/image_decode.h"
 
+#include <objbase.h>
+
 #include <cstring>
 #include <string>
 
@@ -90,6 +92,8 @@ const wchar_t ImageResources::kSkinName[] = L"SkinKorvel.dll";
 
 bool ImageResources::Open(const wchar_t* path) {
   Close();
+  decoder_ = LoadLibraryW(L"imgdecmp.dll");
+  com_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
   std::wstring where;
   if (path) {
     where = path;
@@ -109,6 +113,10 @@ bool ImageResources::Open(const wchar_t* path) {
 void ImageResources::Close() {
   if (skin_) FreeLibrary(skin_);
   skin_ = nullptr;
+  if (decoder_) FreeLibrary(decoder_);
+  decoder_ = nullptr;
+  if (com_) CoUninitialize();
+  com_ = false;
 }
 
 HMODULE ImageResources::ResourceModule() const { return skin_ ? skin_ : GetModuleHandleW(nullptr); }

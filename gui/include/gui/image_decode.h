@@ -20,6 +20,9 @@ HBITMAP LoadGifResource(HMODULE module, int id);
 
 // The program's images: the skin library "SkinKorvel.dll" beside the program
 // replaces any image it carries; the others come from the program itself.
+// While open it also keeps the decoder ready on this thread: imgdecmp.dll
+// stays loaded (DecodeImage's own load and free then cost nothing) and COM
+// is initialised, so that a picture costs its decoding and no more.
 class ImageResources {
  public:
   ImageResources() {}
@@ -30,7 +33,8 @@ class ImageResources {
   static const wchar_t kSkinName[];  // "SkinKorvel.dll"
 
   // Loads the skin library (as resources only) from the program's folder, or
-  // from `path`; false when there is none, which is no error.
+  // from `path`; false when there is none, which is no error. Readies the
+  // decoder either way.
   bool Open(const wchar_t* path = nullptr);
   void Close();
   // The skin library's module when it is loaded, else null.
@@ -44,6 +48,8 @@ class ImageResources {
 
  private:
   HMODULE skin_ = nullptr;
+  HMODULE decoder_ = nullptr;
+  bool com_ = false;  // this object initialised COM on its thread
 };
 
 }  // namespace VexaAppGUISystem
