@@ -1,6 +1,7 @@
 // Bitmap and shape drawing, and the shared masks of transparent bitmaps.
 #include "gui/bitmap.h"
 
+#include <cassert>
 #include <vector>
 
 #include "scratch_dc.h"
@@ -232,12 +233,13 @@ void PreparedBitmap::Release() {
   entry_ = nullptr;
   if (--e->users > 0) return;
   std::vector<Entry*>& all = Entries();
-  for (size_t i = 0; i < all.size(); ++i) {
-    if (all[i] == e) {
-      all.erase(all.begin() + static_cast<std::ptrdiff_t>(i));
-      break;
-    }
+  bool listed = false;
+  for (size_t i = 0; i < all.size() && !listed; ++i) {
+    if (all[i] != e) continue;
+    all.erase(all.begin() + static_cast<std::ptrdiff_t>(i));
+    listed = true;
   }
+  assert(listed && "a held copy is in the table until its last holder lets go");
   FreeEntry(e);
 }
 

@@ -1,5 +1,6 @@
 // TextFieldBox::FieldControl: the native control of a text field, its
 // keyboard model, and the table of subclassed inner edits of combo boxes.
+#include <cassert>
 #include <cwchar>
 #include <vector>
 
@@ -88,13 +89,15 @@ bool TextFieldBox::FieldControl::SubclassInnerEdit() {
 
 void TextFieldBox::FieldControl::RestoreInnerEdit() {
   std::vector<SubclassedField>& fields = SubclassedFields();
-  for (size_t i = 0; i < fields.size(); ++i) {
+  bool listed = false;
+  for (size_t i = 0; i < fields.size() && !listed; ++i) {
     if (fields[i].field != this) continue;
     if (::IsWindow(fields[i].edit))
       SetWindowLongPtrW(fields[i].edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(fields[i].old));
     fields.erase(fields.begin() + static_cast<std::ptrdiff_t>(i));
-    break;
+    listed = true;
   }
+  assert(listed == (inner_edit_ != nullptr) && "an inner edit is in the table exactly while subclassed");
   inner_edit_ = nullptr;
 }
 

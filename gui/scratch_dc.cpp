@@ -1,5 +1,7 @@
 #include "scratch_dc.h"
 
+#include <cassert>
+
 namespace VexaAppGUISystem {
 
 namespace {
@@ -47,8 +49,10 @@ bool ScratchDC::Select(HBITMAP bitmap) {
 ScratchDC::~ScratchDC() {
   if (!dc_) return;
   if (old_) SelectObject(dc_, old_);
-  if (shared_)
+  if (shared_) {
+    assert(Shared().bitmaps_taken);
     Shared().bitmaps_taken = false;
+  }
   else
     DeleteDC(dc_);
 }

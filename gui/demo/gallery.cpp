@@ -4,7 +4,9 @@
 
 #include "gui/icon_view.h"
 #include "gui/image.h"
+#include "gui/image_decode.h"
 #include "gui/text_field.h"
+#include "resources/skin_ids.h"
 
 #include "platform/device.h"
 
@@ -149,6 +151,7 @@ struct Gallery::Parts {
   Bar picture_row;
   Image logo;
   ScalableImage band;
+  ImageResources images;
   IconsList icons;
   IconBox cells[4];
   IconsList channels;
@@ -167,6 +170,12 @@ struct Gallery::Parts {
   HBITMAP Keep(HBITMAP b) {
     bitmaps.push_back(b);
     return b;
+  }
+
+  // A picture of the program's skin; the drawn stand-in when it is missing.
+  HBITMAP Skin(int id, HBITMAP (*standIn)(bool), bool flag) {
+    HBITMAP b = images.Load(id);
+    return Keep(b ? b : standIn(flag));
   }
 
   // Pictures, the icon view and text fields.
@@ -189,15 +198,26 @@ struct Gallery::Parts {
     pressed.fill = true;
     pressed.backgroundColour = kBlue;
     const COLORREF colours[] = {RGB(0, 130, 200), RGB(220, 90, 0), RGB(0, 150, 70), RGB(150, 60, 170)};
-    const wchar_t* labels[] = {L"News", L"Sport", L"Weather", L"Alerts"};
+    // The program's option icons from its skin.
+    const struct {
+      const wchar_t* label;
+      int normal, pressed;
+    } options[] = {{L"Alerts", IDG_OPT_ALERTS_ICON, IDG_OPT_ALERTS_ICON_PRESSED},
+                   {L"Add", IDG_OPT_ADD_ICON, IDG_OPT_ADD_ICON_PRESSED},
+                   {L"Sync", IDG_OPT_SYNC_SETTINGS_ICON, IDG_OPT_SYNC_SETTINGS_ICON_PRESSED},
+                   {L"Share", IDG_OPT_SHARE_ICON, IDG_OPT_SHARE_ICON_PRESSED}};
     icons.SetSize(0, width - 12, nullptr, 1);
     icons.SetSpacing(5);
     page.AddChild(&icons, &page);
     for (int i = 0; i < 4; ++i) {
       cells[i].SetOrientation(1);
-      cells[i].SetIcon(4047 + i, Keep(ChannelIcon(colours[i], false)), Keep(ChannelIcon(colours[i], true)), nullptr,
-                       true, kKey);
-      cells[i].SetLabel(labels[i], normal, pressed);
+      HBITMAP n = images.Load(options[i].normal), p = images.Load(options[i].pressed);
+      if (n && p)
+        cells[i].SetIcon(3020 + i, Keep(n), Keep(p), nullptr, false, 0);
+      else
+        cells[i].SetIcon(3020 + i, Keep(ChannelIcon(colours[i], false)), Keep(ChannelIcon(colours[i], true)), nullptr,
+                         true, kKey);
+      cells[i].SetLabel(options[i].label, normal, pressed);
       cells[i].SetCellSize(64, 54);
       icons.AddChild(&cells[i], &icons);
     }
@@ -242,6 +262,7 @@ struct Gallery::Parts {
   }
 
   void Build(int width) {
+    images.Open();
     font = CreateTextFont(L"Tahoma", 14, false, false, false);
     bold = CreateTextFont(L"Tahoma", 14, true, false, false);
     // Built with layout off, as screens do, then laid out once.
@@ -316,8 +337,8 @@ struct Gallery::Parts {
                           true, kKey, true);
     for (ImageButton* b : {&image, &image_disabled, (ImageButton*)&action_image, &transparent}) row3.AddChild(b, &row3);
     // Check boxes and radio buttons.
-    HBITMAP c0 = Keep(CheckImage(false)), c1 = Keep(CheckImage(true));
-    HBITMAP r0 = Keep(RadioImage(false)), r1 = Keep(RadioImage(true));
+    HBITMAP c0 = Skin(IDG_CHECK_OFF, CheckImage, false), c1 = Skin(IDG_CHECK_ON, CheckImage, true);
+    HBITMAP r0 = Skin(IDG_RADIO_OFF, RadioImage, false), r1 = Skin(IDG_RADIO_ON, RadioImage, true);
     check_on.SetImages(c0, c1, c0, true, kKey, false);
     check_on.SetChecked(true);
     check_off.SetImages(c0, c1, c0, true, kKey, false);
@@ -334,7 +355,9 @@ struct Gallery::Parts {
     HBITMAP c0, c1, r0, r1;
     check_off.GetImages(&c0, &c1, nullptr, nullptr, nullptr, nullptr);
     radio_off.GetImages(&r0, &r1, nullptr, nullptr, nullptr, nullptr);
-    int label_width = width - 12 - 14 - 3;
+    int check_width = 0;
+    GetBitmapSize(c0, &check_width, nullptr);
+    int label_width = width - 12 - check_width - 3;
     struct {
       Bar* box;
       const wchar_t* label;
