@@ -38,7 +38,8 @@ ScreenMetrics Screen();
 // Overrides the choice for this process (tests, the gallery); null restores it.
 void SetScreenOverride(const ScreenMetrics* metrics);
 
-// The whole screen, and the part of it below the task bar.
+// The whole screen, and the work area between the task bar at the top and
+// the soft-key bar at the bottom.
 Rect ScreenRect();
 Rect WorkArea();
 
