@@ -1,14 +1,16 @@
 // One device connection: reads requests with the framing limits, hands them
-// to a ServerSession and writes the answers, until the session ends, the
-// peer closes or stalls past the time-out. Errors end this connection only.
+// to its session and writes the answers, until the session ends, the peer
+// closes, or nothing moves in either direction for the idle time. A slow
+// link that keeps sending or reading is never cut. Errors end this
+// connection only. The caller closes the socket.
 #pragma once
 
 #include <string>
 
-#include "sync_service.h"
+#include "session_handler.h"
 
 namespace tidelark_server {
 
-void ServeConnection(int fd, SyncService* service, int timeout_seconds, const std::string& peer);
+void ServeConnection(int fd, SessionHandler* session, int idle_seconds, const std::string& peer);
 
 }  // namespace tidelark_server

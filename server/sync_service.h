@@ -1,16 +1,5 @@
-// The server's side of one sync session. A session is one keep-alive
-// connection and moves through four phases:
-//   1. a chunked POST with the device's "Sync-Database" request objects;
-//   2. range requests for the server's request objects (what to send);
-//   3. a chunked POST with, per database, our request object and its objects;
-//   4. range requests for the data: per database a "Sync-Database" header
-//      with its "NewAnchor", then deletions and additions.
-// A chunked POST starts a phase, a POST without a body asks for the next
-// slice of the current resource. Ranges count Base64 characters, as the
-// device does: each slice is one independently padded segment of at most
-// the characters asked for and at most 9999 raw bytes (one work buffer of
-// the device), every slice but the last a multiple of three raw bytes, and
-// the last one's content range ends at the total itself.
+// What every news session shares: storage, the catalogue, the feeds and the
+// articles prepared for sending, per code page.
 //
 // Choices the device leaves to the server:
 // - Channels: "TavoRss" holds the catalogue as the account sees it; default
@@ -18,34 +7,25 @@
 //   deleted from the device's "TavoRss" (their article databases are left
 //   alone). Only subscribed channels carry "Icon", since the channel list
 //   shows every channel that has one. Channels added by address (http or
-//   https only: a device must not make the server read its own files) get
-//   identifiers from 100000 on and are visible to the accounts that added them.
-// - Subscriptions: the device's "Subscr" is the truth, except on a device
-//   whose "TavoRss" anchor the server does not know (fresh seeds), which
-//   does not overrule what the account decided.
-// - Anchors: "A<account>.<seq>.<n>", one per account and database; each names a
-//   snapshot of object names and content hashes. A known anchor gets
-//   "Update" with what differs; an unknown one gets "Create" when the device
-//   holds nothing, else "Update" with everything (held objects without
-//   "READ"), so a lost anchor never turns read articles unread.
-// - Anonymous devices ("User" = "Username") get an account of their own,
-//   found again through the anchors they present.
-//
-// Invariants: nothing the device sends is stored before its phase 3 stream
-// has arrived whole and parsed cleanly; the account's changes and the new
-// anchors commit in one transaction or not at all; a device that holds an
-// article never gets "READ" for it again.
+//   https to public addresses only) get identifiers from 100000 on and are
+//   visible to the accounts that added them; nobody subscribing to one for a
+//   while retires it, as does the catalogue dropping one of its own.
+// - Feeds are fetched in the background, each on its own schedule: with its
+//   validators (ETag, Last-Modified), and after failures or "429" later and
+//   later (doubling up to a day, or what the source's Retry-After asks).
+// - Text goes to each device in its own code page (device_text.h).
 #pragma once
 
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "config.h"
-#include "http_framing.h"
+#include "feed_fetch.h"
 #include "storage.h"
 #include "sync/wire_object.h"
 
@@ -53,86 +33,74 @@ namespace tidelark_server {
 
 // An object ready to send: its bytes in full, its bytes without the
 // properties that belong to the device once it holds the object ("READ" and
-// the alert flags), and the hash of the latter.
+// the alert flags), the hash of the latter, and the session's mark.
 struct PreparedObject {
   std::string name;
   std::string full, stable;
   std::uint64_t hash = 0;
+  std::string mark;
 };
-PreparedObject Prepare(const sync_engine::WireObject& object, const std::set<std::string>& volatile_props);
+PreparedObject Prepare(const sync_engine::WireObject& object, const std::set<std::string>& volatile_props,
+                       const std::string& mark = "");
 
-// Shared by every session: storage, catalogue and feed refresh.
+using PreparedList = std::vector<PreparedObject>;
+
+// The articles of each channel prepared for one code page, built once per
+// feed change. An entry built while its channel changed is not kept.
+class PreparedCache {
+ public:
+  using Build = std::shared_ptr<const PreparedList> (*)(Storage*, std::int64_t channel, int code_page);
+  std::shared_ptr<const PreparedList> Get(Storage* storage, std::int64_t channel, int code_page, Build build);
+  void Invalidate(std::int64_t channel);
+
+ private:
+  std::mutex mu_;
+  std::map<std::pair<std::int64_t, int>, std::shared_ptr<const PreparedList>> entries_;
+  std::map<std::int64_t, std::uint64_t> generation_;
+};
+
 class SyncService {
  public:
-  SyncService(Storage* storage, int retention, bool allow_file_addresses = false)
-      : storage_(storage), retention_(retention), allow_file_addresses_(allow_file_addresses) {}
+  SyncService(Storage* storage, const ServerConfig& config) : storage_(storage), config_(config) {}
 
-  // Writes the catalogue into storage (identifiers kept).
+  // Writes the catalogue into storage (identifiers kept, dropped ones retired).
   bool InstallCatalogue(const Catalogue& catalogue);
+  // Fetches the feeds that are due (all of them with `all`); one log line each.
+  void RefreshDue(std::int64_t now, bool all, std::vector<std::string>* log);
   // Fetches and stores one channel's feed; *log says what happened.
-  bool RefreshChannel(const Channel& channel, std::string* log);
-  // Every channel and the alert feed.
-  void RefreshAll(std::vector<std::string>* log);
+  bool RefreshChannel(const Channel& channel, std::int64_t now, std::string* log);
+  // Retires idle added channels and forgets old anchors.
+  void Maintain(std::int64_t now, std::vector<std::string>* log);
 
-  // A channel's articles, prepared once per feed refresh. Call with the
-  // storage mutex held.
-  std::shared_ptr<const std::vector<PreparedObject>> PreparedItems(std::int64_t channel, bool alert);
-  void Invalidate(std::int64_t channel) { cache_.erase(channel); }  // storage mutex held
+  // A channel's articles as a device of this code page gets them.
+  std::shared_ptr<const PreparedList> PreparedItems(std::int64_t channel, bool alert, int code_page);
+  void Invalidate(std::int64_t channel) { cache_.Invalidate(channel); }
 
   Storage* storage() { return storage_; }
-  int retention() const { return retention_; }
-  const std::string& alerts_url() const { return alerts_url_; }
-  bool allow_file_addresses() const { return allow_file_addresses_; }
-  void set_fetch_pictures(bool fetch) { fetch_pictures_ = fetch; }
+  const ServerConfig& config() const { return config_; }
+  std::string alerts_url() const;
 
  private:
   // Fetches the pictures of the newest items that have none stored yet.
   void FetchPictures(const Channel& channel, Feed* feed);
 
   Storage* storage_;
-  int retention_;
-  bool allow_file_addresses_;
-  bool fetch_pictures_ = true;
+  ServerConfig config_;
+  PreparedCache cache_;
+  mutable std::mutex alerts_mu_;  // the alert feed's address and schedule
   std::string alerts_url_;
-  std::map<std::int64_t, std::shared_ptr<const std::vector<PreparedObject>>> cache_;
+  std::int64_t alerts_next_ = 0;
 };
 
-class ServerSession {
- public:
-  explicit ServerSession(SyncService* service) : service_(service) {}
-
-  // Answers one request. *response gets the bytes to send; false means the
-  // connection closes after them (an error ends this device's session only).
-  bool Handle(const HttpRequest& request, std::string* response);
-
-  // One line per finished phase, for the log.
-  const std::vector<std::string>& log() const { return log_; }
-  bool finished() const { return finished_; }
-
- private:
-  bool ParseStream(const std::vector<std::string>& chunks, std::vector<sync_engine::WireObject>* objects,
-                   std::string* error);
-  bool Phase1(const std::vector<sync_engine::WireObject>& objects, std::string* error);
-  bool Phase3(const std::vector<sync_engine::WireObject>& objects, std::string* error_text,
-              std::string* error);
-  bool Slice(const HttpRequest& request, std::string* response);
-
-  SyncService* service_;
-  int phase_ = 0;  // 0 before phase 1, 2 serving the requests, 4 serving the data
-  std::string resource_;
-  bool finished_ = false;
-  std::vector<std::string> log_;
-  // From phase 1: database name -> "LastAnchor" (empty when none), in order.
-  std::vector<std::pair<std::string, std::string>> requested_;
-};
-
-// The object a device receives for an item; exposed for tests.
-sync_engine::WireObject ArticleObject(const StoredItem& item, bool alert, bool with_read);
+// The object a device receives for an item, in its code page; exposed for tests.
+sync_engine::WireObject ArticleObject(const StoredItem& item, bool alert, bool with_read, int code_page);
 // The objects that carry an item's picture: one with "Feed" and "Image", or
 // parts with "Data" and one with "Feed" and "ImageMap".
 std::vector<sync_engine::WireObject> PictureObjects(const std::string& key, const std::string& image);
 std::uint64_t ContentHash(const sync_engine::WireObject& object);
-// The name of the request object the server sends in phase 2.
-extern const char kRequestObjectName[];
+// When to fetch a feed next after `failures` failures in a row.
+std::int64_t NextFetchTime(std::int64_t now, int interval, int failures, std::int64_t retry_after);
+// A 1x1 GIF for channels whose catalogue entry names no icon.
+std::string DefaultIcon();
 
 }  // namespace tidelark_server

@@ -5,7 +5,7 @@
 #include <sstream>
 
 #include "feed_parser.h"
-#include "text_1252.h"
+#include "device_text.h"
 
 namespace tidelark_server {
 namespace {
@@ -152,7 +152,7 @@ TEST(Text1252, MapsWhatTheCodePageHasAndApproximatesTheRest) {
       {"x\xE2\x80\x8By", "xy"},
       {"bad \xFF byte", "bad \xFF byte"},
   };
-  for (auto& c : cases) EXPECT_EQ(Utf8To1252(c.utf8), c.cp1252) << c.utf8;
+  for (auto& c : cases) EXPECT_EQ(ToDeviceText(c.utf8, 1252), c.cp1252) << c.utf8;
 }
 
 TEST(Text1252, CutNeverSplitsATagOrAnEntity) {
