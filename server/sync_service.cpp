@@ -190,7 +190,7 @@ bool SyncService::InstallCatalogue(const Catalogue& catalogue) {
 }
 
 std::int64_t NextFetchTime(std::int64_t now, int interval, int failures, std::int64_t retry_after) {
-  std::int64_t delay = std::max(interval, 60);
+  std::int64_t delay = std::max(interval, 1);
   for (int i = 0; i < failures && delay < kMaxBackOff; ++i) delay *= 2;
   delay = std::min(delay, kMaxBackOff);
   return now + std::max(delay, std::min(retry_after, 7 * kMaxBackOff));
