@@ -210,19 +210,12 @@ class Encoder {
     return true;
   }
   // Through its canonical decomposition, when the page has every part (the
-  // Vietnamese page writes most letters as a base and combining marks).
+  // Vietnamese page writes many letters as a composed letter and a
+  // combining mark): one level at a time, so that the base stays composed
+  // where the page has it.
   bool Decomposed(char32_t cp) {
-    const icu::Normalizer2* nfd = Tables::Get().nfd();
-    icu::UnicodeString parts;
-    if (!nfd || !nfd->getDecomposition(static_cast<UChar32>(cp), parts)) return false;
     std::string bytes;
-    for (int32_t i = 0; i < parts.length();) {
-      UChar32 c = parts.char32At(i);
-      i += U16_LENGTH(c);
-      auto it = page_->to_byte.find(static_cast<char32_t>(c));
-      if (c >= 0x80 && it == page_->to_byte.end()) return false;
-      bytes.push_back(c < 0x80 ? static_cast<char>(c) : static_cast<char>(it->second));
-    }
+    if (!DecomposeInto(cp, &bytes, 0)) return false;
     out_ += bytes;
     return true;
   }
@@ -245,6 +238,32 @@ class Encoder {
   std::string& out() { return out_; }
 
  private:
+  bool Byte(char32_t c, std::string* bytes) {
+    if (c < 0x80) {
+      bytes->push_back(static_cast<char>(c));
+      return true;
+    }
+    auto it = page_->to_byte.find(c);
+    if (it == page_->to_byte.end()) return false;
+    bytes->push_back(static_cast<char>(it->second));
+    return true;
+  }
+  bool DecomposeInto(char32_t cp, std::string* bytes, int depth) {
+    const icu::Normalizer2* nfd = Tables::Get().nfd();
+    icu::UnicodeString parts;
+    if (!nfd || depth > 4 || !nfd->getRawDecomposition(static_cast<UChar32>(cp), parts) || parts.length() == 0)
+      return false;
+    UChar32 base = parts.char32At(0);
+    if (!Byte(static_cast<char32_t>(base), bytes) && !DecomposeInto(static_cast<char32_t>(base), bytes, depth + 1))
+      return false;
+    for (int32_t i = U16_LENGTH(base); i < parts.length();) {
+      UChar32 c = parts.char32At(i);
+      i += U16_LENGTH(c);
+      if (!Byte(static_cast<char32_t>(c), bytes)) return false;
+    }
+    return true;
+  }
+
   const Page* page_;
   bool markup_;
   std::string out_;
