@@ -23,7 +23,7 @@ CREATE TABLE IF NOT EXISTS items(
   date TEXT, link TEXT, body TEXT, image BLOB, PRIMARY KEY(channel, key));
 CREATE TABLE IF NOT EXISTS accounts(
   id INTEGER PRIMARY KEY, user TEXT UNIQUE, pass TEXT, starts INTEGER DEFAULT 0,
-  time_used INTEGER DEFAULT 0, version INTEGER NOT NULL DEFAULT 0);
+  time_used INTEGER DEFAULT 0, version INTEGER NOT NULL DEFAULT 0, created INTEGER NOT NULL DEFAULT 0);
 CREATE TABLE IF NOT EXISTS subscriptions(
   account INTEGER NOT NULL, channel INTEGER NOT NULL, subscribed INTEGER NOT NULL,
   PRIMARY KEY(account, channel));
@@ -42,6 +42,7 @@ ALTER TABLE channels ADD COLUMN last_modified TEXT;
 ALTER TABLE channels ADD COLUMN next_fetch INTEGER NOT NULL DEFAULT 0;
 ALTER TABLE channels ADD COLUMN failures INTEGER NOT NULL DEFAULT 0;
 ALTER TABLE accounts ADD COLUMN version INTEGER NOT NULL DEFAULT 0;
+ALTER TABLE accounts ADD COLUMN created INTEGER NOT NULL DEFAULT 0;
 DROP TABLE anchors;
 DROP TABLE snapshots;
 )";
@@ -392,8 +393,8 @@ bool SqliteStorage::SetPasswordHash(std::int64_t account, const std::string& has
 
 std::int64_t SqliteStorage::NewAnonymousAccount() {
   std::lock_guard<std::mutex> lock(mu_);
-  Stmt s(db_, "INSERT INTO accounts(user, pass) VALUES(NULL, NULL)");
-  return s.Run() ? sqlite3_last_insert_rowid(db_) : 0;
+  Stmt s(db_, "INSERT INTO accounts(user, pass, created) VALUES(NULL, NULL, ?)");
+  return s.Bind(1, static_cast<std::int64_t>(std::time(nullptr))).Run() ? sqlite3_last_insert_rowid(db_) : 0;
 }
 
 bool SqliteStorage::FindAnchorOwner(const std::string& anchor, Account* owner) {
@@ -498,11 +499,13 @@ int SqliteStorage::ExpireAnchors(std::int64_t unused_before, int keep) {
             "(PARTITION BY account, db ORDER BY used DESC, issued DESC) AS n FROM sent) WHERE n>?)");
   if (!over.Bind(1, keep).Run()) return 0;
   dropped += sqlite3_changes(db_);
-  // An anonymous account lives only in the anchors its device holds.
-  if (!Exec("DELETE FROM subscriptions WHERE account IN (SELECT id FROM accounts WHERE user IS NULL AND "
-            "id NOT IN (SELECT account FROM sent));") ||
-      !Exec("DELETE FROM accounts WHERE user IS NULL AND id NOT IN (SELECT account FROM sent);"))
-    return 0;
+  // An anonymous account lives only in the anchors its device holds (one
+  // made moments ago may not have any yet).
+  Stmt subs(db_,
+            "DELETE FROM subscriptions WHERE account IN (SELECT id FROM accounts WHERE user IS NULL AND created<? "
+            "AND id NOT IN (SELECT account FROM sent))");
+  Stmt accounts(db_, "DELETE FROM accounts WHERE user IS NULL AND created<? AND id NOT IN (SELECT account FROM sent)");
+  if (!subs.Bind(1, unused_before).Run() || !accounts.Bind(1, unused_before).Run()) return 0;
   return tx.Commit() ? dropped : 0;
 }
 
