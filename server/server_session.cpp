@@ -345,8 +345,23 @@ bool DiffDatabases(Phase3Work* w, std::string* error) {
     auto held_it = w->sent.find(d.db);
     bool names_known = held_it != w->sent.end();
     std::set<std::string> held;
+    std::map<std::string, const WireObject*> held_objects;
     if (names_known)
-      for (const WireObject* o : held_it->second) held.insert(o->name);
+      for (const WireObject* o : held_it->second) {
+        held.insert(o->name);
+        held_objects[o->name] = o;
+      }
+    // A device object with a property ours lacks (the icon of a channel
+    // unsubscribed elsewhere) would keep it through a write: it is deleted
+    // and sent whole.
+    std::vector<std::string> deletes;
+    auto stale = [&](const PreparedObject& o) {
+      auto it = held_objects.find(o.name);
+      if (it == held_objects.end()) return false;
+      for (const WireProperty& q : it->second->properties)
+        if (!o.properties.count(q.name)) return true;
+      return false;
+    };
     NewAnchor anchor;
     anchor.db = d.db;
     anchor.anchor = RandomToken();
@@ -358,6 +373,10 @@ bool DiffDatabases(Phase3Work* w, std::string* error) {
     std::vector<const std::string*> adds;
     auto consider = [&](const PreparedObject& o) {
       bool device_has = names_known ? held.count(o.name) > 0 : before.count(o.name) > 0;
+      if (device_has && stale(o)) {
+        deletes.push_back(o.name);
+        device_has = false;
+      }
       auto b = before.find(o.name);
       SentObject now{o.hash, o.mark};
       anchor.delivered[o.name] = now;
@@ -374,7 +393,6 @@ bool DiffDatabases(Phase3Work* w, std::string* error) {
     for (const PreparedObject& o : d.own) consider(o);
     if (d.shared)
       for (const PreparedObject& o : *d.shared) consider(o);
-    std::vector<std::string> deletes;
     if (names_known) {
       for (const std::string& n : held)
         if (!anchor.delivered.count(n)) deletes.push_back(n);

@@ -68,6 +68,7 @@ PreparedObject Prepare(const WireObject& object, const std::set<std::string>& vo
   PreparedObject p;
   p.name = object.name;
   p.mark = mark;
+  for (const WireProperty& q : object.properties) p.properties.insert(q.name);
   p.full = EncodeForDevice(object);
   WireObject stable = object;
   stable.properties.erase(std::remove_if(stable.properties.begin(), stable.properties.end(),

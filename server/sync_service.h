@@ -39,6 +39,7 @@ struct PreparedObject {
   std::string full, stable;
   std::uint64_t hash = 0;
   std::string mark;
+  std::set<std::string> properties;  // the names of its properties
 };
 PreparedObject Prepare(const sync_engine::WireObject& object, const std::set<std::string>& volatile_props,
                        const std::string& mark = "");

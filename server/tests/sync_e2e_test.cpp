@@ -22,15 +22,7 @@ using sync_engine::WireProperty;
 
 const std::string kDemo = std::string(TIDELARK_SOURCE_DIR) + "/server/demo";
 
-std::string Rss(const std::string& title, int first, int count) {
-  std::string s = "<?xml version='1.0'?><rss version='2.0'><channel><title>" + title + "</title>";
-  for (int i = first + count - 1; i >= first; --i) {
-    s += "<item><title>Story " + std::to_string(i) + "</title><guid>g" + std::to_string(i) +
-         "</guid><link>http://x/" + std::to_string(i) + "</link><pubDate>" + std::to_string(1 + i) +
-         " Jan 2026 10:00:00 GMT</pubDate><description>Body " + std::to_string(i) + "</description></item>";
-  }
-  return s + "</channel></rss>";
-}
+std::string Rss(const std::string& title, int first, int count) { return RssFeed(title, first, count); }
 
 class SyncServerTest : public ::testing::Test {
  protected:
