@@ -162,6 +162,7 @@ FetchResult Fetch(const FetchRequest& request) {
   FetchResult r;
   if (g_stopped) {
     r.error = "the server is stopping";
+    r.stopped = true;
     return r;
   }
   CURL* curl = curl_easy_init();
@@ -210,6 +211,7 @@ FetchResult Fetch(const FetchRequest& request) {
   } else if (t.too_big) {
     r.error = "larger than " + std::to_string(request.max_bytes) + " bytes";
   } else if (rc != CURLE_OK) {
+    r.stopped = g_stopped;
     r.error = g_stopped ? "stopped" : err[0] ? err : curl_easy_strerror(rc);
   } else if (r.status == 304) {
     r.ok = r.not_modified = true;

@@ -43,6 +43,7 @@ struct FetchResult {
   std::string error;
   std::string etag, last_modified;
   std::int64_t retry_after = 0;  // seconds the source asked us to wait (429, 503)
+  bool stopped = false;          // cut short by FetchStop: says nothing about the source
 };
 
 FetchResult Fetch(const FetchRequest& request);

@@ -49,10 +49,9 @@ class Fetcher {
 
  private:
   void Round(bool all) {
-    std::vector<std::string> lines;
-    service_->RefreshDue(Now(), all, &lines);
-    service_->Maintain(Now(), &lines);
-    for (const std::string& l : lines) LogLine("fetch " + l);
+    auto report = [](const std::string& line) { LogLine("fetch " + line); };
+    service_->RefreshDue(Now(), all, report);
+    service_->Maintain(Now(), report);
   }
   void Run() {
     Round(true);

@@ -211,6 +211,10 @@ bool SyncService::RefreshChannel(const Channel& channel, std::int64_t now, std::
   FetchResult r = Fetch(request);
   Feed feed;
   bool parsed = r.ok && (r.not_modified || ParseFeed(r.body, &feed));
+  if (r.stopped) {
+    *log = who + ": " + r.error;
+    return false;
+  }
   if (!parsed) {
     ++state.failures;
     state.next_fetch = NextFetchTime(now, config_.fetch_interval, state.failures, r.retry_after);
@@ -267,7 +271,7 @@ void SyncService::FetchPictures(const Channel& channel, Feed* feed) {
   }
 }
 
-void SyncService::RefreshDue(std::int64_t now, bool all, std::vector<std::string>* log) {
+void SyncService::RefreshDue(std::int64_t now, bool all, const Report& report) {
   std::vector<Channel> channels = storage_->Channels(false);
   std::string alerts = alerts_url();
   if (!alerts.empty()) {
@@ -288,15 +292,15 @@ void SyncService::RefreshDue(std::int64_t now, bool all, std::vector<std::string
     }
     std::string line;
     RefreshChannel(c, now, &line);
-    log->push_back(line);
+    report(line);
   }
 }
 
-void SyncService::Maintain(std::int64_t now, std::vector<std::string>* log) {
+void SyncService::Maintain(std::int64_t now, const Report& report) {
   int retired = storage_->RetireIdleChannels(now - std::int64_t(config_.retire_added_after) * 86400, now);
-  if (retired) log->push_back("retired " + std::to_string(retired) + " channel(s) added by address that nobody subscribes");
+  if (retired) report("retired " + std::to_string(retired) + " channel(s) added by address that nobody subscribes");
   int expired = storage_->ExpireAnchors(now - std::int64_t(config_.anchor_days) * 86400, config_.anchors_per_database);
-  if (expired) log->push_back("forgot " + std::to_string(expired) + " anchor(s) of devices long gone");
+  if (expired) report("forgot " + std::to_string(expired) + " anchor(s) of devices long gone");
 }
 
 }  // namespace tidelark_server

@@ -17,6 +17,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -66,12 +67,13 @@ class SyncService {
 
   // Writes the catalogue into storage (identifiers kept, dropped ones retired).
   bool InstallCatalogue(const Catalogue& catalogue);
-  // Fetches the feeds that are due (all of them with `all`); one log line each.
-  void RefreshDue(std::int64_t now, bool all, std::vector<std::string>* log);
+  using Report = std::function<void(const std::string& line)>;
+  // Fetches the feeds that are due (all of them with `all`); a line for each.
+  void RefreshDue(std::int64_t now, bool all, const Report& report);
   // Fetches and stores one channel's feed; *log says what happened.
   bool RefreshChannel(const Channel& channel, std::int64_t now, std::string* log);
   // Retires idle added channels and forgets old anchors.
-  void Maintain(std::int64_t now, std::vector<std::string>* log);
+  void Maintain(std::int64_t now, const Report& report);
 
   // A channel's articles as a device of this code page gets them.
   std::shared_ptr<const PreparedList> PreparedItems(std::int64_t channel, bool alert, int code_page);
