@@ -151,22 +151,18 @@ WireObject ArticleObject(const StoredItem& item, bool alert, bool with_read, int
 
 std::shared_ptr<const PreparedList> PreparedCache::Get(Storage* storage, std::int64_t channel, int code_page,
                                                         Build build) {
-  std::uint64_t generation;
-  {
-    std::lock_guard<std::mutex> lock(mu_);
-    auto it = entries_.find({channel, code_page});
-    if (it != entries_.end()) return it->second;
-    generation = generation_[channel];
-  }
-  std::shared_ptr<const PreparedList> list = build(storage, channel, code_page);
+  // Built under the lock: many devices asking at once for a channel that
+  // just changed build it once, not once each.
   std::lock_guard<std::mutex> lock(mu_);
-  if (generation_[channel] == generation) entries_[{channel, code_page}] = list;
+  auto it = entries_.find({channel, code_page});
+  if (it != entries_.end()) return it->second;
+  std::shared_ptr<const PreparedList> list = build(storage, channel, code_page);
+  entries_[{channel, code_page}] = list;
   return list;
 }
 
 void PreparedCache::Invalidate(std::int64_t channel) {
   std::lock_guard<std::mutex> lock(mu_);
-  ++generation_[channel];
   for (auto it = entries_.begin(); it != entries_.end();)
     it = it->first.first == channel ? entries_.erase(it) : std::next(it);
 }

@@ -48,7 +48,7 @@ PreparedObject Prepare(const sync_engine::WireObject& object, const std::set<std
 using PreparedList = std::vector<PreparedObject>;
 
 // The articles of each channel prepared for one code page, built once per
-// feed change. An entry built while its channel changed is not kept.
+// feed change (a change invalidates the channel's entries after storing).
 class PreparedCache {
  public:
   using Build = std::shared_ptr<const PreparedList> (*)(Storage*, std::int64_t channel, int code_page);
@@ -58,7 +58,6 @@ class PreparedCache {
  private:
   std::mutex mu_;
   std::map<std::pair<std::int64_t, int>, std::shared_ptr<const PreparedList>> entries_;
-  std::map<std::int64_t, std::uint64_t> generation_;
 };
 
 class SyncService {

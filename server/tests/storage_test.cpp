@@ -187,6 +187,25 @@ TEST_F(StorageTest, CatalogueDropsAndIdleAddedChannelsRetire) {
   EXPECT_EQ(st_.Channels(false).size(), 2u);
 }
 
+TEST_F(StorageTest, AnUndatedItemSortsByWhenTheServerFirstSawIt) {
+  auto item = [](const std::string& key, std::int64_t time) {
+    FeedItem it;
+    it.key = key;
+    it.title = key;
+    it.time = time;
+    return it;
+  };
+  Feed first;
+  first.items = {item("dated", 1600000000), item("undated1", 0)};
+  ASSERT_EQ(st_.StoreFeed(1, first, 10, 1700000000), 2);
+  Feed later;  // a new undated item on top, a day later; the old one again
+  later.items = {item("undated2", 0), item("dated", 1600000000), item("undated1", 0)};
+  ASSERT_EQ(st_.StoreFeed(1, later, 10, 1700086400), 1);
+  std::vector<std::string> order;
+  for (const StoredItem& i : st_.Items(1)) order.push_back(i.key);
+  EXPECT_EQ(order, (std::vector<std::string>{"dated", "undated1", "undated2"}));
+}
+
 TEST(StorageLayout, AnOlderServersDataIsBroughtUpToDate) {
   std::string dir = tidelark_test::FreshDir("StorageLayout");
   ASSERT_FALSE(dir.empty());
