@@ -51,27 +51,6 @@ class OperabilityTest : public ::testing::Test {
   ServerProcess server_;
 };
 
-// A connection from a given loopback address.
-int ConnectFrom(const char* source, int port) {
-  int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in s{};
-  s.sin_family = AF_INET;
-  inet_pton(AF_INET, source, &s.sin_addr);
-  if (bind(fd, reinterpret_cast<sockaddr*>(&s), sizeof s) != 0) {
-    close(fd);
-    return -1;
-  }
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_port = htons(static_cast<uint16_t>(port));
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-    close(fd);
-    return -1;
-  }
-  return fd;
-}
-
 // True when the server ended the connection (closed it, or answered and closed).
 bool Refused(int fd) {
   std::string got = ReadAll(fd, 1500);
@@ -184,16 +163,16 @@ TEST_F(OperabilityTest, IdleConnectionsCannotLockEveryoneOut) {
   Catalogue({{6325, std::string(TIDELARK_SOURCE_DIR) + "/server/demo/feeds/tidelark-news.xml"}});
   ASSERT_TRUE(server_.Start(dir_, {"--catalogue", dir_ + "/cat.ini", "--max-connections-per-address", "2",
                                    "--max-connections", "3", "--session-timeout", "30"}));
-  int a1 = ConnectFrom("127.0.0.1", server_.port());
-  int a2 = ConnectFrom("127.0.0.1", server_.port());
+  int a1 = ConnectLocal(server_.port(), "127.0.0.1");
+  int a2 = ConnectLocal(server_.port(), "127.0.0.1");
   ASSERT_GE(a2, 0);
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  int a3 = ConnectFrom("127.0.0.1", server_.port());
+  int a3 = ConnectLocal(server_.port(), "127.0.0.1");
   EXPECT_TRUE(Refused(a3)) << "a third from one address";
-  int b1 = ConnectFrom("127.0.0.2", server_.port());
+  int b1 = ConnectLocal(server_.port(), "127.0.0.2");
   ASSERT_GE(b1, 0);
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  int c1 = ConnectFrom("127.0.0.3", server_.port());
+  int c1 = ConnectLocal(server_.port(), "127.0.0.3");
   EXPECT_TRUE(Refused(c1)) << "a fourth in all";
   EXPECT_FALSE(Refused(b1)) << "the admitted one stays open";
   for (int fd : {a1, a2, a3, b1, c1}) close(fd);

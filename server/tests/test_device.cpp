@@ -227,8 +227,17 @@ void SetSubscr(Database* rss, const std::string& channel, bool on) {
                        o.properties.end());
 }
 
-int ConnectLocal(int port) {
+int ConnectLocal(int port, const char* source) {
   int fd = socket(AF_INET, SOCK_STREAM, 0);
+  if (source) {
+    sockaddr_in s{};
+    s.sin_family = AF_INET;
+    inet_pton(AF_INET, source, &s.sin_addr);
+    if (bind(fd, reinterpret_cast<sockaddr*>(&s), sizeof s) != 0) {
+      close(fd);
+      return -1;
+    }
+  }
   sockaddr_in a{};
   a.sin_family = AF_INET;
   a.sin_port = htons(static_cast<uint16_t>(port));

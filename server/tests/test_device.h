@@ -76,7 +76,8 @@ std::string SubscrOf(const Database& rss, const std::string& channel);
 void SetSubscr(Database* rss, const std::string& channel, bool on);
 
 // Raw helpers for bad-input tests.
-int ConnectLocal(int port);
+// A connection to 127.0.0.1:port, from another loopback address if given.
+int ConnectLocal(int port, const char* source = nullptr);
 bool SendText(int fd, const std::string& bytes);
 std::string ReadAll(int fd, int timeout_ms);
 
