@@ -1,6 +1,7 @@
 #include "server_session.h"
 
 #include <algorithm>
+#include <chrono>
 #include <ctime>
 #include <map>
 #include <set>
@@ -149,8 +150,8 @@ bool ResolveAccount(Storage* st, Phase3Work* w, std::string* error_text, std::st
         return true;
       }
     }
-    w->account.id = st->NewAnonymousAccount();
-    w->account.anonymous = true;
+    w->account.anonymous = true;  // a new account, made when the sync commits
+    return true;
   } else {
     for (int attempt = 0; attempt < 2 && !w->account.id; ++attempt) {
       Account found;
@@ -173,7 +174,7 @@ bool ResolveAccount(Storage* st, Phase3Work* w, std::string* error_text, std::st
       }
     }
   }
-  if (!w->account.id) {
+  if (!w->account.id && !w->anonymous) {
     *error_text = "The server could not store your account. Please try again later.";
     *error = "account store failed";
     return false;
@@ -213,6 +214,7 @@ void FetchAddedChannels(SyncService* service, Phase3Work* w) {
       if (r.ok && ParseFeed(r.body, &feed)) {
         std::string name = !a.name.empty() ? a.name : !feed.title.empty() ? feed.title : url;
         a.id = st->AddUserChannel(name, url, now);
+        service->CatalogueChanged();
         if (a.id && st->StoreFeed(a.id, feed, service->config().retention, now) >= 0) {
           FetchState state;
           state.etag = r.etag;
@@ -228,9 +230,13 @@ void FetchAddedChannels(SyncService* service, Phase3Work* w) {
 }
 
 // Step: the account's state and the catalogue it sees.
-bool LoadState(Storage* st, Phase3Work* w) {
-  if (!st->LoadAccountState(w->account.id, w->presented, &w->state)) return false;
-  w->catalogue = st->Channels(false);
+bool LoadState(Storage* st, const std::shared_ptr<const std::vector<Channel>>& catalogue, Phase3Work* w) {
+  if (!w->account.id) {
+    w->state = AccountState();  // a new account: nothing decided, nothing sent
+  } else if (!st->LoadAccountState(w->account.id, w->presented, &w->state)) {
+    return false;
+  }
+  w->catalogue = *catalogue;
   w->by_id.clear();
   for (const Channel& c : w->catalogue) w->by_id[c.id] = &c;
   return true;
@@ -433,7 +439,9 @@ Storage::CommitResult Commit(Storage* st, Phase3Work* w) {
     c.starts = s ? s->AsInt() : 0;
     c.time_used = t ? t->AsInt() : 0;
   }
-  return st->CommitSync(c);
+  Storage::CommitResult result = st->CommitSync(&c);
+  w->account.id = c.account;
+  return result;
 }
 
 }  // namespace
@@ -458,7 +466,7 @@ bool ServerSession::AnswerRequests(const std::vector<WireObject>& objects, std::
   want("TavoPrefs");
   want("TavoRss");
   std::set<std::int64_t> known;
-  for (const Channel& c : service_->storage()->Channels(false)) known.insert(c.id);
+  for (const Channel& c : *service_->ActiveChannels()) known.insert(c.id);
   resource->clear();
   std::string summary, unknown;
   for (auto& r : requested_) {
@@ -484,6 +492,7 @@ bool ServerSession::AnswerRequests(const std::vector<WireObject>& objects, std::
 
 bool ServerSession::AnswerData(const std::vector<WireObject>& objects, DataResource* data, std::string* error_text,
                                std::string* error) {
+  auto begin = std::chrono::steady_clock::now();
   Storage* st = service_->storage();
   Phase3Work w;
   for (const auto& [db, anchor] : requested_) w.presented[db] = anchor;
@@ -494,7 +503,7 @@ bool ServerSession::AnswerData(const std::vector<WireObject>& objects, DataResou
   FetchAddedChannels(service_, &w);
   Storage::CommitResult result = Storage::CommitResult::kFailed;
   for (int attempt = 0; attempt < kPlanAttempts; ++attempt) {
-    if (!LoadState(st, &w)) break;
+    if (!LoadState(st, service_->ActiveChannels(), &w)) break;
     PlanSubscriptions(&w);
     PlanDatabases(service_, requested_, &w);
     if (!DiffDatabases(&w, error)) break;
@@ -514,12 +523,20 @@ bool ServerSession::AnswerData(const std::vector<WireObject>& objects, DataResou
                      note + std::to_string(w.changes.size()) + " subscription change(s);";
   for (const DbReport& r : w.reports)
     line += " " + r.db + " " + r.op + " +" + std::to_string(r.adds) + " -" + std::to_string(r.deletes) + ";";
+  line += " planned in " +
+          std::to_string(std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - begin)
+                             .count()) +
+          " ms";
   Log(line);
   return true;
 }
 
 void ServerSession::Delivered(const std::vector<std::string>& tokens) {
-  if (!service_->storage()->ConfirmDelivery(tokens)) Log("could not record a delivery");
+  delivered_.insert(delivered_.end(), tokens.begin(), tokens.end());
+}
+
+ServerSession::~ServerSession() {
+  if (!delivered_.empty()) service_->storage()->ConfirmDelivery(delivered_);
 }
 
 }  // namespace tidelark_server

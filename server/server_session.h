@@ -36,6 +36,8 @@ namespace tidelark_server {
 class ServerSession : public SyncProtocol {
  public:
   explicit ServerSession(SyncService* service) : service_(service) {}
+  // Records what the device confirmed, however the connection ended.
+  ~ServerSession() override;
 
  protected:
   bool AnswerRequests(const std::vector<sync_engine::WireObject>& requests, std::string* resource,
@@ -48,6 +50,8 @@ class ServerSession : public SyncProtocol {
   SyncService* service_;
   // From phase 1: database name -> "LastAnchor" (empty when none), in order.
   std::vector<std::pair<std::string, std::string>> requested_;
+  // Anchors whose data the device confirmed, stored in one go at the end.
+  std::vector<std::string> delivered_;
 };
 
 // The name of the request object the server sends in phase 2.

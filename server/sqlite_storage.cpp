@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -28,8 +29,9 @@ CREATE TABLE IF NOT EXISTS subscriptions(
   account INTEGER NOT NULL, channel INTEGER NOT NULL, subscribed INTEGER NOT NULL,
   PRIMARY KEY(account, channel));
 CREATE TABLE IF NOT EXISTS sent(
-  anchor TEXT PRIMARY KEY, account INTEGER NOT NULL, db TEXT NOT NULL, parent TEXT,
-  issued INTEGER NOT NULL, used INTEGER NOT NULL, data BLOB NOT NULL, pending BLOB);
+  id INTEGER PRIMARY KEY, anchor TEXT NOT NULL UNIQUE, account INTEGER NOT NULL, db TEXT NOT NULL, parent TEXT,
+  issued INTEGER NOT NULL, used INTEGER NOT NULL, data BLOB NOT NULL);
+CREATE TABLE IF NOT EXISTS unsure(id INTEGER PRIMARY KEY, names BLOB NOT NULL);
 CREATE INDEX IF NOT EXISTS sent_parent ON sent(parent);
 CREATE INDEX IF NOT EXISTS sent_account ON sent(account, db);
 )";
@@ -148,8 +150,81 @@ bool DecodeSnapshot(const std::string& data, Snapshot* snapshot) {
   return true;
 }
 
+namespace {
+
+// An anchor's data keeps what the device holds once the transfer arrived;
+// its "unsure" row, until the device confirms, names the objects that went
+// out in it ("*": all of them) and whether their mark was the same before.
+std::string EncodeUnsure(const Snapshot& confirmed, const Snapshot& delivered) {
+  std::string names;
+  bool all = true;
+  for (const auto& [name, sent] : delivered) {
+    auto c = confirmed.find(name);
+    if (c != confirmed.end() && c->second == sent) {
+      all = false;
+      continue;
+    }
+    bool keeps_mark = c != confirmed.end() && !sent.mark.empty() && c->second.mark == sent.mark;
+    all = all && !keeps_mark;
+    names += name;
+    names.push_back('\0');
+    names.push_back(keeps_mark ? '1' : '0');
+    names.push_back('\0');
+  }
+  if (names.empty()) return "";
+  return all ? "*" : names;
+}
+
+// The snapshot as far as the device surely holds it.
+void ApplyUnsure(const std::string& names, Snapshot* snapshot) {
+  if (names == "*") {
+    for (auto& [name, sent] : *snapshot) sent = SentObject();
+    return;
+  }
+  for (std::size_t pos = 0; pos < names.size();) {
+    std::size_t z1 = names.find('\0', pos);
+    if (z1 == std::string::npos || z1 + 2 >= names.size()) return;
+    auto it = snapshot->find(names.substr(pos, z1 - pos));
+    if (it != snapshot->end()) {
+      it->second.hash = 0;
+      if (names[z1 + 1] != '1') it->second.mark.clear();
+    }
+    pos = z1 + 3;
+  }
+}
+
+}  // namespace
+
 SqliteStorage::~SqliteStorage() {
+  checkpointer_.Stop();
   if (db_) sqlite3_close(db_);
+}
+
+void SqliteStorage::Checkpointer::Start(const std::string& path) {
+  if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
+    sqlite3_close(db_);
+    db_ = nullptr;
+    return;
+  }
+  sqlite3_busy_timeout(db_, 1000);
+  thread_ = std::thread([this] {
+    std::unique_lock<std::mutex> lock(mu_);
+    while (!stopping_) {
+      wake_.wait_for(lock, std::chrono::seconds(2), [&] { return stopping_; });
+      sqlite3_wal_checkpoint_v2(db_, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+    }
+  });
+}
+
+void SqliteStorage::Checkpointer::Stop() {
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    stopping_ = true;
+  }
+  wake_.notify_all();
+  if (thread_.joinable()) thread_.join();
+  if (db_) sqlite3_close(db_);
+  db_ = nullptr;
 }
 
 bool SqliteStorage::Exec(const char* sql) { return sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
@@ -188,11 +263,16 @@ bool SqliteStorage::Open(const std::string& dir, std::string* error) {
   }
   sqlite3_busy_timeout(db_, 5000);
   if (!Exec("PRAGMA journal_mode=WAL;") || !Exec("PRAGMA synchronous=NORMAL;") ||
-      !Exec("PRAGMA secure_delete=ON;")) {
+      !Exec("PRAGMA secure_delete=FAST;")) {
     *error = sqlite3_errmsg(db_);
     return false;
   }
-  return Migrate(error);
+  if (!Migrate(error)) return false;
+  if (dir != ":memory:") {
+    sqlite3_wal_autocheckpoint(db_, 0);
+    checkpointer_.Start(path);
+  }
+  return true;
 }
 
 bool SqliteStorage::InstallCatalogue(const std::vector<Channel>& channels) {
@@ -425,11 +505,14 @@ bool SqliteStorage::LoadAccountState(std::int64_t account, const std::map<std::s
   }
   for (const auto& [db, anchor] : presented) {
     if (anchor.empty()) continue;
-    Stmt s(db_, "SELECT data FROM sent WHERE anchor=? AND account=? AND db=?");
+    Stmt s(db_, "SELECT s.data, u.names FROM sent s LEFT JOIN unsure u ON u.id=s.id "
+                "WHERE s.anchor=? AND s.account=? AND s.db=?");
     s.Bind(1, anchor).Bind(2, account).Bind(3, db);
     if (!s.Step()) continue;
     Snapshot snapshot;
-    if (DecodeSnapshot(s.Text(0), &snapshot)) state->snapshots[db] = std::move(snapshot);
+    if (!DecodeSnapshot(s.Text(0), &snapshot)) continue;
+    if (!s.IsNull(1)) ApplyUnsure(s.Text(1), &snapshot);
+    state->snapshots[db] = std::move(snapshot);
   }
   return true;
 }
@@ -438,24 +521,36 @@ bool SqliteStorage::SaveAnchor(std::int64_t account, const NewAnchor& a, std::in
   if (!a.parent.empty()) {
     // The device holds the parent now: its own parent and its other
     // children (transfers that broke) are no longer held by anyone.
-    Stmt grandparent(db_, "DELETE FROM sent WHERE account=?1 AND anchor=(SELECT parent FROM sent WHERE anchor=?2)");
-    Stmt siblings(db_, "DELETE FROM sent WHERE account=? AND parent=?");
+    const char* gone =
+        "account=?1 AND (anchor=(SELECT parent FROM sent WHERE anchor=?2) OR parent=?2)";
+    Stmt unsure(db_, (std::string("DELETE FROM unsure WHERE id IN (SELECT id FROM sent WHERE ") + gone + ")").c_str());
+    Stmt sent(db_, (std::string("DELETE FROM sent WHERE ") + gone).c_str());
     Stmt used(db_, "UPDATE sent SET used=? WHERE anchor=?");
-    if (!grandparent.Bind(1, account).Bind(2, a.parent).Run() || !siblings.Bind(1, account).Bind(2, a.parent).Run() ||
+    if (!unsure.Bind(1, account).Bind(2, a.parent).Run() || !sent.Bind(1, account).Bind(2, a.parent).Run() ||
         !used.Bind(1, now).Bind(2, a.parent).Run())
       return false;
   }
-  Stmt s(db_, "INSERT INTO sent(anchor, account, db, parent, issued, used, data, pending) VALUES(?,?,?,?,?,?,?,?)");
-  s.Bind(1, a.anchor).Bind(2, account).Bind(3, a.db).Bind(5, now).Bind(6, now).BindBlob(7, EncodeSnapshot(a.confirmed));
+  Stmt s(db_, "INSERT INTO sent(anchor, account, db, parent, issued, used, data) VALUES(?,?,?,?,?,?,?)");
+  s.Bind(1, a.anchor).Bind(2, account).Bind(3, a.db).Bind(5, now).Bind(6, now).BindBlob(7, EncodeSnapshot(a.delivered));
   if (!a.parent.empty()) s.Bind(4, a.parent);
-  if (!(a.delivered == a.confirmed)) s.BindBlob(8, EncodeSnapshot(a.delivered));
-  return s.Run();
+  if (!s.Run()) return false;
+  std::string unsure = EncodeUnsure(a.confirmed, a.delivered);
+  if (unsure.empty()) return true;
+  Stmt u(db_, "INSERT INTO unsure(id, names) VALUES(?,?)");
+  return u.Bind(1, sqlite3_last_insert_rowid(db_)).BindBlob(2, unsure).Run();
 }
 
-Storage::CommitResult SqliteStorage::CommitSync(const SyncCommit& c) {
+Storage::CommitResult SqliteStorage::CommitSync(SyncCommit* commit) {
   std::lock_guard<std::mutex> lock(mu_);
   Tx tx(db_);
   if (!tx.ok()) return CommitResult::kFailed;
+  const SyncCommit& c = *commit;
+  if (!c.account) {
+    Stmt s(db_, "INSERT INTO accounts(user, pass, created) VALUES(NULL, NULL, ?)");
+    if (!s.Bind(1, c.now).Run()) return CommitResult::kFailed;
+    commit->account = sqlite3_last_insert_rowid(db_);
+    commit->expected_version = 0;
+  }
   {
     Stmt s(db_, "UPDATE accounts SET version=version+1 WHERE id=? AND version=?");
     if (!s.Bind(1, c.account).Bind(2, c.expected_version).Run()) return CommitResult::kFailed;
@@ -481,7 +576,7 @@ bool SqliteStorage::ConfirmDelivery(const std::vector<std::string>& anchors) {
   Tx tx(db_);
   if (!tx.ok()) return false;
   for (const std::string& a : anchors) {
-    Stmt s(db_, "UPDATE sent SET data=pending, pending=NULL WHERE anchor=? AND pending IS NOT NULL");
+    Stmt s(db_, "DELETE FROM unsure WHERE id=(SELECT id FROM sent WHERE anchor=?)");
     if (!s.Bind(1, a).Run()) return false;
   }
   return tx.Commit();
@@ -499,6 +594,7 @@ int SqliteStorage::ExpireAnchors(std::int64_t unused_before, int keep) {
             "(PARTITION BY account, db ORDER BY used DESC, issued DESC) AS n FROM sent) WHERE n>?)");
   if (!over.Bind(1, keep).Run()) return 0;
   dropped += sqlite3_changes(db_);
+  if (!Exec("DELETE FROM unsure WHERE id NOT IN (SELECT id FROM sent);")) return 0;
   // An anonymous account lives only in the anchors its device holds (one
   // made moments ago may not have any yet).
   Stmt subs(db_,

@@ -1,12 +1,15 @@
 // The storage in one SQLite database in WAL mode: <data>/tidelark-server.db.
 //
 // Invariants: one connection, every call serialised by the mutex that owns
-// it; a call that writes more than one row does so in one transaction; freed
-// pages are zeroed (secure_delete), so a replaced password leaves no trace.
+// it; a call that writes more than one row does so in one transaction;
+// deleted content is zeroed (secure_delete), so a replaced password leaves
+// no trace; an "unsure" row exists only beside its anchor's "sent" row.
 #pragma once
 
+#include <condition_variable>
 #include <mutex>
 #include <string>
+#include <thread>
 
 #include "storage.h"
 
@@ -42,7 +45,7 @@ class SqliteStorage : public Storage {
   bool FindAnchorOwner(const std::string& anchor, Account* owner) override;
   bool LoadAccountState(std::int64_t account, const std::map<std::string, std::string>& presented,
                         AccountState* state) override;
-  CommitResult CommitSync(const SyncCommit& commit) override;
+  CommitResult CommitSync(SyncCommit* commit) override;
   bool ConfirmDelivery(const std::vector<std::string>& anchors) override;
   int ExpireAnchors(std::int64_t unused_before, int keep) override;
 
@@ -54,6 +57,21 @@ class SqliteStorage : public Storage {
 
   sqlite3* db_ = nullptr;
   std::mutex mu_;
+  // Writes never wait for the log to be copied into the database: a
+  // connection of its own does that in the background.
+  class Checkpointer {
+   public:
+    void Start(const std::string& path);
+    void Stop();
+
+   private:
+    sqlite3* db_ = nullptr;
+    std::thread thread_;
+    std::mutex mu_;
+    std::condition_variable wake_;
+    bool stopping_ = false;
+  };
+  Checkpointer checkpointer_;
 };
 
 // Snapshot <-> its stored bytes ("name\0hash\0mark\0" per object).

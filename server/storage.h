@@ -73,7 +73,7 @@ struct NewAnchor {
 };
 
 struct SyncCommit {
-  std::int64_t account = 0;
+  std::int64_t account = 0;  // 0: a new anonymous account, made by the commit (and set here)
   std::int64_t expected_version = 0;
   std::map<std::int64_t, bool> subscriptions;  // changes only
   bool has_stats = false;
@@ -125,7 +125,7 @@ class Storage {
   // account committed since its state was loaded. A presented anchor's
   // older relatives (its parent, and its other children: transfers that
   // broke) are dropped, since the device holds the presented one.
-  virtual CommitResult CommitSync(const SyncCommit& commit) = 0;
+  virtual CommitResult CommitSync(SyncCommit* commit) = 0;
   // The device received these anchors' data whole.
   virtual bool ConfirmDelivery(const std::vector<std::string>& anchors) = 0;
   // Drops anchors not presented since `unused_before`, and beyond the

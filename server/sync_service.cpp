@@ -171,6 +171,17 @@ std::shared_ptr<const PreparedList> SyncService::PreparedItems(std::int64_t chan
   return cache_.Get(storage_, channel, code_page, alert ? BuildAlerts : BuildArticles);
 }
 
+std::shared_ptr<const std::vector<Channel>> SyncService::ActiveChannels() {
+  std::lock_guard<std::mutex> lock(catalogue_mu_);
+  if (!catalogue_) catalogue_ = std::make_shared<const std::vector<Channel>>(storage_->Channels(false));
+  return catalogue_;
+}
+
+void SyncService::CatalogueChanged() {
+  std::lock_guard<std::mutex> lock(catalogue_mu_);
+  catalogue_.reset();
+}
+
 std::string SyncService::alerts_url() const {
   std::lock_guard<std::mutex> lock(alerts_mu_);
   return alerts_url_;
@@ -181,6 +192,7 @@ bool SyncService::InstallCatalogue(const Catalogue& catalogue) {
   for (Channel& c : channels)
     if (c.icon.empty()) c.icon = DefaultIcon();
   if (!storage_->InstallCatalogue(channels)) return false;
+  CatalogueChanged();
   std::lock_guard<std::mutex> lock(alerts_mu_);
   alerts_url_ = catalogue.alerts_url;
   return true;
@@ -294,6 +306,7 @@ void SyncService::RefreshDue(std::int64_t now, bool all, const Report& report) {
 
 void SyncService::Maintain(std::int64_t now, const Report& report) {
   int retired = storage_->RetireIdleChannels(now - std::int64_t(config_.retire_added_after) * 86400, now);
+  if (retired) CatalogueChanged();
   if (retired) report("retired " + std::to_string(retired) + " channel(s) added by address that nobody subscribes");
   int expired = storage_->ExpireAnchors(now - std::int64_t(config_.anchor_days) * 86400, config_.anchors_per_database);
   if (expired) report("forgot " + std::to_string(expired) + " anchor(s) of devices long gone");

@@ -78,6 +78,10 @@ class SyncService {
   std::shared_ptr<const PreparedList> PreparedItems(std::int64_t channel, bool alert, int code_page);
   void Invalidate(std::int64_t channel) { cache_.Invalidate(channel); }
 
+  // The active channels, read once per change.
+  std::shared_ptr<const std::vector<Channel>> ActiveChannels();
+  void CatalogueChanged();
+
   Storage* storage() { return storage_; }
   const ServerConfig& config() const { return config_; }
   std::string alerts_url() const;
@@ -89,6 +93,8 @@ class SyncService {
   Storage* storage_;
   ServerConfig config_;
   PreparedCache cache_;
+  std::mutex catalogue_mu_;  // the active channels as last read
+  std::shared_ptr<const std::vector<Channel>> catalogue_;
   mutable std::mutex alerts_mu_;  // the alert feed's address and schedule
   std::string alerts_url_;
   std::int64_t alerts_next_ = 0;

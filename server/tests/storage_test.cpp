@@ -4,6 +4,7 @@
 #include <sqlite3.h>
 
 #include <ctime>
+#include <memory>
 #include <set>
 
 #include "secrets.h"
@@ -65,7 +66,7 @@ class StorageTest : public ::testing::Test {
     c.subscriptions = std::move(subs);
     c.anchors = anchors;
     c.now = now;
-    return st_.CommitSync(c);
+    return st_.CommitSync(&c);
   }
   bool Known(std::int64_t account, const std::string& db, const std::string& anchor, Snapshot* out = nullptr) {
     AccountState state;
@@ -104,7 +105,7 @@ TEST_F(StorageTest, ACommitAgainstAChangedAccountIsRefusedWhole) {
   late.expected_version = before.version;
   late.subscriptions = {{7, true}, {8, true}};
   late.anchors = {Anchor("TavoRss", "late", "", {}, {})};
-  EXPECT_EQ(st_.CommitSync(late), Storage::CommitResult::kConflict);
+  EXPECT_EQ(st_.CommitSync(&late), Storage::CommitResult::kConflict);
   AccountState after;
   ASSERT_TRUE(st_.LoadAccountState(acc, {{"TavoRss", "late"}}, &after));
   EXPECT_EQ(after.subscribed, (std::map<std::int64_t, bool>{{7, false}}));
@@ -230,12 +231,17 @@ TEST(StorageLayout, AnOlderServersDataIsBroughtUpToDate) {
       "INSERT INTO anchors VALUES(1, 'TavoRss', 1, 'A1.1.5');";
   ASSERT_EQ(sqlite3_exec(db, old, nullptr, nullptr, nullptr), SQLITE_OK);
   sqlite3_close(db);
-  SqliteStorage st;
+  std::unique_ptr<SqliteStorage> upgrade(new SqliteStorage);
   std::string error;
-  ASSERT_TRUE(st.Open(dir, &error)) << error;
+  ASSERT_TRUE(upgrade->Open(dir, &error)) << error;
+  SqliteStorage& st = *upgrade;
   Account olga;
   ASSERT_TRUE(st.FindAccount("olga", &olga));
   EXPECT_EQ(CheckPassword(olga.password, "old-secret"), PasswordCheck::kMatchNeedsNewHash);
+  // What the next login does: the hash replaces the plain text, leaving no trace.
+  ASSERT_TRUE(st.SetPasswordHash(olga.id, HashPassword("old-secret")));
+  ASSERT_TRUE(st.FindAccount("olga", &olga));
+  EXPECT_EQ(CheckPassword(olga.password, "old-secret"), PasswordCheck::kMatch);
   AccountState state;
   ASSERT_TRUE(st.LoadAccountState(olga.id, {{"TavoRss", "A1.1.5"}}, &state));
   EXPECT_EQ(state.subscribed, (std::map<std::int64_t, bool>{{6325, false}}));
@@ -243,6 +249,11 @@ TEST(StorageLayout, AnOlderServersDataIsBroughtUpToDate) {
   Account owner;
   EXPECT_FALSE(st.FindAnchorOwner("A1.1.5", &owner));
   EXPECT_EQ(st.Channels(false).size(), 1u);
+  upgrade.reset();  // closes the database, which checkpoints its log
+  std::string bytes = tidelark_test::ReadFile(dir + "/tidelark-server.db") +
+                      tidelark_test::ReadFile(dir + "/tidelark-server.db-wal");
+  EXPECT_NE(bytes.find("olga"), std::string::npos);
+  EXPECT_EQ(bytes.find("old-secret"), std::string::npos);
 }
 
 }  // namespace
