@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <initializer_list>
 
 #include "device_text.h"
 #include "html_entities.h"
@@ -92,6 +93,41 @@ std::string AuthorName(xmlNode* author) {
   return OneLine(Content(author));
 }
 
+// The first picture a text shows.
+std::string FirstPicture(const std::string& text) {
+  std::size_t img = text.find("<img");
+  std::size_t src = img == std::string::npos ? img : text.find("src=", img);
+  if (src == std::string::npos || src - img >= 300 || src + 5 >= text.size()) return "";
+  char q = text[src + 4];
+  std::size_t end = (q == '"' || q == '\'') ? text.find(q, src + 5) : std::string::npos;
+  return end == std::string::npos ? "" : text.substr(src + 5, end - src - 5);
+}
+
+// The item's time from the first date that parses, in order of preference,
+// and the date shown: UTC, or the first text as written when none parses.
+void SetDate(std::initializer_list<const std::string*> dates, FeedItem* out) {
+  std::string shown;
+  for (const std::string* d : dates) {
+    if (d->empty()) continue;
+    if (shown.empty()) shown = *d;
+    std::int64_t t = ParseFeedDate(*d);
+    if (t) {
+      out->time = t;
+      break;
+    }
+  }
+  if (!out->time) {
+    out->date = EscapeMarkup(OneLine(shown));
+    return;
+  }
+  std::time_t tt = static_cast<std::time_t>(out->time);
+  std::tm tm{};
+  gmtime_r(&tt, &tm);
+  char buf[32];
+  std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M", &tm);
+  out->date = buf;
+}
+
 void FillItem(xmlNode* item, bool atom, FeedItem* out) {
   std::string guid, body, summary, dc_date, pub, updated, link_alt, link_any, picture;
   for (xmlNode* c = item->children; c; c = c->next) {
@@ -143,36 +179,9 @@ void FillItem(xmlNode* item, bool atom, FeedItem* out) {
   if (!atom && link_alt.empty()) link_alt = Attr(item, "about");  // RSS 1.0
   out->link = RepairC1(link_alt.empty() ? link_any : link_alt);
   out->text = body.empty() ? summary : body;
-  if (picture.empty()) {  // the first picture of the text
-    std::size_t img = out->text.find("<img");
-    std::size_t src = img == std::string::npos ? img : out->text.find("src=", img);
-    if (src != std::string::npos && src - img < 300 && src + 5 < out->text.size()) {
-      char q = out->text[src + 4];
-      std::size_t end = (q == '"' || q == '\'') ? out->text.find(q, src + 5) : std::string::npos;
-      if (end != std::string::npos) picture = out->text.substr(src + 5, end - src - 5);
-    }
-  }
+  if (picture.empty()) picture = FirstPicture(out->text);
   out->image_url = picture.size() < 2000 ? picture : "";
-  std::string shown;
-  for (const std::string* d : {&pub, &dc_date, &updated}) {
-    if (d->empty()) continue;
-    if (shown.empty()) shown = *d;
-    std::int64_t t = ParseFeedDate(*d);
-    if (t) {
-      out->time = t;
-      break;
-    }
-  }
-  if (out->time) {
-    std::time_t tt = static_cast<std::time_t>(out->time);
-    std::tm tm{};
-    gmtime_r(&tt, &tm);
-    char buf[32];
-    std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M", &tm);
-    out->date = buf;
-  } else {
-    out->date = EscapeMarkup(OneLine(shown));  // a date no reader understands, as written
-  }
+  SetDate({&pub, &dc_date, &updated}, out);
   std::string identity = !guid.empty() ? guid : !out->link.empty() ? out->link : out->title + out->text;
   out->key = ItemKey(identity);
 }

@@ -334,6 +334,68 @@ void PlanDatabases(SyncService* service, const std::vector<std::pair<std::string
   }
 }
 
+// What the device holds of one database, as it told in phase 3.
+struct Held {
+  bool names_known = false;  // the database was in the device's stream
+  std::map<std::string, const WireObject*> objects;
+  // A device object with a property ours lacks (the icon of a channel
+  // unsubscribed elsewhere) would keep it through a write: it is deleted
+  // and sent whole.
+  bool Stale(const PreparedObject& o) const {
+    auto it = objects.find(o.name);
+    if (it == objects.end()) return false;
+    for (const WireProperty& q : it->second->properties)
+      if (!o.properties.count(q.name)) return true;
+    return false;
+  }
+};
+
+// One database against what the presented anchor covers: its objects to
+// delete and to add, and what the new anchor covers.
+struct DbDiff {
+  std::vector<std::string> deletes;
+  std::vector<const std::string*> adds;
+};
+
+DbDiff DiffDatabase(const Desired& d, const Snapshot& before, const Held& held, const std::set<std::string>& replaced,
+                    NewAnchor* anchor) {
+  DbDiff diff;
+  auto consider = [&](const PreparedObject& o) {
+    bool device_has = held.names_known ? held.objects.count(o.name) > 0 : before.count(o.name) > 0;
+    if (device_has && held.Stale(o)) {
+      diff.deletes.push_back(o.name);
+      device_has = false;
+    }
+    auto b = before.find(o.name);
+    SentObject now{o.hash, o.mark};
+    anchor->delivered[o.name] = now;
+    if (device_has && b != before.end() && b->second == now) {
+      anchor->confirmed[o.name] = now;  // unchanged
+      return;
+    }
+    // Until the data arrives the device holds either version.
+    SentObject unsure;
+    if (device_has && b != before.end() && b->second.mark == o.mark) unsure.mark = o.mark;
+    anchor->confirmed[o.name] = unsure;
+    diff.adds.push_back(device_has ? &o.stable : &o.full);
+  };
+  for (const PreparedObject& o : d.own) consider(o);
+  if (d.shared)
+    for (const PreparedObject& o : *d.shared) consider(o);
+  auto gone = [&](const std::string& n) {
+    if (!anchor->delivered.count(n) && std::find(diff.deletes.begin(), diff.deletes.end(), n) == diff.deletes.end())
+      diff.deletes.push_back(n);
+  };
+  if (held.names_known) {
+    for (const auto& [n, o] : held.objects) gone(n);
+  } else {
+    for (const auto& [n, sent] : before) gone(n);
+  }
+  if (d.db == "TavoRss")
+    for (const std::string& n : replaced) gone(n);
+  return diff;
+}
+
 // Step: each database against what the presented anchor covers; the data
 // to send and the new anchors.
 bool DiffDatabases(Phase3Work* w, std::string* error) {
@@ -342,32 +404,15 @@ bool DiffDatabases(Phase3Work* w, std::string* error) {
   w->commit = SyncCommit();
   std::set<std::string> replaced;  // device objects the server's replace
   for (const AddedChannel& a : w->added) replaced.insert(a.object_name);
-  for (Desired& d : w->desired) {
-    auto p = w->presented.find(d.db);
+  static const Snapshot kNone;
+  for (const Desired& d : w->desired) {
     auto s = w->state.snapshots.find(d.db);
     bool known = s != w->state.snapshots.end();
-    static const Snapshot kNone;
-    const Snapshot& before = known ? s->second : kNone;
+    Held held;
     auto held_it = w->sent.find(d.db);
-    bool names_known = held_it != w->sent.end();
-    std::set<std::string> held;
-    std::map<std::string, const WireObject*> held_objects;
-    if (names_known)
-      for (const WireObject* o : held_it->second) {
-        held.insert(o->name);
-        held_objects[o->name] = o;
-      }
-    // A device object with a property ours lacks (the icon of a channel
-    // unsubscribed elsewhere) would keep it through a write: it is deleted
-    // and sent whole.
-    std::vector<std::string> deletes;
-    auto stale = [&](const PreparedObject& o) {
-      auto it = held_objects.find(o.name);
-      if (it == held_objects.end()) return false;
-      for (const WireProperty& q : it->second->properties)
-        if (!o.properties.count(q.name)) return true;
-      return false;
-    };
+    held.names_known = held_it != w->sent.end();
+    if (held.names_known)
+      for (const WireObject* o : held_it->second) held.objects[o->name] = o;
     NewAnchor anchor;
     anchor.db = d.db;
     anchor.anchor = RandomToken();
@@ -375,49 +420,16 @@ bool DiffDatabases(Phase3Work* w, std::string* error) {
       *error = "no random bytes for an anchor";
       return false;
     }
-    if (known) anchor.parent = p->second;
-    std::vector<const std::string*> adds;
-    auto consider = [&](const PreparedObject& o) {
-      bool device_has = names_known ? held.count(o.name) > 0 : before.count(o.name) > 0;
-      if (device_has && stale(o)) {
-        deletes.push_back(o.name);
-        device_has = false;
-      }
-      auto b = before.find(o.name);
-      SentObject now{o.hash, o.mark};
-      anchor.delivered[o.name] = now;
-      if (device_has && b != before.end() && b->second.hash == o.hash && b->second.mark == o.mark) {
-        anchor.confirmed[o.name] = now;  // unchanged
-        return;
-      }
-      // Until the data arrives the device holds either version.
-      SentObject unsure;
-      if (b != before.end() && b->second.mark == o.mark && device_has) unsure.mark = o.mark;
-      anchor.confirmed[o.name] = unsure;
-      adds.push_back(device_has ? &o.stable : &o.full);
-    };
-    for (const PreparedObject& o : d.own) consider(o);
-    if (d.shared)
-      for (const PreparedObject& o : *d.shared) consider(o);
-    if (names_known) {
-      for (const std::string& n : held)
-        if (!anchor.delivered.count(n)) deletes.push_back(n);
-    } else {
-      for (const auto& [n, sent] : before)
-        if (!anchor.delivered.count(n)) deletes.push_back(n);
-    }
-    if (d.db == "TavoRss")
-      for (const std::string& n : replaced)
-        if (!anchor.delivered.count(n) && std::find(deletes.begin(), deletes.end(), n) == deletes.end())
-          deletes.push_back(n);
-    bool create = !known && held.empty() && d.db != "TavoRss" && d.db != "TavoCats";
-    DbReport rep{d.db, create ? "Create" : "Update", adds.size(), deletes.size()};
-    if (!deletes.empty()) {
+    if (known) anchor.parent = w->presented[d.db];
+    DbDiff diff = DiffDatabase(d, known ? s->second : kNone, held, replaced, &anchor);
+    bool create = !known && held.objects.empty() && d.db != "TavoRss" && d.db != "TavoCats";
+    DbReport rep{d.db, create ? "Create" : "Update", diff.adds.size(), diff.deletes.size()};
+    if (!diff.deletes.empty()) {
       w->data.bytes += EncodeForDevice(Header(d.db, "Update", "Delete", anchor.anchor));
-      for (const std::string& n : deletes) w->data.bytes += EncodeForDevice(NameOnly(n));
+      for (const std::string& n : diff.deletes) w->data.bytes += EncodeForDevice(NameOnly(n));
     }
     w->data.bytes += EncodeForDevice(Header(d.db, rep.op, "Add", anchor.anchor));
-    for (const std::string* o : adds) w->data.bytes += *o;
+    for (const std::string* o : diff.adds) w->data.bytes += *o;
     w->data.EndSection(anchor.anchor);
     w->reports.push_back(rep);
     w->commit.anchors.push_back(std::move(anchor));

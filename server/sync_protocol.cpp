@@ -1,6 +1,7 @@
 #include "sync_protocol.h"
 
 #include <algorithm>
+#include <cassert>
 
 #include "sync/base64.h"
 #include "wire_out.h"
@@ -38,6 +39,7 @@ std::string DataClosing(std::size_t data_size, std::size_t* closing_slice_start)
     }
   }
   *closing_slice_start = data_size + filler.size();
+  assert(*closing_slice_start % 3 == 0);
   return filler + Nameless(-1);
 }
 
@@ -87,6 +89,7 @@ void SyncProtocol::CloseData(DataResource* data) {
   resource_ += closing;
   last_cut_ = cut;
   pending_ = std::move(data->sections);
+  for (const DataResource::Section& section : pending_) assert(section.end <= cut);
 }
 
 void SyncProtocol::Confirm(std::uint64_t received) {
