@@ -60,6 +60,10 @@ struct SyncSession {
   std::string user_agent;  // complete header line; empty when not set
   SyncStore* store = DefaultSyncStore();
   int io_timeout_ms = kSocketTimeoutMs;
+  // The server when the store's "ServerSettings" name none (another
+  // program's engine talks to another service).
+  std::string default_host = kDefaultServerHost;
+  std::uint32_t default_port = kDefaultServerPort;
 };
 
 int CreateSession(SyncSession** out);
