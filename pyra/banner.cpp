@@ -62,7 +62,7 @@ void CountDraw(PyraHandle* handle, bool picked) {
 }
 
 void DrawStatusText(PyraHandle* handle, const char* text) {
-  if (handle->window) CurrentSystem().DrawText(handle->window, text);
+  if (handle->window) CurrentSystem().DrawStatus(handle->window, text);
 }
 
 void ShowBanner(PyraHandle* handle, bool pick_new, int width, int height) {

@@ -106,7 +106,7 @@ using pyra::PyraHandle;
 
 extern "C" {
 
-int GetVersion(PyraVersion* version, PyraVersion* oldest) {
+int PyraGetVersion(PyraVersion* version, PyraVersion* oldest) {
   if (!version) return kPyraBadArgument;
   int rc = pyra::Accepted(*version) ? kPyraVersionAccepted : kPyraVersionMismatch;
   *version = pyra::kLibraryVersion;
@@ -120,7 +120,7 @@ int PyraOpen(void** out, int32_t application_id, PyraOpenVersion* version, const
   PyraHandle* handle = new (std::nothrow) PyraHandle();
   if (!handle) return kPyraNoMemory;
   handle->application_id = application_id;
-  int rc = GetVersion(version ? &version->host : nullptr, version ? &version->oldest : nullptr);
+  int rc = PyraGetVersion(version ? &version->host : nullptr, version ? &version->oldest : nullptr);
   if (rc != kPyraVersionAccepted) {
     delete handle;
     return rc;

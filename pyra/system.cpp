@@ -2,6 +2,8 @@
 
 #include <atomic>
 
+#include "platform/device.h"
+
 namespace pyra {
 
 namespace {
@@ -16,5 +18,10 @@ System& CurrentSystem() {
 }
 
 void SetSystem(System* system) { g_system.store(system); }
+
+std::string HostPath(const std::string& path) {
+  if (path.size() > 1 && path[0] == '\\' && path[1] != '\\') return platform::device::MapCePath(path);
+  return path;
+}
 
 }  // namespace pyra

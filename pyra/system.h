@@ -45,13 +45,17 @@ class System {
   // The banner window: its window rectangle's size; the two status texts;
   // a decoded picture centred on white (0 when drawn).
   virtual bool WindowSize(void* window, int* width, int* height) = 0;
-  virtual void DrawText(void* window, const char* text) = 0;
+  virtual void DrawStatus(void* window, const char* text) = 0;
   virtual int DrawImage(void* window, const std::string& bytes) = 0;
   // Runs draw between the window's begin and end of painting.
   virtual void Paint(void* window, const std::function<void()>& draw) = 0;
   // Marks the window's rectangle valid without erasing it.
   virtual void ValidateWindow(void* window) = 0;
 };
+
+// Where a host application's file lies on this machine: a device path
+// ("\Program Files\x.exe") below the device root, any other path as it is.
+std::string HostPath(const std::string& path);
 
 // The system in force; never null.
 System& CurrentSystem();

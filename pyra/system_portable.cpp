@@ -13,12 +13,6 @@ namespace pyra {
 
 namespace {
 
-// A CE path ("\Windows\x") lives below the device root; others are the host's.
-std::string HostPath(const std::string& path) {
-  if (path.size() > 1 && path[0] == '\\' && path[1] != '\\') return platform::device::MapCePath(path);
-  return path;
-}
-
 class PortableSystem : public System {
  public:
   std::uint64_t NowFileTime() override {
@@ -56,14 +50,17 @@ class PortableSystem : public System {
   bool OrientationQuery() override { return true; }
   bool LanguageAbbreviation(std::string*) override { return false; }
   bool CountryAbbreviation(std::string*) override { return false; }
-  bool OemInfo(std::string*) override { return false; }
+  bool OemInfo(std::string* text) override {
+    *text = platform::device::OemInfo();
+    return true;
+  }
   bool OperatorName(std::string*) override { return false; }
 
   bool WindowSize(void*, int* width, int* height) override {
     *width = *height = 0;
     return false;
   }
-  void DrawText(void*, const char*) override {}
+  void DrawStatus(void*, const char*) override {}
   int DrawImage(void*, const std::string&) override { return -1; }
   void Paint(void*, const std::function<void()>& draw) override { draw(); }
   void ValidateWindow(void*) override {}

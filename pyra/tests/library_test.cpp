@@ -30,7 +30,7 @@ TEST(Version, Table) {
   };
   for (const Case& c : cases) {
     PyraVersion v = c.version, oldest = {9, 9, 9};
-    EXPECT_EQ(c.expected, GetVersion(&v, &oldest)) << c.version.major << "." << c.version.minor << "."
+    EXPECT_EQ(c.expected, PyraGetVersion(&v, &oldest)) << c.version.major << "." << c.version.minor << "."
                                                    << c.version.build;
     EXPECT_EQ(1u, v.major);
     EXPECT_EQ(2u, v.minor);
@@ -39,8 +39,8 @@ TEST(Version, Table) {
     EXPECT_EQ(2u, oldest.minor);
   }
   PyraVersion v = {1, 2, 2};
-  EXPECT_EQ(kPyraVersionAccepted, GetVersion(&v, nullptr));
-  EXPECT_EQ(kPyraBadArgument, GetVersion(nullptr, &v));
+  EXPECT_EQ(kPyraVersionAccepted, PyraGetVersion(&v, nullptr));
+  EXPECT_EQ(kPyraBadArgument, PyraGetVersion(nullptr, &v));
 }
 
 TEST_F(PyraTest, OpenRefusesAnotherVersionWithoutAHandle) {

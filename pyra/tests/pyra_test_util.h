@@ -98,7 +98,7 @@ class FakeSystem : public System {
     *height = window ? window_height : 0;
     return window != nullptr;
   }
-  void DrawText(void*, const char* text) override { draws.push_back({Draw::kText, text}); }
+  void DrawStatus(void*, const char* text) override { draws.push_back({Draw::kText, text}); }
   int DrawImage(void*, const std::string& bytes) override {
     if (draw_image_result == 0) draws.push_back({Draw::kImage, bytes});
     return draw_image_result;

@@ -50,9 +50,13 @@ typedef int (*PyraSyncCallback)(int percent, int value, const char* text, int st
 int PyraOpen(void** handle, int32_t application_id, PyraOpenVersion* version, const char* application_path,
              const int32_t* ad_spaces, int32_t count);
 int PyraClose(void* handle);
-// 14006 when the caller's version is accepted (1.2.0 to 1.2.2), 14007 when
-// not; always writes 1.2.2 into *version and 1.2.0 into *oldest when given.
-int GetVersion(PyraVersion* version, PyraVersion* oldest);
+// Exported by the name "GetVersion": 14006 when the caller's version is
+// accepted (1.2.0 to 1.2.2), 14007 when not; always writes 1.2.2 into
+// *version and 1.2.0 into *oldest when given. windows.h declares another
+// function of that name, so a Windows host resolves this one by name
+// (GetProcAddress); the library's own code calls it PyraGetVersion.
+typedef int (*PyraGetVersionFunction)(PyraVersion* version, PyraVersion* oldest);
+int PyraGetVersion(PyraVersion* version, PyraVersion* oldest);
 
 int RegisterApplication(void* handle, int32_t application_id, const char* application_path,
                         const int32_t* ad_spaces, int32_t count);
