@@ -136,7 +136,8 @@ int PyraOpen(void** out, int32_t application_id, PyraOpenVersion* version, const
   pyra::LoadAdSpaceList(handle);
   if (application_id != -1 && application_path)
     pyra::Register(handle, application_id, application_path, ad_spaces, count);
-  return pyra::SyncDue(application_id) ? kPyraSyncDue : handle->status;
+  pyra::UpdateStatus(handle);
+  return handle->status;
 }
 
 int PyraClose(void* handle) {
