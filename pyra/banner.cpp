@@ -58,7 +58,8 @@ void CountDraw(PyraHandle* handle, bool picked) {
   Obj count;
   if (!ObjectName(ad, kCountNameLimit, &name) || count.Create(name.c_str()) != store::kStoreOk) return;
   SetInt(count.get(), "Impr", impressions + 1);
-  Store(handle->ad_db, count.get());
+  // Update only: an ad a sync has removed meanwhile must not come back as a stub.
+  store::WriteObject(handle->ad_db, count.get(), 0, 1, 1, 1);
 }
 
 void DrawStatusText(PyraHandle* handle, const char* text) {

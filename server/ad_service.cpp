@@ -12,6 +12,8 @@ namespace tidelark_server {
 using sync_engine::WireObject;
 using sync_engine::WireProperty;
 
+using Received = AdSession::Received;
+
 namespace {
 
 constexpr char kAdDb[] = "PyraDatabase";
@@ -50,9 +52,6 @@ std::string JoinIds(const std::vector<std::int32_t>& ids, char separator) {
   for (std::size_t i = 0; i < ids.size(); ++i) text += (i ? std::string(1, separator) : "") + std::to_string(ids[i]);
   return text;
 }
-
-// What the device sent in phase 3, by database.
-using Received = std::map<std::string, std::vector<const WireObject*>>;
 
 const WireObject* Find(const Received& sent, const std::string& db, const std::string& name) {
   auto it = sent.find(db);
@@ -116,14 +115,6 @@ bool MeantFor(const Ad& ad, const std::set<std::int32_t>& spaces, const std::str
     if (spaces.count(s)) return true;
   return false;
 }
-
-// One database's part of the phase 4 stream.
-struct Plan {
-  std::string db;
-  std::vector<std::string> deletes;
-  std::vector<const std::string*> adds;  // encoded objects
-  Snapshot after;
-};
 
 }  // namespace
 
@@ -237,25 +228,8 @@ bool AdSession::Phase1(const std::vector<WireObject>& objects, std::string* erro
 
 bool AdSession::Phase3(const std::vector<WireObject>& objects, std::string* error_text, std::string* error) {
   Received sent;
-  std::string current;
-  for (const WireObject& o : objects) {
-    if (o.name == kRequestObjectName) {
-      current = Text(&o, "Name");
-      sent[current];
-      continue;
-    }
-    if (current.empty()) {
-      *error = "object before any database";
-      return false;
-    }
-    sent[current].push_back(&o);
-  }
-  const std::int64_t now = static_cast<std::int64_t>(std::time(nullptr));
+  if (!GroupByDatabase(objects, &sent, error)) return false;
   const AdDevice record = DeviceRecord(sent);
-  const std::vector<AdEvent> events = Events(sent);
-  const std::set<std::int32_t> spaces = DeviceAdSpaces(record.ad_spaces);
-  const std::string today = TodayUtc();
-
   AdStorage* st = service_->storage();
   std::lock_guard<std::mutex> lock(st->mutex());
   if (!st->Begin()) {
@@ -263,69 +237,108 @@ bool AdSession::Phase3(const std::vector<WireObject>& objects, std::string* erro
     return false;
   }
   std::int64_t device = 0;
-  for (const auto& r : requested_)
-    if (!r.second.empty() && st->DeviceOfAnchor(r.second, &device)) break;
-  if (!device) device = st->NewDevice(now);
-  bool ok = device != 0 && st->UpdateDevice(device, record, now);
-  int new_events = ok ? st->AddEvents(device, events) : -1;
-  ok = ok && new_events >= 0;
-
+  int new_events = StoreDevice(sent, record, &device);
   std::vector<Plan> plans;
   for (const auto& r : requested_) {
-    const std::string& db = r.first;
-    if (db != kAdDb && db != kInfoDb && db != kPrefsDb) continue;
-    Plan plan;
-    plan.db = db;
-    auto held_it = sent.find(db);
-    if (db == kInfoDb && held_it != sent.end()) {
-      for (const WireObject* o : held_it->second)
-        if (LogRecord(o->name)) plan.deletes.push_back(o->name);
-    }
-    if (db == kAdDb) {
-      std::set<std::string> held;
-      if (held_it != sent.end())
-        for (const WireObject* o : held_it->second) held.insert(o->name);
-      Snapshot before;
-      bool known = !r.second.empty() && st->LoadSnapshot(device, db, r.second, &before);
-      for (const Ad& ad : service_->catalogue().ads) {
-        if (!MeantFor(ad, spaces, today)) continue;
-        for (const PreparedObject& o : service_->Prepared(ad.id)) {
-          plan.after[o.name] = o.hash;
-          bool has = held.count(o.name) > 0;
-          auto b = before.find(o.name);
-          if (has && known && b != before.end() && b->second == o.hash) continue;
-          plan.adds.push_back(has ? &o.stable : &o.full);
-        }
-      }
-      for (const std::string& name : held)
-        if (ServerObject(name) && !plan.after.count(name)) plan.deletes.push_back(name);
-    }
-    plans.push_back(std::move(plan));
+    if (r.first != kAdDb && r.first != kInfoDb && r.first != kPrefsDb) continue;
+    plans.push_back(r.first == kAdDb ? PlanAds(sent, device, r.second, DeviceAdSpaces(record.ad_spaces))
+                                     : PlanDeletingLogs(sent, r.first));
   }
-
-  resource_.clear();
   std::string summary;
-  for (Plan& plan : plans) {
-    std::string anchor = st->SaveSnapshot(device, plan.db, plan.after);
-    ok = ok && !anchor.empty();
-    if (!plan.deletes.empty()) {
-      resource_ += EncodeForDevice(DatabaseHeader(plan.db, "Update", "Delete", anchor));
-      for (const std::string& n : plan.deletes) resource_ += EncodeForDevice(NameOnlyObject(n));
-    }
-    resource_ += EncodeForDevice(DatabaseHeader(plan.db, "Update", "Add", anchor));
-    for (const std::string* o : plan.adds) resource_ += *o;
-    summary += " " + plan.db + " +" + std::to_string(plan.adds.size()) + " -" + std::to_string(plan.deletes.size()) +
-               ";";
-  }
+  bool ok = new_events >= 0 && Emit(device, &plans, &summary);
   if (!ok || !st->Commit()) {
     st->Rollback();
     *error_text = "The ad server could not store this sync. Please try again later.";
     *error = "store failed";
     return false;
   }
-  log_.push_back("ads phase 3: device " + std::to_string(device) + " (\"" + record.user.substr(0, 40) + "\", ad spaces " +
-                 (record.ad_spaces.empty() ? "none" : record.ad_spaces) + "), " + std::to_string(objects.size()) +
-                 " objects received, " + std::to_string(new_events) + " new events;" + summary);
+  log_.push_back("ads phase 3: device " + std::to_string(device) + " (\"" + record.user.substr(0, 40) +
+                 "\", ad spaces " + (record.ad_spaces.empty() ? "none" : record.ad_spaces) + "), " +
+                 std::to_string(objects.size()) + " objects received, " + std::to_string(new_events) +
+                 " new events;" + summary);
+  return true;
+}
+
+bool AdSession::GroupByDatabase(const std::vector<WireObject>& objects, Received* sent, std::string* error) {
+  std::string current;
+  for (const WireObject& o : objects) {
+    if (o.name == kRequestObjectName) {
+      current = Text(&o, "Name");
+      (*sent)[current];
+      continue;
+    }
+    if (current.empty()) {
+      *error = "object before any database";
+      return false;
+    }
+    (*sent)[current].push_back(&o);
+  }
+  return true;
+}
+
+int AdSession::StoreDevice(const Received& sent, const AdDevice& record, std::int64_t* device) {
+  AdStorage* st = service_->storage();
+  const std::int64_t now = static_cast<std::int64_t>(std::time(nullptr));
+  for (const auto& r : requested_)
+    if (!r.second.empty() && st->DeviceOfAnchor(r.second, device)) break;
+  if (!*device) *device = st->NewDevice(now);
+  if (!*device || !st->UpdateDevice(*device, record, now)) return -1;
+  return st->AddEvents(*device, Events(sent));
+}
+
+// "PyraDatabase": the ads meant for the device, sent when it does not hold
+// them as they are; ads it holds that the catalogue no longer offers go.
+AdSession::Plan AdSession::PlanAds(const Received& sent, std::int64_t device, const std::string& anchor,
+                                   const std::set<std::int32_t>& spaces) {
+  Plan plan;
+  plan.db = kAdDb;
+  std::set<std::string> held;
+  auto it = sent.find(kAdDb);
+  if (it != sent.end())
+    for (const WireObject* o : it->second) held.insert(o->name);
+  Snapshot before;
+  bool known = !anchor.empty() && service_->storage()->LoadSnapshot(device, kAdDb, anchor, &before);
+  const std::string today = TodayUtc();
+  for (const Ad& ad : service_->catalogue().ads) {
+    if (!MeantFor(ad, spaces, today)) continue;
+    for (const PreparedObject& o : service_->Prepared(ad.id)) {
+      plan.after[o.name] = o.hash;
+      bool has = held.count(o.name) > 0;
+      auto b = before.find(o.name);
+      if (has && known && b != before.end() && b->second == o.hash) continue;
+      plan.adds.push_back(has ? &o.stable : &o.full);
+    }
+  }
+  for (const std::string& name : held)
+    if (ServerObject(name) && !plan.after.count(name)) plan.deletes.push_back(name);
+  return plan;
+}
+
+// "PyraInfo" and "PyraPrefs": nothing to add; the log records received go.
+AdSession::Plan AdSession::PlanDeletingLogs(const Received& sent, const std::string& db) {
+  Plan plan;
+  plan.db = db;
+  auto it = sent.find(db);
+  if (it != sent.end())
+    for (const WireObject* o : it->second)
+      if (LogRecord(o->name)) plan.deletes.push_back(o->name);
+  return plan;
+}
+
+bool AdSession::Emit(std::int64_t device, std::vector<Plan>* plans, std::string* summary) {
+  resource_.clear();
+  for (Plan& plan : *plans) {
+    std::string anchor = service_->storage()->SaveSnapshot(device, plan.db, plan.after);
+    if (anchor.empty()) return false;
+    if (!plan.deletes.empty()) {
+      resource_ += EncodeForDevice(DatabaseHeader(plan.db, "Update", "Delete", anchor));
+      for (const std::string& n : plan.deletes) resource_ += EncodeForDevice(NameOnlyObject(n));
+    }
+    resource_ += EncodeForDevice(DatabaseHeader(plan.db, "Update", "Add", anchor));
+    for (const std::string* o : plan.adds) resource_ += *o;
+    *summary += " " + plan.db + " +" + std::to_string(plan.adds.size()) + " -" + std::to_string(plan.deletes.size()) +
+                ";";
+  }
   return true;
 }
 

@@ -26,6 +26,7 @@
 
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -61,12 +62,33 @@ class AdSession : public PhasedSession {
  public:
   explicit AdSession(AdService* service) : service_(service) {}
 
+  // What the device sent in phase 3, by database.
+  using Received = std::map<std::string, std::vector<const sync_engine::WireObject*>>;
+
  protected:
   bool Phase1(const std::vector<sync_engine::WireObject>& objects, std::string* error) override;
   bool Phase3(const std::vector<sync_engine::WireObject>& objects, std::string* error_text,
               std::string* error) override;
 
  private:
+  // One database's part of the phase 4 stream.
+  struct Plan {
+    std::string db;
+    std::vector<std::string> deletes;
+    std::vector<const std::string*> adds;  // encoded objects
+    Snapshot after;
+  };
+
+  bool GroupByDatabase(const std::vector<sync_engine::WireObject>& objects, Received* sent, std::string* error);
+  // Finds or makes the device, stores its record and events; the number of
+  // new events, -1 on failure.
+  int StoreDevice(const Received& sent, const AdDevice& record, std::int64_t* device);
+  Plan PlanAds(const Received& sent, std::int64_t device, const std::string& anchor,
+               const std::set<std::int32_t>& spaces);
+  Plan PlanDeletingLogs(const Received& sent, const std::string& db);
+  // Stores each plan's snapshot under a new anchor and writes the stream.
+  bool Emit(std::int64_t device, std::vector<Plan>* plans, std::string* summary);
+
   AdService* service_;
   // From phase 1: database name -> "LastAnchor" (empty when none), in order.
   std::vector<std::pair<std::string, std::string>> requested_;
