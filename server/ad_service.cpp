@@ -194,16 +194,7 @@ std::string AdService::Report() {
 }
 
 bool AdSession::Phase1(const std::vector<WireObject>& objects, std::string* error) {
-  requested_.clear();
-  for (const WireObject& o : objects) {
-    std::string db;
-    if (o.name != "Sync-Database" || !o.GetText("Name", &db)) continue;
-    if (db.empty() || db.size() > 150) {
-      *error = "bad database name";
-      return false;
-    }
-    requested_.push_back({db, Text(&o, "LastAnchor")});
-  }
+  if (!ReadRequests(objects, error)) return false;
   resource_.clear();
   std::string summary, unknown;
   for (const auto& r : requested_) {

@@ -90,8 +90,6 @@ class AdSession : public PhasedSession {
   bool Emit(std::int64_t device, std::vector<Plan>* plans, std::string* summary);
 
   AdService* service_;
-  // From phase 1: database name -> "LastAnchor" (empty when none), in order.
-  std::vector<std::pair<std::string, std::string>> requested_;
 };
 
 }  // namespace tidelark_server

@@ -34,21 +34,10 @@ AdStorage::~AdStorage() {
   if (db_) sqlite3_close(db_);
 }
 
-bool AdStorage::Exec(const char* sql) { return sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
+bool AdStorage::Exec(const char* sql) { return ExecSql(db_, sql); }
 
 bool AdStorage::Open(const std::string& dir, std::string* error) {
-  std::string path = dir == ":memory:" ? dir : dir + "/tidelark-ads.db";
-  if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
-                      nullptr) != SQLITE_OK) {
-    *error = db_ ? sqlite3_errmsg(db_) : "cannot open " + path;
-    return false;
-  }
-  sqlite3_busy_timeout(db_, 5000);
-  if (!Exec("PRAGMA journal_mode=WAL;") || !Exec("PRAGMA synchronous=NORMAL;") || !Exec(kSchema)) {
-    *error = sqlite3_errmsg(db_);
-    return false;
-  }
-  return true;
+  return OpenSqlite(dir == ":memory:" ? dir : dir + "/tidelark-ads.db", kSchema, &db_, error);
 }
 
 bool AdStorage::Begin() { return Exec("BEGIN IMMEDIATE;"); }

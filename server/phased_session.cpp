@@ -23,6 +23,21 @@ WireObject DatabaseHeader(const std::string& db, const std::string& operation, c
   return h;
 }
 
+bool PhasedSession::ReadRequests(const std::vector<WireObject>& objects, std::string* error) {
+  requested_.clear();
+  for (const WireObject& o : objects) {
+    std::string db, anchor;
+    if (o.name != "Sync-Database" || !o.GetText("Name", &db)) continue;
+    if (db.empty() || db.size() > 150) {
+      *error = "bad database name";
+      return false;
+    }
+    o.GetText("LastAnchor", &anchor);
+    requested_.push_back({db, anchor});
+  }
+  return true;
+}
+
 WireObject NameOnlyObject(const std::string& name) {
   WireObject o;
   o.name = name;

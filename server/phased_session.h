@@ -13,6 +13,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "http_framing.h"
@@ -41,8 +42,14 @@ class PhasedSession {
   virtual bool Phase3(const std::vector<sync_engine::WireObject>& objects, std::string* error_text,
                       std::string* error) = 0;
 
+  // Phase 1's "Sync-Database" objects into requested_; false with *error
+  // for a request that makes no sense.
+  bool ReadRequests(const std::vector<sync_engine::WireObject>& objects, std::string* error);
+
   std::string resource_;  // the encoded objects the range requests slice
   std::vector<std::string> log_;
+  // From phase 1: database name -> "LastAnchor" (empty when none), in order.
+  std::vector<std::pair<std::string, std::string>> requested_;
 
  private:
   bool ParseStream(const std::vector<std::string>& chunks, std::vector<sync_engine::WireObject>* objects,

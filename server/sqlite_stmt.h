@@ -1,4 +1,5 @@
-// A prepared SQLite statement that finalises itself, for the server's stores.
+// What the server's SQLite stores share: opening a database file in WAL
+// mode with its schema, and prepared statements that finalise themselves.
 #pragma once
 
 #include <sqlite3.h>
@@ -7,6 +8,25 @@
 #include <string>
 
 namespace tidelark_server {
+
+inline bool ExecSql(sqlite3* db, const char* sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
+
+// Opens or creates the file (":memory:": a private in-memory database) and
+// applies the schema. False with *error on failure.
+inline bool OpenSqlite(const std::string& path, const char* schema, sqlite3** db, std::string* error) {
+  if (sqlite3_open_v2(path.c_str(), db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr) !=
+      SQLITE_OK) {
+    *error = *db ? sqlite3_errmsg(*db) : "cannot open " + path;
+    return false;
+  }
+  sqlite3_busy_timeout(*db, 5000);
+  if (!ExecSql(*db, "PRAGMA journal_mode=WAL;") || !ExecSql(*db, "PRAGMA synchronous=NORMAL;") ||
+      !ExecSql(*db, schema)) {
+    *error = sqlite3_errmsg(*db);
+    return false;
+  }
+  return true;
+}
 
 class Stmt {
  public:

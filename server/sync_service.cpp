@@ -244,16 +244,7 @@ void SyncService::RefreshAll(std::vector<std::string>* log) {
 }
 
 bool ServerSession::Phase1(const std::vector<WireObject>& objects, std::string* error) {
-  requested_.clear();
-  for (const WireObject& o : objects) {
-    std::string db;
-    if (o.name != "Sync-Database" || !o.GetText("Name", &db)) continue;
-    if (db.empty() || db.size() > 150) {
-      *error = "bad database name";
-      return false;
-    }
-    requested_.push_back({db, Text(o, "LastAnchor")});
-  }
+  if (!ReadRequests(objects, error)) return false;
   // Phase 2 always asks for the account and the subscriptions.
   auto want = [&](const std::string& db) {
     for (auto& r : requested_)

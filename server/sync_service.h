@@ -96,8 +96,6 @@ class ServerSession : public PhasedSession {
 
  private:
   SyncService* service_;
-  // From phase 1: database name -> "LastAnchor" (empty when none), in order.
-  std::vector<std::pair<std::string, std::string>> requested_;
 };
 
 // The object a device receives for an item; exposed for tests.
