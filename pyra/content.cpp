@@ -1,5 +1,6 @@
 #include "content.h"
 
+#include <cassert>
 #include <map>
 #include <utility>
 #include <vector>
@@ -53,6 +54,7 @@ std::int32_t AssembleImageMap(store::Database* ads, store::Object* ad, std::stri
     if (image->size() + found->second.size() > kMaxContentBytes) return store::kStoreBadArgument;
     image->append(found->second);
   }
+  assert(image->size() <= kMaxContentBytes);
   return store::kStoreOk;
 }
 

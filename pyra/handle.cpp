@@ -1,5 +1,6 @@
 #include "handle.h"
 
+#include <cassert>
 #include <cstring>
 
 #include "system.h"
@@ -34,6 +35,7 @@ std::int32_t OpenAdDatabases(PyraHandle* handle) {
 }
 
 void CloseAdDatabases(PyraHandle* handle) {
+  assert(!handle->matches && "keyword matches must go before their database");
   if (handle->ad_db) store::CloseDatabase(&handle->ad_db);
   if (handle->info_db) store::CloseDatabase(&handle->info_db);
 }
