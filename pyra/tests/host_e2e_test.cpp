@@ -167,6 +167,10 @@ TEST_F(HostTest, AnotherHostSynchronisesThenTheBannerShowsTheNewAds) {
     DrawBanner(handle_, 1);
     platform::Pixels px = Capture();
     EXPECT_EQ(0, CountPixels(px, kStatusPixel)) << "pick " << i << " drew a status text";
+    // Every picture that fits is narrower than 240: white at both sides.
+    EXPECT_EQ(kWhitePixel, px.At(2, 75)) << "pick " << i;
+    EXPECT_EQ(kWhitePixel, px.At(237, 75)) << "pick " << i;
+    EXPECT_GT(240 * 150 - CountPixels(px, kWhitePixel), 2000) << "pick " << i << " drew no picture";
     EXPECT_TRUE(platform::SaveWindowPng(window_, ShotPath("host-ad-" + std::to_string(i + 1) + ".png"), true));
     shots.push_back(px.data);
     Sleep(1100);  // one pick a second: one log record each
