@@ -4,6 +4,8 @@ enable_testing()
 
 if(WIN32)
   set(TIDELARK_WINDOWS ON)
+  # Resource scripts (windres): the language is enabled here, at the top, for every module.
+  enable_language(RC)
 else()
   set(TIDELARK_WINDOWS OFF)
 endif()
