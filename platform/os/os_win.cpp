@@ -259,7 +259,8 @@ std::uint64_t MonotonicMicros() {
                                     now.QuadPart % freq.QuadPart * 1000000 / freq.QuadPart);
 }
 
-std::uint64_t MonotonicMillis() { return GetTickCount64(); }
+// The tick count is coarse and lags under Wine; the performance counter is not.
+std::uint64_t MonotonicMillis() { return MonotonicMicros() / 1000; }
 
 std::int64_t UnixTimeSeconds() {
   FILETIME ft;
