@@ -2,17 +2,6 @@
 
 namespace VexaAppGUISystem {
 
-namespace {
-int KnownSize(Box* b, int axis) {
-  int num, den;
-  Box* ref;
-  b->GetSizeConstraint(axis, &num, &ref, &den);
-  int now = axis == 0 ? b->Width() : b->Height();
-  if (now >= 0) return now;
-  return ref ? 0 : num;
-}
-}  // namespace
-
 void Bar::OnChildAdded(Box*) { Arrange(); }
 void Bar::OnChildRemoved(Box*) { Arrange(); }
 void Bar::OnContentChanged() { Arrange(); }
@@ -36,7 +25,7 @@ void Bar::Arrange() {
   int cross_size = 0;
   if (centred_) {
     for (int i = 0; i < child_count_; ++i) {
-      int s = KnownSize(children_[i].child, cross);
+      int s = children_[i].child->SettledSize(cross);
       if (s > cross_size) cross_size = s;
     }
     if (max_cross > 0 && cross_size > max_cross - lead_cross - trail_cross)
@@ -45,7 +34,7 @@ void Bar::Arrange() {
   }
   for (int i = 0; i < child_count_; ++i) {
     Box* c = children_[i].child;
-    int offset = lead_cross + (centred_ ? (cross_size - KnownSize(c, cross)) / 2 : 0);
+    int offset = lead_cross + (centred_ ? (cross_size - c->SettledSize(cross)) / 2 : 0);
     c->SetPosition(cross, offset, EdgeLeading, this, EdgeLeading);
     if (i == 0)
       c->SetPosition(axis, lead_main, EdgeLeading, this, EdgeLeading);

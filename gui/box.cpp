@@ -3,6 +3,8 @@
 #include "gui/box.h"
 
 #include <cstdlib>
+
+#include "gui/bitmap.h"
 #include <cstring>
 
 namespace VexaAppGUISystem {
@@ -25,14 +27,17 @@ std::intptr_t Gcd(std::intptr_t a, std::intptr_t b) {
 Box::Box() {}
 
 // A destroyed box leaves its parent and releases its children, so that no
-// record and no capture can point at freed memory.
+// record, constraint or capture can point at freed memory.
 Box::~Box() {
   if (parent_) {
     Box* window = GetWindowBox();
     if (window->capture_ == this) window->capture_ = nullptr;
     parent_->RemoveChild(this);
   }
-  for (int i = 0; i < child_count_; ++i) children_[i].child->parent_ = nullptr;
+  for (int i = 0; i < child_count_; ++i) {
+    children_[i].child->parent_ = nullptr;
+    children_[i].child->ForgetReferences();
+  }
   delete[] children_;
   delete[] focus_order_;
   children_ = nullptr;
@@ -170,16 +175,8 @@ bool Box::RemoveChild(Box* child) {
         }
       }
     }
-    child->pos_offset_[axis] = 0;
-    child->pos_ref_[axis] = nullptr;
-    child->pos_own_edge_[axis] = 0;
-    child->pos_ref_edge_[axis] = 0;
-    if (child->size_ref_[axis]) {
-      child->size_ref_[axis] = nullptr;
-      child->size_num_[axis] = 0;
-      child->size_den_[axis] = 1;
-    }
   }
+  child->ForgetReferences();
   ChildRecord old = children_[index];
   std::memmove(children_ + index, children_ + index + 1, sizeof(ChildRecord) * (child_count_ - index - 1));
   --child_count_;
@@ -190,6 +187,22 @@ bool Box::RemoveChild(Box* child) {
   child->OnDetach(this);
   OnChildRemoved(child);
   return true;
+}
+
+// A box out of the tree keeps no constraint naming its old parent or siblings:
+// positions are cleared and a relative size becomes the fixed size 0.
+void Box::ForgetReferences() {
+  for (int axis = 0; axis < 2; ++axis) {
+    pos_offset_[axis] = 0;
+    pos_ref_[axis] = nullptr;
+    pos_own_edge_[axis] = 0;
+    pos_ref_edge_[axis] = 0;
+    if (size_ref_[axis]) {
+      size_ref_[axis] = nullptr;
+      size_num_[axis] = 0;
+      size_den_[axis] = 1;
+    }
+  }
 }
 
 // ---- Constraints --------------------------------------------------------------
@@ -241,6 +254,12 @@ bool Box::SetSize(int axis, int size, Box* reference, int denominator) {
     Relayout(false);
   }
   return true;
+}
+
+int Box::SettledSize(int axis) const {
+  axis &= 1;
+  if (size_[axis] >= 0) return size_[axis];
+  return size_ref_[axis] ? 0 : size_num_[axis];
 }
 
 void Box::GetSize(int* width, int* height) const {
@@ -392,12 +411,6 @@ void Box::Invalidate(int x, int y, int width, int height) {
 
 void Box::InvalidateAll() { Invalidate(0, 0, size_[0], size_[1]); }
 
-static void SelectClip(HDC dc, int x, int y, int w, int h) {
-  HRGN rgn = CreateRectRgn(x, y, x + w, y + h);
-  SelectClipRgn(dc, rgn);
-  DeleteObject(rgn);
-}
-
 void Box::PaintChildren(HDC dc, int originX, int originY, int clipX, int clipY, int clipWidth, int clipHeight) {
   if (!visible_ || !dc) return;
   bool clipped = false;
@@ -413,20 +426,20 @@ void Box::PaintChildren(HDC dc, int originX, int originY, int clipX, int clipY, 
     int ir = (x + w < clipX + clipWidth) ? x + w : clipX + clipWidth;
     int ib = (y + h < clipY + clipHeight) ? y + h : clipY + clipHeight;
     if (ir <= ix || ib <= iy) continue;
-    SelectClip(dc, ix, iy, ir - ix, ib - iy);
+    SetClipRect(dc, ix, iy, ir - ix, ib - iy);
     clipped = true;
     c->Paint(dc, x, y, ix, iy, ir - ix, ib - iy);
     if (c->has_focus_) {
       HDC own = c->AcquireDC();
       HDC fdc = own ? own : dc;
       int fx = own ? 0 : x, fy = own ? 0 : y;
-      if (!own) SelectClip(dc, ix, iy, ir - ix, ib - iy);
+      if (!own) SetClipRect(dc, ix, iy, ir - ix, ib - iy);
       for (Box* b = c; b; b = b->parent_)
         if (b->DrawFocus(fdc, fx, fy, w, h)) break;
       if (own) c->ReleaseDC(own);
     }
   }
-  if (clipped) SelectClip(dc, clipX, clipY, clipWidth, clipHeight);
+  if (clipped) SetClipRect(dc, clipX, clipY, clipWidth, clipHeight);
 }
 
 // ---- Hit search and events ------------------------------------------------------

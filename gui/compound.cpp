@@ -1,51 +1,78 @@
-// Compound check boxes and radio buttons: the button and a label in a row.
+// Compound check boxes and radio buttons: the button and a label in a row;
+// a tap anywhere on the row works the button.
 #include "gui/button.h"
 
 namespace VexaAppGUISystem {
 
 namespace {
-void StyleLabel(Text* label, HFONT font, COLORREF text, COLORREF background, bool transparent, int width) {
+
+constexpr int kCompoundSpacing = 3;
+constexpr int kLabelFontHeight = 14;
+
+// The steps both compounds share.
+
+void BuildCompound(Bar* self, ImageButton* button, Text* label, int labelWidth, int labelHeight) {
+  if (button->GetParent() == self) return;
+  self->SetCentred(true);
+  self->AddChild(button, self);
+  self->AddChild(label, self);
+  if (labelWidth > 0) label->SetMinimumSize(labelWidth, labelHeight);
+  label->SetSize(0, labelWidth > 0 ? labelWidth : 0, nullptr, 1);
+  label->SetSize(1, labelHeight > 0 ? labelHeight : 0, nullptr, 1);
+  self->AddToFocusOrder(button, self, FocusItem);
+  self->SetFocusMode(FocusGroup);
+}
+
+// The label takes the width the compound leaves beside its button, so that
+// every call gives the same width (none before the compound has one).
+void SetCompoundLabel(Bar* self, ImageButton* button, Text* label, HFONT* font, const wchar_t* text,
+                      COLORREF textColour, int fontHeight, COLORREF background, bool transparent, bool bold,
+                      bool italic, bool underline) {
+  if (*font) DeleteObject(*font);
+  *font = CreateTextFont(kTextFace, fontHeight == -1 ? kLabelFontHeight : fontHeight, bold, italic, underline);
   TextStyle s;
-  s.font = font;
+  s.font = *font;
   s.multiLine = true;
   s.wordBreak = true;
   s.horizontal = 0;
   s.vertical = 2;
   s.transparent = transparent;
-  s.textColour = text;
+  s.textColour = textColour;
   s.backgroundColour = background;
   label->SetStyle(s);
-  if (width > 0) label->SetMaximumSize(width, 0);
+  int width = self->Width() - (button->Width() > 0 ? button->Width() : 0) - self->GetSpacing();
+  if (width > 0) label->SetSize(0, width, nullptr, 1);
+  label->SetText(text);
 }
+
+void DetachCompound(Bar* self, ImageButton* button, Text* label) {
+  if (button->GetParent() == self) self->RemoveChild(button);
+  if (label->GetParent() == self) self->RemoveChild(label);
+}
+
+// The command of a tap on the compound: from the button to the compound's parent.
+void SendCompoundCommand(Bar* self, ImageButton* button) {
+  std::intptr_t command[2] = {0, static_cast<std::intptr_t>(button->GetUserValue())};
+  if (self->GetParent()) button->SendEvent(self->GetParent(), EventCommand, command, true);
+}
+
 }  // namespace
 
-CCheckBoxEx::CCheckBoxEx() { spacing_ = 3; }
+// ---- CCheckBoxEx ------------------------------------------------------------------
+
+CCheckBoxEx::CCheckBoxEx() { spacing_ = kCompoundSpacing; }
 
 CCheckBoxEx::~CCheckBoxEx() {
-  if (check_.GetParent() == this) RemoveChild(&check_);
-  if (label_.GetParent() == this) RemoveChild(&label_);
+  DetachCompound(this, &check_, &label_);
   if (font_) DeleteObject(font_);
 }
 
-void CCheckBoxEx::Build(int labelWidth, int labelHeight) {
-  if (check_.GetParent() == this) return;
-  centred_ = true;
-  AddChild(&check_, this);
-  AddChild(&label_, this);
-  if (labelWidth > 0) label_.SetMinimumSize(labelWidth, labelHeight);
-  label_.SetSize(0, labelWidth > 0 ? labelWidth : 0, nullptr, 1);
-  label_.SetSize(1, labelHeight > 0 ? labelHeight : 0, nullptr, 1);
-  AddToFocusOrder(&check_, this, FocusItem);
-  focus_mode_ = FocusGroup;
-}
+void CCheckBoxEx::Build(int labelWidth, int labelHeight) { BuildCompound(this, &check_, &label_, labelWidth, labelHeight); }
 
 void CCheckBoxEx::SetLabelText(const wchar_t* text, COLORREF textColour, int fontHeight, COLORREF background,
                                bool transparent, bool bold, bool italic, bool underline) {
-  if (font_) DeleteObject(font_);
-  font_ = CreateTextFont(L"Tahoma", fontHeight == -1 ? 14 : fontHeight, bold, italic, underline);
-  int width = Width() > 0 ? Width() - (check_.Width() > 0 ? check_.Width() : 0) - spacing_ : 0;
-  StyleLabel(&label_, font_, textColour, background, transparent, width);
-  label_.SetText(text);
+  SetCompoundLabel(this, &check_, &label_, &font_, text, textColour, fontHeight, background, transparent, bold,
+                   italic, underline);
 }
 
 void CCheckBoxEx::SetImages(HBITMAP normal, HBITMAP pressed, HBITMAP disabled, bool transparent, COLORREF key,
@@ -56,44 +83,30 @@ void CCheckBoxEx::SetImages(HBITMAP normal, HBITMAP pressed, HBITMAP disabled, b
 bool CCheckBoxEx::HandleEvent(Box* source, int code, std::intptr_t* data) {
   if (code != EventPenDown) return false;
   check_.SetChecked(!check_.IsChecked());
-  std::intptr_t command[2] = {0, static_cast<std::intptr_t>(check_.GetUserValue())};
-  if (parent_) check_.SendEvent(parent_, EventCommand, command, true);
+  SendCompoundCommand(this, &check_);
   return true;
 }
 
 void CCheckBoxEx::OnDetach(Box* parent) {
-  if (check_.GetParent() == this) RemoveChild(&check_);
-  if (label_.GetParent() == this) RemoveChild(&label_);
+  DetachCompound(this, &check_, &label_);
   check_.SetChecked(false);
 }
 
-CRadioButtonEx::CRadioButtonEx() { spacing_ = 3; }
+// ---- CRadioButtonEx ---------------------------------------------------------------
+
+CRadioButtonEx::CRadioButtonEx() { spacing_ = kCompoundSpacing; }
 
 CRadioButtonEx::~CRadioButtonEx() {
-  if (radio_.GetParent() == this) RemoveChild(&radio_);
-  if (label_.GetParent() == this) RemoveChild(&label_);
+  DetachCompound(this, &radio_, &label_);
   if (font_) DeleteObject(font_);
 }
 
-void CRadioButtonEx::Build(int labelWidth, int labelHeight) {
-  if (radio_.GetParent() == this) return;
-  centred_ = true;
-  AddChild(&radio_, this);
-  AddChild(&label_, this);
-  if (labelWidth > 0) label_.SetMinimumSize(labelWidth, labelHeight);
-  label_.SetSize(0, labelWidth > 0 ? labelWidth : 0, nullptr, 1);
-  label_.SetSize(1, labelHeight > 0 ? labelHeight : 0, nullptr, 1);
-  AddToFocusOrder(&radio_, this, FocusItem);
-  focus_mode_ = FocusGroup;
-}
+void CRadioButtonEx::Build(int labelWidth, int labelHeight) { BuildCompound(this, &radio_, &label_, labelWidth, labelHeight); }
 
 void CRadioButtonEx::SetLabelText(const wchar_t* text, COLORREF textColour, int fontHeight, COLORREF background,
                                   bool transparent, bool bold, bool italic, bool underline) {
-  if (font_) DeleteObject(font_);
-  font_ = CreateTextFont(L"Tahoma", fontHeight == -1 ? 14 : fontHeight, bold, italic, underline);
-  int width = Width() > 0 ? Width() - (radio_.Width() > 0 ? radio_.Width() : 0) - spacing_ : 0;
-  StyleLabel(&label_, font_, textColour, background, transparent, width);
-  label_.SetText(text);
+  SetCompoundLabel(this, &radio_, &label_, &font_, text, textColour, fontHeight, background, transparent, bold,
+                   italic, underline);
 }
 
 void CRadioButtonEx::SetImages(HBITMAP normal, HBITMAP pressed, HBITMAP disabled, bool transparent, COLORREF key,
@@ -101,9 +114,17 @@ void CRadioButtonEx::SetImages(HBITMAP normal, HBITMAP pressed, HBITMAP disabled
   radio_.SetImages(normal, pressed, disabled, transparent, key, pixelHitTest);
 }
 
+bool CRadioButtonEx::HandleEvent(Box* source, int code, std::intptr_t* data) {
+  if (code != EventPenDown) return false;
+  // As a tap on the button: never unchecked by the pen; the screen unchecks
+  // the rest of the group when the command arrives.
+  radio_.SetChecked(true);
+  SendCompoundCommand(this, &radio_);
+  return true;
+}
+
 void CRadioButtonEx::OnDetach(Box* parent) {
-  if (radio_.GetParent() == this) RemoveChild(&radio_);
-  if (label_.GetParent() == this) RemoveChild(&label_);
+  DetachCompound(this, &radio_, &label_);
   radio_.SetChecked(false);
   group_data_[0] = group_data_[1] = group_data_[2] = 0;
 }

@@ -1,25 +1,42 @@
+// TextBase, a measured label, and Text, a paragraph that wraps in the width
+// its owner gives it (or within its limits when it sizes itself).
 #include <cwchar>
 
 #include "gui/text.h"
 #include "platform/device.h"
+#include "wide_text.h"
 
 namespace VexaAppGUISystem {
+
+const wchar_t kTextFace[] = L"Tahoma";
 
 namespace {
 constexpr int kEllipsisSpare = 5;
 const wchar_t kDots[] = L"...";
 
-wchar_t* CopyWithSpare(const wchar_t* text, int spare) {
-  size_t n = wcslen(text);
-  wchar_t* copy = new wchar_t[n + 1 + spare];
-  wmemcpy(copy, text, n + 1);
-  return copy;
+// The size of a text measured as it will be drawn.
+bool MeasureStyled(const wchar_t* text, int width, int height, const TextStyle& style, int* outWidth,
+                   int* outHeight) {
+  int x = 0, y = 0, w = width, h = height;
+  if (!DrawStyledText(nullptr, text, &x, &y, &w, &h, &style)) return false;
+  *outWidth = w;
+  *outHeight = h;
+  return true;
 }
 }  // namespace
 
 // ---- TextBase -------------------------------------------------------------------
 
-TextBase::~TextBase() { delete[] text_; }
+TextBase::~TextBase() {
+  delete[] text_;
+  if (font_) ReleaseBlockFont(font_);
+}
+
+void TextBase::HoldFont() {
+  HFONT held = font_height_ != -1 ? AcquireBlockFont(font_height_, bold_, italic_, underline_) : nullptr;
+  if (font_) ReleaseBlockFont(font_);
+  font_ = held;
+}
 
 void TextBase::SetText(const wchar_t* text, COLORREF textColour, int fontHeight, bool transparent,
                        COLORREF background, bool bold, bool italic, bool underline, bool fit) {
@@ -28,9 +45,10 @@ void TextBase::SetText(const wchar_t* text, COLORREF textColour, int fontHeight,
   transparent_ = transparent;
   background_ = background;
   bold_ = bold, italic_ = italic, underline_ = underline;
+  HoldFont();
   if (text != text_) {
     delete[] text_;
-    text_ = text ? CopyWithSpare(text, kEllipsisSpare) : nullptr;
+    text_ = text ? CopyText(text, kEllipsisSpare) : nullptr;
   }
   if (fit) {
     int w, h;
@@ -60,18 +78,20 @@ bool TextBase::Measure(int* width, int* height) {
 
 void TextBase::Paint(HDC dc, int originX, int originY, int, int, int, int) {
   if (!dc || !text_ || !visible_) return;
-  int w = size_[0], h = size_[1];
-  DrawTextBlock(false, &w, &h, dc, originX, originY, margin_x_, margin_y_, horizontal_, vertical_, text_,
-                text_colour_, font_height_, transparent_, background_, bold_, italic_, underline_, 0);
+  PaintTextBlock(dc, originX, originY, size_[0], size_[1], margin_x_, margin_y_, horizontal_, vertical_, text_,
+                 text_colour_, font_height_, transparent_, background_, bold_, italic_, underline_);
 }
 
 // ---- Text -----------------------------------------------------------------------
 
-Text::~Text() { delete[] text_; }
+Text::~Text() {
+  delete[] text_;
+  delete[] display_;
+}
 
 void Text::SetText(const wchar_t* text) {
   delete[] text_;
-  text_ = text ? CopyWithSpare(text, 0) : nullptr;
+  text_ = text ? CopyText(text) : nullptr;
   LayoutText();
 }
 
@@ -118,49 +138,80 @@ void Text::SetEllipsis(bool flag) {
 
 void Text::OnResized(int) { LayoutText(); }
 
+// A width rule this text did not set itself (a relative width, or a fixed
+// width other than 0 and other than its own last one) is its owner's: the
+// text wraps in it and keeps it. Otherwise the text sizes itself.
+int Text::GivenWidth() const {
+  if (size_ref_[0]) return size_[0] > 0 ? size_[0] : 0;
+  if (size_num_[0] > 0 && size_num_[0] != own_width_) return size_num_[0];
+  return 0;
+}
+
+// Keeps the longest start of the text that fits `room` pixels together with
+// the dots, measured as one string exactly as it is drawn.
+void Text::CutWithEllipsis(int room, const TextStyle& measure) {
+  int length = static_cast<int>(wcslen(text_));
+  delete[] display_;
+  display_ = new wchar_t[length + 4];
+  int low = 0, high = length;  // the answer lies in [low, high]
+  while (low < high) {
+    int mid = (low + high + 1) / 2;
+    wmemcpy(display_, text_, mid);
+    wmemcpy(display_ + mid, kDots, 4);
+    int w = 0, h = 0;
+    if (MeasureStyled(display_, 0x7FFF, 0x7FFF, measure, &w, &h) && w <= room)
+      low = mid;
+    else
+      high = mid - 1;
+  }
+  int keep = low;
+  while (keep > 0 && text_[keep - 1] == L' ') --keep;  // no gap before the dots
+  wmemcpy(display_, text_, keep);
+  wmemcpy(display_ + keep, kDots, 4);
+  cut_index_ = keep;
+  int kept_width = 0, h = 0;
+  if (keep > 0) {
+    wchar_t saved = text_[keep];
+    text_[keep] = 0;
+    MeasureStyled(text_, 0x7FFF, 0x7FFF, measure, &kept_width, &h);
+    text_[keep] = saved;
+  }
+  ellipsis_x_ = margin_left_ + kept_width;
+  truncated_ = true;
+}
+
 void Text::LayoutText() {
   if (busy_ || !text_) return;
   if (size_[0] < 0 || size_[1] < 0) return;
   busy_ = true;
-  // The box sizes itself: measure against its limits rather than its current size.
-  platform::device::ScreenMetrics screen = platform::device::Screen();
-  int x = 0, y = 0;
-  int w = (max_width_ > 0 ? max_width_ : screen.width) - margin_left_ - margin_right_;
-  int h = (max_height_ > 0 ? max_height_ : 0x7FFF) - margin_top_ - margin_bottom_;
-  if (w < 0) w = 0;
-  if (h < 0) h = 0;
+  const int given = GivenWidth();
+  int limit = given > 0 ? given : max_width_;  // 0: none
+  if (given > 0 && max_width_ > 0 && max_width_ < limit) limit = max_width_;
+  const int horizontal_margins = margin_left_ + margin_right_, vertical_margins = margin_top_ + margin_bottom_;
+  int wrap = (limit > 0 ? limit : platform::device::Screen().width) - horizontal_margins;
+  int room_h = (max_height_ > 0 ? max_height_ : 0x7FFF) - vertical_margins;
   TextStyle measure = style_;
-  if (!DrawStyledText(nullptr, text_, &x, &y, &w, &h, &measure)) {
+  int w = 0, h = 0;
+  if (!MeasureStyled(text_, wrap < 0 ? 0 : wrap, room_h < 0 ? 0 : room_h, measure, &w, &h)) {
     busy_ = false;
     return;
   }
   truncated_ = false;
   cut_index_ = static_cast<int>(wcslen(text_));
-  int width = w + margin_left_ + margin_right_;
+  int width = w + horizontal_margins;
   if (width < min_width_) width = min_width_;
-  if (max_width_ > 0 && width > max_width_) {
-    width = max_width_;
-    if (ellipsis_ && !style_.multiLine) {
-      int dx = 0, dy = 0, dw = 0x7FFF, dh = 0x7FFF;
-      DrawStyledText(nullptr, kDots, &dx, &dy, &dw, &dh, &measure);
-      HFONT font = style_.font;
-      int room = max_width_ - margin_left_ - margin_right_ - dw;
-      cut_index_ = CountFittingCharacters(nullptr, text_, room, &font);
-      int kx = 0, ky = 0, kw = 0x7FFF, kh = 0x7FFF;
-      wchar_t saved = text_[cut_index_];
-      text_[cut_index_] = 0;
-      kw = 0x7FFF;
-      if (cut_index_ > 0) DrawStyledText(nullptr, text_, &kx, &ky, &kw, &kh, &measure);
-      else kw = 0;
-      text_[cut_index_] = saved;
-      ellipsis_x_ = margin_left_ + kw;
-      truncated_ = true;
-    }
+  if (limit > 0 && width > limit) {
+    width = limit;
+    if (ellipsis_ && !style_.multiLine) CutWithEllipsis(limit - horizontal_margins, measure);
   }
-  int height = h + margin_top_ + margin_bottom_;
+  if (given > 0) width = given;
+  int height = h + vertical_margins;
   if (height < min_height_) height = min_height_;
   if (max_height_ > 0 && height > max_height_) height = max_height_;
-  SetSize(0, width, nullptr, 1);
+  if (given <= 0) {
+    own_width_ = width;
+    SetSize(0, width, nullptr, 1);
+  }
   SetSize(1, height, nullptr, 1);
   busy_ = false;
   if (shown_) InvalidateAll();
@@ -178,19 +229,8 @@ void Text::Paint(HDC dc, int originX, int originY, int, int, int, int) {
   }
   TextStyle draw = style_;
   draw.fill = false;
-  if (!truncated_) {
-    DrawStyledText(dc, text_, &x, &y, &w, &h, &draw);
-    return;
-  }
-  wchar_t saved = text_[cut_index_];
-  text_[cut_index_] = 0;
-  draw.horizontal = 0;
-  int kw = ellipsis_x_ - margin_left_;
-  DrawStyledText(dc, text_, &x, &y, &kw, &h, &draw);
-  text_[cut_index_] = saved;
-  int ex = originX + ellipsis_x_, ey = originY + margin_top_;
-  int ew = size_[0] - ellipsis_x_, eh = size_[1] - margin_top_ - margin_bottom_;
-  DrawStyledText(dc, kDots, &ex, &ey, &ew, &eh, &draw);
+  if (truncated_) draw.horizontal = 0;
+  PaintStyledText(dc, truncated_ ? display_ : text_, x, y, w, h, &draw);
 }
 
 }  // namespace VexaAppGUISystem

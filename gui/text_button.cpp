@@ -5,30 +5,10 @@
 namespace VexaAppGUISystem {
 
 namespace {
-bool Inside(const Box* b, int x, int y) { return x >= 0 && y >= 0 && x < b->Width() && y < b->Height(); }
+bool IsKey(int code) { return code == EventKeyDown || code == EventKeyUp || code == EventChar; }
 
-void FillFramed(HDC dc, int x, int y, int w, int h, COLORREF fill, COLORREF frame, int corner) {
-  HBRUSH brush = CreateSolidBrush(fill);
-  HPEN pen = CreatePen(PS_SOLID, 1, frame);
-  HGDIOBJ ob = SelectObject(dc, brush), op = SelectObject(dc, pen);
-  if (corner)
-    RoundRect(dc, x, y, x + w, y + h, corner, corner);
-  else
-    Rectangle(dc, x, y, x + w, y + h);
-  SelectObject(dc, ob);
-  SelectObject(dc, op);
-  DeleteObject(brush);
-  DeleteObject(pen);
-}
-
-void HollowRound(HDC dc, int x, int y, int w, int h, int corner, COLORREF colour) {
-  HPEN pen = CreatePen(PS_SOLID, 1, colour);
-  HGDIOBJ op = SelectObject(dc, pen), ob = SelectObject(dc, GetStockObject(NULL_BRUSH));
-  RoundRect(dc, x, y, x + w, y + h, corner, corner);
-  SelectObject(dc, op);
-  SelectObject(dc, ob);
-  DeleteObject(pen);
-}
+// Label margins of a rounded button: the focus frames sit inside its outline.
+constexpr int kRoundedMarginX = 5, kRoundedMarginY = 2;
 }  // namespace
 
 // ---- TextButton -----------------------------------------------------------------
@@ -59,21 +39,21 @@ void TextButton::ShowStyle(const TextStyle& style) {
 
 void TextButton::SetNormalStyle(const TextStyle& style) {
   normal_ = style;
-  if (state_ == 0) ShowStyle(normal_);
+  if (state_ == StateNormal) ShowStyle(normal_);
 }
 void TextButton::SetPressedStyle(const TextStyle& style) {
   pressed_ = style;
-  if (state_ == 1) ShowStyle(pressed_);
+  if (state_ == StatePressed) ShowStyle(pressed_);
 }
 void TextButton::SetDisabledStyle(const TextStyle& style) {
   disabled_ = style;
-  if (state_ == 2) ShowStyle(disabled_);
+  if (state_ == StateDisabled) ShowStyle(disabled_);
 }
 
 void TextButton::SetState(int state) {
-  if (state < 0 || state > 2) return;
+  if (state < StateNormal || state > StateDisabled) return;
   state_ = state;
-  ShowStyle(state == 0 ? normal_ : state == 1 ? pressed_ : disabled_);
+  ShowStyle(state == StateNormal ? normal_ : state == StatePressed ? pressed_ : disabled_);
 }
 
 void TextButton::OnContentChanged() {
@@ -81,47 +61,29 @@ void TextButton::OnContentChanged() {
   SetSize(1, label_.Height() < 0 ? 0 : label_.Height(), nullptr, 1);
 }
 
-bool TextButton::HitTest(int x, int y) { return Inside(this, x, y); }
+bool TextButton::HitTest(int x, int y) { return ContainsPoint(x, y); }
 
 bool TextButton::HandleEvent(Box* source, int code, std::intptr_t* data) {
-  if (state_ == 2) return true;
-  Box* window = source ? source : GetWindowBox();
-  switch (code) {
-    case EventPenDown:
-      window->SetCapture(this);
-      if (state_ == 0) SetState(1);
-      Button::HandleEvent(source, code, data);
-      return true;
-    case EventPenUp:
-      if (state_ == 1) {
-        SetState(0);
-        window->SetCapture(nullptr);
-        if (HitTest(static_cast<int>(data[0]), static_cast<int>(data[1])) && command_) SendCommand(parent_);
-      }
-      return true;
-    case EventPenMove:
-      if (state_ == 1) {
-        const TextStyle* want = HitTest(static_cast<int>(data[0]), static_cast<int>(data[1])) ? &pressed_ : &normal_;
-        if (want != current_) ShowStyle(*want);
-      }
-      return true;
-    case EventRightDown:
-    case EventRightUp:
-      return true;
-    case EventActivate:
-      SendCommand(parent_);
-      return true;
-  }
-  return Button::HandleEvent(source, code, data);
+  // Disabled: the pen and the action key do nothing; keys go on to the ancestors.
+  if (state_ == StateDisabled) return !IsKey(code);
+  return TrackPen(source, code, data, [](Button* b, bool inside) {
+    TextButton* self = static_cast<TextButton*>(b);
+    const TextStyle* want = inside ? &self->pressed_ : &self->normal_;
+    if (want != self->current_) self->ShowStyle(*want);
+  });
 }
 
 // ---- TextButtonRounded ----------------------------------------------------------
 
+TextButtonRounded::TextButtonRounded(const char* command, std::uint32_t value) : TextButton(command, value) {
+  label_.SetMargins(kRoundedMarginX, kRoundedMarginX, kRoundedMarginY, kRoundedMarginY);
+}
+
 bool TextButtonRounded::HandleEvent(Box* source, int code, std::intptr_t* data) {
-  if (state_ != 2) {
+  if (state_ != StateDisabled) {
     if (code == EventPenDown) pen_inside_ = true;
     if (code == EventPenUp) pen_inside_ = false;
-    if (code == EventPenMove && state_ == 1) {
+    if (code == EventPenMove && state_ == StatePressed) {
       bool inside = HitTest(static_cast<int>(data[0]), static_cast<int>(data[1]));
       bool changed = inside != pen_inside_;
       pen_inside_ = inside;
@@ -136,42 +98,22 @@ bool TextButtonRounded::HandleEvent(Box* source, int code, std::intptr_t* data) 
 void TextButtonRounded::Paint(HDC dc, int originX, int originY, int clipX, int clipY, int clipWidth,
                               int clipHeight) {
   if (!dc) return;
-  COLORREF fill = (state_ == 1 && pen_inside_) ? pressed_fill_ : normal_fill_;
-  FillFramed(dc, originX, originY, size_[0], size_[1], fill, frame_, 5);
+  COLORREF fill = (state_ == StatePressed && pen_inside_) ? pressed_fill_ : normal_fill_;
+  FillFramedRoundRect(dc, originX, originY, size_[0], size_[1], frame_, fill, 1, 5, 5);
   Box::Paint(dc, originX, originY, clipX, clipY, clipWidth, clipHeight);
 }
 
 bool TextButtonRounded::DrawFocus(HDC dc, int x, int y, int width, int height) {
   if (!dc) return false;
-  HollowRound(dc, x + 1, y + 1, width - 2, height - 2, 3, 0xCE3000);
-  HollowRound(dc, x, y, width, height, 4, 0xFF9A31);
+  FrameRoundRect(dc, x + 1, y + 1, width - 2, height - 2, 0xCE3000, 1, 3, 3);
+  FrameRoundRect(dc, x, y, width, height, 0xFF9A31, 1, 4, 4);
   return true;
 }
 
 // ---- ActionTextButton -----------------------------------------------------------
 
 bool ActionTextButton::HandleEvent(Box* source, int code, std::intptr_t* data) {
-  switch (code) {
-    case EventFocusOut:
-      return parent_ ? SendEvent(parent_, EventFocusOut, data, true) : false;
-    case EventActivate:
-      SendCommand(parent_);
-      return true;
-    case EventPenDown:
-      SetFocus(this);
-      pressed_flag_ = true;
-      if (parent_) SendEvent(parent_, EventItemDown, data, true);
-      return true;
-    case EventPenUp:
-      SetFocus(this);
-      pressed_flag_ = false;
-      if (parent_) SendEvent(parent_, EventItemUp, data, true);
-      return true;
-    case EventPenMove:
-      if (parent_) SendEvent(parent_, EventItemMove, data, true);
-      return true;
-  }
-  return false;
+  return ForwardToCell(code, data, &pressed_flag_, false);
 }
 
 // ---- TextButtonOld and TextButtonRectangular ------------------------------------
@@ -203,41 +145,19 @@ void TextButtonOld::ShowLabel(int index) {
 }
 
 void TextButtonOld::SetState(int state) {
-  if (state < 0 || state > 2) return;
+  if (state < StateNormal || state > StateDisabled) return;
   state_ = state;
   ShowLabel(state);
   if (shown_) InvalidateAll();
 }
 
-bool TextButtonOld::HitTest(int x, int y) { return Inside(this, x, y); }
+bool TextButtonOld::HitTest(int x, int y) { return ContainsPoint(x, y); }
 
 bool TextButtonOld::HandleEvent(Box* source, int code, std::intptr_t* data) {
-  if (state_ == 2) return true;
-  Box* window = source ? source : GetWindowBox();
-  switch (code) {
-    case EventPenDown:
-      window->SetCapture(this);
-      if (state_ == 0) SetState(1);
-      Button::HandleEvent(source, code, data);
-      return true;
-    case EventPenUp:
-      if (state_ == 1) {
-        SetState(0);
-        window->SetCapture(nullptr);
-        if (HitTest(static_cast<int>(data[0]), static_cast<int>(data[1])) && command_) SendCommand(parent_);
-      }
-      return true;
-    case EventPenMove:
-      if (state_ == 1) ShowLabel(HitTest(static_cast<int>(data[0]), static_cast<int>(data[1])) ? 1 : 0);
-      return true;
-    case EventRightDown:
-    case EventRightUp:
-      return true;
-    case EventActivate:
-      SendCommand(parent_);
-      return true;
-  }
-  return Button::HandleEvent(source, code, data);
+  if (state_ == StateDisabled) return !IsKey(code);
+  return TrackPen(source, code, data, [](Button* b, bool inside) {
+    static_cast<TextButtonOld*>(b)->ShowLabel(inside ? StatePressed : StateNormal);
+  });
 }
 
 void TextButtonOld::Paint(HDC dc, int originX, int originY, int, int, int, int) {
@@ -247,8 +167,8 @@ void TextButtonOld::Paint(HDC dc, int originX, int originY, int, int, int, int) 
 void TextButtonRectangular::Paint(HDC dc, int originX, int originY, int clipX, int clipY, int clipWidth,
                                   int clipHeight) {
   if (!dc) return;
-  FillFramed(dc, originX, originY, size_[0], size_[1], current_ == &labels_[1] ? pressed_fill_ : normal_fill_,
-             frame_, 0);
+  FillFramedRect(dc, originX, originY, size_[0], size_[1], frame_,
+                 current_ == &labels_[StatePressed] ? pressed_fill_ : normal_fill_, 1);
   TextButtonOld::Paint(dc, originX, originY, clipX, clipY, clipWidth, clipHeight);
 }
 

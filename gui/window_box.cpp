@@ -6,19 +6,13 @@
 
 #include <cwchar>
 
+#include "wide_text.h"
+
 namespace VexaAppGUISystem {
 
 const wchar_t kWindowClassName[] = L"Vexa Application GUI System Window Class";
 
 namespace {
-
-wchar_t* CopyText(const wchar_t* text) {
-  if (!text) return nullptr;
-  size_t n = wcslen(text);
-  wchar_t* copy = new wchar_t[n + 1];
-  wmemcpy(copy, text, n + 1);
-  return copy;
-}
 
 int FloorDiv(int a, int b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
 int CeilDiv(int a, int b) { return -FloorDiv(-a, b); }
@@ -87,13 +81,17 @@ void WindowBox::NativePosition(int* x, int* y) {
 bool WindowBox::Create(bool show, WindowBox* owner, const wchar_t* nativeClass, bool modal) {
   if (hwnd_) return false;
   owner_ = owner;
+  for (int axis = 0; axis < 2; ++axis) {  // a new window has bars of its own
+    native_scroll_info_[axis] = SCROLLINFO();
+    native_scroll_pos_[axis] = 0;
+  }
   HINSTANCE instance = GetModuleHandleW(nullptr);
   const wchar_t* cls = nativeClass ? nativeClass : (class_name_ ? class_name_ : kWindowClassName);
   if (!nativeClass) {
     WNDCLASSW wc = {};
     wc.style = 0;
     wc.lpfnWndProc = WindowProc;
-    wc.cbWndExtra = 4;
+    wc.cbWndExtra = sizeof(LONG_PTR);  // a pointer's room, on x64 too
     wc.hInstance = instance;
     wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
     wc.lpszClassName = cls;
@@ -113,7 +111,9 @@ bool WindowBox::Create(bool show, WindowBox* owner, const wchar_t* nativeClass, 
   NativePosition(&x, &y);
   modal_ = false;
   int w = size_[0] < 0 ? 0 : size_[0], h = size_[1] < 0 ? 0 : size_[1];
+  echoing_ = true;
   HWND hwnd = CreateWindowExW(0, cls, title, style, x, y, w, h, parent, nullptr, instance, this);
+  echoing_ = false;
   if (!hwnd) return false;
   if (nativeClass) {
     hwnd_ = hwnd;
@@ -149,6 +149,7 @@ void WindowBox::Close(int result) {
   DestroyWindow(hwnd);
   hwnd_ = nullptr;
   menubar_ = nullptr;
+  DropBackBuffer();
 }
 
 int WindowBox::RunModal(int initialResult) {
@@ -210,35 +211,27 @@ bool WindowBox::CreateMenuBar(int menuId, HINSTANCE instance) {
   return true;
 }
 
-bool WindowBox::HandleEvent(Box* source, int code, std::intptr_t* data) {
-  // Keys reach the window box; the focused box inside gets them first.
-  if ((code == EventKeyDown || code == EventKeyUp || code == EventChar) && !routing_keys_) {
-    Box* focused = GetFocused(false);
-    if (focused && focused != this) {
-      routing_keys_ = true;
-      bool handled = false;
-      for (Box* b = focused; b && b != this && !handled; b = b->GetParent())
-        handled = b->HandleEvent(source, code, data);
-      routing_keys_ = false;
-      return handled;
-    }
-  }
-  return false;
-}
-
 void WindowBox::OnMoved(int axis) {
   if (!hwnd_) return;
   int x, y;
   NativePosition(&x, &y);
   bool was = SetLayoutEnabled(false, false);
-  SetWindowPos(hwnd_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  ResizeNative(x, y, 0, 0, SWP_NOSIZE);
   SetLayoutEnabled(was, false);
 }
 
 void WindowBox::OnResized(int axis) {
   if (!hwnd_) return;
   int w = size_[0] < 0 ? 0 : size_[0], h = size_[1] < 0 ? 0 : size_[1];
-  SetWindowPos(hwnd_, nullptr, 0, 0, w, h, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  ResizeNative(0, 0, w, h, SWP_NOMOVE);
+}
+
+void WindowBox::ResizeNative(int x, int y, int width, int height, UINT flags) {
+  // The size echo of our own move must not become the box's size rule.
+  bool was = echoing_;
+  echoing_ = true;
+  SetWindowPos(hwnd_, nullptr, x, y, width, height, flags | SWP_NOZORDER | SWP_NOACTIVATE);
+  echoing_ = was;
 }
 
 HDC WindowBox::AcquireDC() { return hwnd_ ? GetDC(hwnd_) : nullptr; }
@@ -319,32 +312,249 @@ void WindowBox::OnScrollRangeChanged(int axis) {
   si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
   if (keep_scroll_bar_[axis]) si.fMask |= SIF_DISABLENOSCROLL;
   if (scrollable_[axis] && scroll_max_[axis] - scroll_min_[axis] > scroll_page_[axis]) {
-    // Whole units: the range grows outwards, page and position round down.
+    // Whole units: the range grows outwards, page and position round down;
+    // the bar's maximum is its last unit, not one past it.
     si.nMin = FloorDiv(scroll_min_[axis], unit);
-    si.nMax = CeilDiv(scroll_max_[axis], unit);
+    si.nMax = CeilDiv(scroll_max_[axis], unit) - 1;
     si.nPage = static_cast<UINT>(scroll_page_[axis] / unit);
     si.nPos = FloorDiv(scroll_pos_[axis], unit);
   }
-  SetScrollInfo(hwnd_, axis == 0 ? SB_HORZ : SB_VERT, &si, TRUE);
+  SetNativeScrollBar(axis, si);
   int native = scroll_pos_[axis];
   int delta = native_scroll_pos_[axis] - native;
   native_scroll_pos_[axis] = native;
   if (delta) {
     for (HWND c = GetWindow(hwnd_, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
-      if (c == menubar_) continue;
       RECT r;
       GetWindowRect(c, &r);
       POINT p = {r.left, r.top};
       ScreenToClient(hwnd_, &p);
       SetWindowPos(c, nullptr, p.x + (axis == 0 ? delta : 0), p.y + (axis == 1 ? delta : 0), 0, 0,
                    SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+      UpdateWindow(c);  // repaints are synchronous here, the native children's too
     }
   }
 }
 
+// Drawing a scroll bar costs milliseconds under Wine: the values change at
+// once, the bar is drawn with the next paint of the frame, and only when
+// something about it changed.
+void WindowBox::SetNativeScrollBar(int axis, const SCROLLINFO& info) {
+  SCROLLINFO& last = native_scroll_info_[axis];
+  if (last.cbSize && last.fMask == info.fMask && last.nMin == info.nMin && last.nMax == info.nMax &&
+      last.nPage == info.nPage && last.nPos == info.nPos)
+    return;
+  last = info;
+  SCROLLINFO copy = info;
+  SetScrollInfo(hwnd_, axis == 0 ? SB_HORZ : SB_VERT, &copy, FALSE);
+  RECT client, window;
+  GetClientRect(hwnd_, &client);
+  GetWindowRect(hwnd_, &window);
+  // The frame around the client area, in client coordinates: nothing of the content.
+  POINT origin = {window.left, window.top};
+  ScreenToClient(hwnd_, &origin);
+  RECT frame = {origin.x, origin.y, origin.x + (window.right - window.left), origin.y + (window.bottom - window.top)};
+  RECT strip = axis == 0 ? RECT{frame.left, client.bottom, frame.right, frame.bottom}
+                         : RECT{client.right, frame.top, frame.right, frame.bottom};
+  RedrawWindow(hwnd_, &strip, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_NOERASE | RDW_NOCHILDREN);
+}
+
 bool WindowBox::OnWindowMessage(HWND, UINT, WPARAM, LPARAM, LRESULT*) { return false; }
 
-LRESULT WindowBox::RoutePen(UINT msg, LPARAM lp) {
+
+// ---- The window procedure --------------------------------------------------------------
+
+LRESULT CALLBACK WindowBox::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  WindowBox* box = reinterpret_cast<WindowBox*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (msg == WM_CREATE && !box) {
+    box = static_cast<WindowBox*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
+    if (box) {
+      SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(box));
+      box->hwnd_ = hwnd;
+    }
+  }
+  if (!box) return DefWindowProcW(hwnd, msg, wp, lp);
+  return box->HandleMessage(hwnd, msg, wp, lp);
+}
+
+LRESULT WindowBox::HandleMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  LRESULT result = 0;
+  if (OnWindowMessage(hwnd, msg, wp, lp, &result)) return result;
+  // A wrapped native control keeps its own painting, input and scrolling.
+  const bool own = !native_proc_ || suspend_native_proc_;
+  switch (msg) {
+    case WM_DESTROY:
+      return OnDestroy(hwnd, wp, lp);
+    case WM_ACTIVATE:
+      return OnActivate(hwnd, wp, lp);
+    case WM_SETFOCUS:
+      return OnSetFocusMessage(hwnd, wp, lp);
+    case WM_WINDOWPOSCHANGED:
+      return OnWindowPosChanged(hwnd, wp, lp);
+    case WM_PAINT:
+      return own ? OnPaint(hwnd) : OnNativePaint(hwnd, wp, lp);
+    case WM_ERASEBKGND:
+      return own ? OnEraseBackground(hwnd, wp) : Default(hwnd, msg, wp, lp);
+    case WM_CLOSE:
+      return own ? OnClose() : Default(hwnd, msg, wp, lp);
+    case WM_SYSCOMMAND:
+      return own ? OnSysCommand(hwnd, wp, lp) : Default(hwnd, msg, wp, lp);
+    case WM_HSCROLL:
+    case WM_VSCROLL:
+      return own ? OnScroll(msg == WM_HSCROLL ? 0 : 1, wp) : Default(hwnd, msg, wp, lp);
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+    case WM_MOUSEMOVE:
+      return own ? OnPen(msg, lp) : Default(hwnd, msg, wp, lp);
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+    case WM_KEYUP:
+    case WM_SYSKEYUP:
+    case WM_CHAR:
+      return own ? OnKey(hwnd, msg, wp, lp) : Default(hwnd, msg, wp, lp);
+  }
+  return Default(hwnd, msg, wp, lp);
+}
+
+LRESULT WindowBox::Default(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  return native_proc_ ? CallWindowProcW(native_proc_, hwnd, msg, wp, lp) : DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+LRESULT WindowBox::OnDestroy(HWND hwnd, WPARAM wp, LPARAM lp) {
+  GetTitle();
+  if (modal_ && owner_ && owner_->hwnd_) EnableWindow(owner_->hwnd_, TRUE);
+  modal_ = false;
+  WNDPROC old = native_proc_;
+  hwnd_ = nullptr;
+  menubar_ = nullptr;
+  DropBackBuffer();
+  SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+  if (!old) return DefWindowProcW(hwnd, WM_DESTROY, wp, lp);
+  native_proc_ = nullptr;
+  SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(old));
+  return CallWindowProcW(old, hwnd, WM_DESTROY, wp, lp);
+}
+
+LRESULT WindowBox::OnActivate(HWND hwnd, WPARAM wp, LPARAM lp) {
+  if (LOWORD(wp) != WA_INACTIVE) {
+    if (modal_ && owner_ && owner_->hwnd_)
+      SetWindowPos(hwnd, owner_->hwnd_, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    // The focused box hears focus-out and focus-in again, as after a switch.
+    if (Box* focused = GetFocused(false)) {
+      SetFocus(nullptr);
+      SetFocus(focused);
+      return 0;
+    }
+  }
+  return Default(hwnd, WM_ACTIVATE, wp, lp);
+}
+
+LRESULT WindowBox::OnSetFocusMessage(HWND hwnd, WPARAM wp, LPARAM lp) {
+  if (focus_mode_ == FocusItem || !GetFocused(false)) SetFocus(this);
+  return Default(hwnd, WM_SETFOCUS, wp, lp);
+}
+
+LRESULT WindowBox::OnWindowPosChanged(HWND hwnd, WPARAM wp, LPARAM lp) {
+  const WINDOWPOS* p = reinterpret_cast<const WINDOWPOS*>(lp);
+  // A size given from outside (the shell, a user) becomes the box's size.
+  if (!echoing_ && !(p->flags & SWP_NOSIZE)) {
+    if (p->cx != size_[0]) SetSize(0, p->cx, nullptr, 1);
+    if (p->cy != size_[1] && hwnd_) SetSize(1, p->cy, nullptr, 1);
+  }
+  return Default(hwnd, WM_WINDOWPOSCHANGED, wp, lp);
+}
+
+LRESULT WindowBox::OnPaint(HWND hwnd) {
+  if (!shown_) return Default(hwnd, WM_PAINT, 0, 0);
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(hwnd, &ps);
+  // Only what needs it: a frame's redraw leaves the client area out.
+  const RECT& r = ps.rcPaint;
+  if (r.right > r.left && r.bottom > r.top) {
+    PaintBackground(dc, 0, 0, r.left, r.top, r.right - r.left, r.bottom - r.top);
+    Box::Paint(dc, 0, 0, r.left, r.top, r.right - r.left, r.bottom - r.top);
+  }
+  EndPaint(hwnd, &ps);
+  return 0;
+}
+
+LRESULT WindowBox::OnNativePaint(HWND hwnd, WPARAM wp, LPARAM lp) {
+  LRESULT r = CallWindowProcW(native_proc_, hwnd, WM_PAINT, wp, lp);
+  // The control painted over its focus mark: draw it again.
+  Box* focused = GetFocused(false);
+  if (!focused) return r;
+  HDC dc = nullptr;
+  Box* giver = nullptr;
+  for (Box* b = focused; b && !dc; b = b->GetParent()) {
+    dc = b->AcquireDC();
+    if (dc) giver = b;
+  }
+  if (!dc) return r;
+  int fx = focused->GetOffsetIn(giver, 0), fy = focused->GetOffsetIn(giver, 1);
+  for (Box* b = focused; b; b = b->GetParent())
+    if (b->DrawFocus(dc, fx, fy, focused->Width(), focused->Height())) break;
+  giver->ReleaseDC(dc);
+  return r;
+}
+
+LRESULT WindowBox::OnEraseBackground(HWND hwnd, WPARAM wp) {
+  if (shown_) {
+    RECT client;
+    GetClientRect(hwnd, &client);
+    PaintBackground(reinterpret_cast<HDC>(wp), 0, 0, 0, 0, client.right, client.bottom);
+  }
+  return 1;
+}
+
+LRESULT WindowBox::OnClose() {
+  Close(0);
+  return 0;
+}
+
+LRESULT WindowBox::OnSysCommand(HWND hwnd, WPARAM wp, LPARAM lp) {
+  if ((wp & 0xFFF0) == SC_CLOSE) PostQuitMessage(0);
+  return Default(hwnd, WM_SYSCOMMAND, wp, lp);
+}
+
+int WindowBox::ThumbPosition(int axis, WPARAM wp) {
+  // The message has 16 bits of the position; the bar's track position has
+  // all 32. Use it when it agrees with the message (a real drag).
+  int low = HIWORD(wp);
+  SCROLLINFO si = {};
+  si.cbSize = sizeof(si);
+  si.fMask = SIF_TRACKPOS | SIF_RANGE;
+  if (::GetScrollInfo(hwnd_, axis == 0 ? SB_HORZ : SB_VERT, &si)) {
+    if ((si.nTrackPos & 0xFFFF) == low) return si.nTrackPos;
+    if (si.nMin < 0) return static_cast<short>(low);
+  }
+  return low;
+}
+
+LRESULT WindowBox::OnScroll(int axis, WPARAM wp) {
+  bool scrollable;
+  int minimum, maximum, position, page, line;
+  GetScrollInfo(axis, &scrollable, &minimum, &maximum, &position, &page, &line);
+  if (!scrollable) return 0;
+  // Line steps, pages and the range are pixels; only the thumb speaks in units.
+  int target;
+  switch (LOWORD(wp)) {
+    case SB_LINEUP: target = line > 0 ? position - line : position; break;
+    case SB_LINEDOWN: target = line > 0 ? position + line : position; break;
+    case SB_PAGEUP: target = position - page; break;
+    case SB_PAGEDOWN: target = position + page; break;
+    case SB_THUMBPOSITION:
+    case SB_THUMBTRACK: target = ThumbPosition(axis, wp) * scroll_unit_[axis]; break;
+    case SB_TOP: target = minimum; break;
+    case SB_BOTTOM: target = maximum - page; break;
+    default: return 0;
+  }
+  SetScrollPosition(axis, target, true);
+  return 0;
+}
+
+LRESULT WindowBox::OnPen(UINT msg, LPARAM lp) {
   int code;
   switch (msg) {
     case WM_LBUTTONDOWN: code = EventPenDown; break;
@@ -367,161 +577,15 @@ LRESULT WindowBox::RoutePen(UINT msg, LPARAM lp) {
   return 0;
 }
 
-LRESULT WindowBox::HandleScroll(int axis, WPARAM wp) {
-  bool scrollable;
-  int minimum, maximum, position, page, line;
-  GetScrollInfo(axis, &scrollable, &minimum, &maximum, &position, &page, &line);
-  if (!scrollable) return 0;
-  int unit = scroll_unit_[axis];
-  int pos = FloorDiv(position, unit);
-  switch (LOWORD(wp)) {
-    case SB_LINEUP:
-      if (line > 0) pos -= line;
-      break;
-    case SB_LINEDOWN:
-      if (line > 0) pos += line;
-      break;
-    case SB_PAGEUP: pos -= page / unit; break;
-    case SB_PAGEDOWN: pos += page / unit; break;
-    case SB_THUMBPOSITION:
-    case SB_THUMBTRACK: pos = static_cast<short>(HIWORD(wp)); break;
-    case SB_TOP: pos = FloorDiv(minimum, unit); break;
-    case SB_BOTTOM: pos = FloorDiv(maximum - page, unit); break;
-    default: return 0;
-  }
-  SetScrollPosition(axis, pos * unit, true);
-  return 0;
-}
-
-LRESULT CALLBACK WindowBox::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  WindowBox* box = reinterpret_cast<WindowBox*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  if (msg == WM_CREATE && !box) {
-    box = static_cast<WindowBox*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
-    if (box) {
-      SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(box));
-      box->hwnd_ = hwnd;
-    }
-  }
-  if (!box) return DefWindowProcW(hwnd, msg, wp, lp);
-  return box->HandleMessage(hwnd, msg, wp, lp);
-}
-
-LRESULT WindowBox::HandleMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  LRESULT result = 0;
-  if (OnWindowMessage(hwnd, msg, wp, lp, &result)) return result;
-  WNDPROC native = (native_proc_ && !suspend_native_proc_) ? native_proc_ : nullptr;
-  auto fallback = [&]() -> LRESULT {
-    return native_proc_ ? CallWindowProcW(native_proc_, hwnd, msg, wp, lp) : DefWindowProcW(hwnd, msg, wp, lp);
-  };
-  switch (msg) {
-    case WM_DESTROY: {
-      GetTitle();
-      if (modal_ && owner_ && owner_->hwnd_) EnableWindow(owner_->hwnd_, TRUE);
-      modal_ = false;
-      WNDPROC old = native_proc_;
-      hwnd_ = nullptr;
-      menubar_ = nullptr;
-      SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-      if (old) {
-        native_proc_ = nullptr;
-        SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(old));
-        return CallWindowProcW(old, hwnd, msg, wp, lp);
-      }
-      return DefWindowProcW(hwnd, msg, wp, lp);
-    }
-    case WM_ACTIVATE:
-      if (LOWORD(wp) != WA_INACTIVE) {
-        if (modal_ && owner_ && owner_->hwnd_)
-          SetWindowPos(hwnd, owner_->hwnd_, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-        if (Box* focused = GetFocused(false)) {
-          SetFocus(nullptr);
-          SetFocus(focused);
-          return 0;
-        }
-      }
-      break;
-    case WM_SETFOCUS:
-      if (focus_mode_ == FocusItem || !GetFocused(false)) SetFocus(this);
-      break;
-    case WM_WINDOWPOSCHANGED: {
-      const WINDOWPOS* p = reinterpret_cast<const WINDOWPOS*>(lp);
-      if (!(p->flags & SWP_NOSIZE)) {
-        if (p->cx != size_[0]) SetSize(0, p->cx, nullptr, 1);
-        if (p->cy != size_[1] && hwnd_) SetSize(1, p->cy, nullptr, 1);
-      }
-      break;
-    }
-  }
-  if (native) {
-    LRESULT r = CallWindowProcW(native, hwnd, msg, wp, lp);
-    if (msg == WM_PAINT) {
-      if (Box* focused = GetFocused(false)) {
-        HDC dc = nullptr;
-        Box* giver = nullptr;
-        for (Box* b = focused; b && !dc; b = b->GetParent()) {
-          dc = b->AcquireDC();
-          if (dc) giver = b;
-        }
-        if (dc) {
-          int fx = focused->GetOffsetIn(giver, 0), fy = focused->GetOffsetIn(giver, 1);
-          for (Box* b = focused; b; b = b->GetParent())
-            if (b->DrawFocus(dc, fx, fy, focused->Width(), focused->Height())) break;
-          giver->ReleaseDC(dc);
-        }
-      }
-    }
-    return r;
-  }
-  switch (msg) {
-    case WM_PAINT: {
-      if (!shown_) return fallback();
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(hwnd, &ps);
-      RECT client;
-      GetClientRect(hwnd, &client);
-      PaintBackground(dc, 0, 0, 0, 0, client.right, client.bottom);
-      Box::Paint(dc, 0, 0, 0, 0, client.right, client.bottom);
-      EndPaint(hwnd, &ps);
-      return 0;
-    }
-    case WM_ERASEBKGND:
-      if (shown_) {
-        RECT client;
-        GetClientRect(hwnd, &client);
-        PaintBackground(reinterpret_cast<HDC>(wp), 0, 0, 0, 0, client.right, client.bottom);
-      }
-      return 1;
-    case WM_CLOSE:
-      Close(0);
-      return 0;
-    case WM_SYSCOMMAND:
-      if ((wp & 0xFFF0) == SC_CLOSE) PostQuitMessage(0);
-      return fallback();
-    case WM_HSCROLL:
-      return HandleScroll(0, wp);
-    case WM_VSCROLL:
-      return HandleScroll(1, wp);
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONUP:
-    case WM_RBUTTONDOWN:
-    case WM_RBUTTONUP:
-    case WM_MOUSEMOVE:
-      return RoutePen(msg, lp);
-    case WM_KEYDOWN:
-    case WM_SYSKEYDOWN:
-    case WM_KEYUP:
-    case WM_SYSKEYUP:
-    case WM_CHAR: {
-      int code = (msg == WM_KEYDOWN || msg == WM_SYSKEYDOWN) ? EventKeyDown
-                 : (msg == WM_CHAR)                          ? EventChar
-                                                             : EventKeyUp;
-      std::intptr_t data[2] = {static_cast<std::intptr_t>(wp), -1};
-      if (code == EventChar) data[0] = -1, data[1] = static_cast<std::intptr_t>(wp);
-      SendEvent(this, code, data, true);
-      return fallback();
-    }
-  }
-  return fallback();
+LRESULT WindowBox::OnKey(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  int code = (msg == WM_KEYDOWN || msg == WM_SYSKEYDOWN) ? EventKeyDown : msg == WM_CHAR ? EventChar : EventKeyUp;
+  std::intptr_t data[2] = {static_cast<std::intptr_t>(wp), -1};
+  if (code == EventChar) data[0] = -1, data[1] = static_cast<std::intptr_t>(wp);
+  // One delivery: the focused box inside this window first, then each of its
+  // ancestors once, up to the root (the window box and any outer ones).
+  Box* focused = GetFocused(false);
+  SendEvent(focused ? focused : this, code, data, true);
+  return Default(hwnd, msg, wp, lp);
 }
 
 }  // namespace VexaAppGUISystem

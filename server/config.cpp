@@ -26,6 +26,12 @@ bool ToInt(const std::string& v, int lo, int hi, int* out) {
 
 namespace {
 
+bool ToBool(const std::string& v, bool* out) {
+  if (v != "yes" && v != "no") return false;
+  *out = v == "yes";
+  return true;
+}
+
 bool Apply(const std::string& key, const std::string& value, ServerConfig* c) {
   if (key == "listen") c->listen = value;
   else if (key == "port") return ToInt(value, 0, 65535, &c->port);
@@ -39,10 +45,8 @@ bool Apply(const std::string& key, const std::string& value, ServerConfig* c) {
   else if (key == "ad-catalogue") c->ad_catalogue = value;
   else if (key == "ad-port-file") c->ad_port_file = value;
   else if (key == "ad-report") c->ad_report = value;
-  else if (key == "allow-file-addresses") {
-    if (value != "yes" && value != "no") return false;
-    c->allow_file_addresses = value == "yes";
-  }
+  else if (key == "allow-file-addresses") return ToBool(value, &c->allow_file_addresses);
+  else if (key == "fetch-pictures") return ToBool(value, &c->fetch_pictures);
   else return false;
   return true;
 }

@@ -32,6 +32,9 @@ struct ServerConfig {
   // Let devices add file addresses (demos only: the server would read its
   // own files on a device's word).
   bool allow_file_addresses = false;
+  // Fetch the pictures that feed items name (no: a server that must not
+  // reach out beyond its feeds, such as one in a test).
+  bool fetch_pictures = true;
   // The ad service, on when a catalogue is named: its port and port file;
   // and the file the impression report goes to ("-": standard output)
   // instead of serving.

@@ -250,27 +250,32 @@ bool DecodeBase64Segment(const std::string& text, std::string* bytes) {
   return bytes->size() == text.size() / 4 * 3 - pad;
 }
 
-std::string SliceResponseHead(std::uint64_t start, std::uint64_t raw_bytes, std::uint64_t total,
-                              std::size_t body_length) {
-  bool last = start + raw_bytes >= total;
-  std::string head = last ? "HTTP/1.1 200 OK\r\n" : "HTTP/1.1 206 Partial Content\r\n";
-  head += "Content-Type: application/octet-stream\r\n";
-  // The last slice ends its range at the total: the device's sign of completion.
-  std::uint64_t end = last ? total : start + raw_bytes - 1;
-  head += "Content-Range: bytes " + std::to_string(start) + "-" + std::to_string(end) + "/" +
-          std::to_string(total) + "\r\n";
-  head += "Content-Length: " + std::to_string(body_length) + "\r\n";
-  head += "Connection: Keep-Alive\r\n\r\n";
-  return head;
+const char kBodyTrailer[] = "\r\n\r\n";
+
+std::string SliceResponse(std::uint64_t start, const std::string& body, std::uint64_t total, bool last) {
+  std::string r;
+  r.reserve(200 + body.size());
+  r += last ? "HTTP/1.1 200 OK\r\n" : "HTTP/1.1 206 Partial Content\r\n";
+  r += "Content-Type: application/octet-stream\r\n";
+  std::uint64_t end = last ? total : start + (body.empty() ? 0 : body.size() - 1);
+  r += "Content-Range: bytes " + std::to_string(start) + "-" + std::to_string(end) + "/" + std::to_string(total) +
+       "\r\n";
+  r += "Content-Length: " + std::to_string(body.size()) + "\r\n";
+  r += "Connection: Keep-Alive\r\n\r\n";
+  if (!body.empty()) {
+    r += body;
+    r += kBodyTrailer;
+  }
+  return r;
 }
 
 std::string ErrorTextResponse(const std::string& text) {
   // Not "200": a final status would tell the device that the transfer is
-  // complete, and a refused sync would end as a success. With this status the
-  // device shows the text, asks for more, finds the connection closed and
-  // reports a failed transfer.
-  return "HTTP/1.1 203 Non-Authoritative Information\r\nContent-Type: txt\r\nContent-Length: " + std::to_string(text.size()) +
-         "\r\n\r\n" + text;
+  // complete. With this status the device shows the text and reports a
+  // failed transfer. No "Connection: close" either, for the same reason,
+  // though the connection closes after it.
+  return "HTTP/1.1 203 Non-Authoritative Information\r\nContent-Type: txt\r\nContent-Length: " +
+         std::to_string(text.size()) + "\r\n\r\n" + text + (text.empty() ? "" : kBodyTrailer);
 }
 
 std::string BadRequestResponse() {

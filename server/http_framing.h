@@ -2,6 +2,7 @@
 // connection, POST requests with a chunked body (each chunk one Base64
 // segment) or with no body (the next range of the server's resource), and
 // responses that carry one Base64 segment followed by four extra bytes.
+// Ranges count the characters of those segments, as the device does.
 //
 // Invariants: a request is read with fixed limits on line length, header
 // count, chunk size and body size, so a hostile peer costs bounded memory;
@@ -80,10 +81,15 @@ class RequestReader {
 // the end. False for anything else.
 bool DecodeBase64Segment(const std::string& text, std::string* bytes);
 
-// Response head for a slice of a resource (206 before the last, 200 for it)
-// or for an error text; the caller sends the body and, for slices, "\r\n\r\n".
-std::string SliceResponseHead(std::uint64_t start, std::uint64_t raw_bytes, std::uint64_t total,
-                              std::size_t body_length);
+// The four bytes the device takes after every body it reads (not after an
+// empty one, which it does not read).
+extern const char kBodyTrailer[];
+
+// A slice of a resource in the device's units: `start`, `body` and `total`
+// count Base64 characters; `body` is one independently padded segment. 206
+// before the last slice, 200 for it, whose content range ends at the total
+// itself (the device's sign of completion).
+std::string SliceResponse(std::uint64_t start, const std::string& body, std::uint64_t total, bool last);
 // An error text the device shows; the connection closes after it.
 std::string ErrorTextResponse(const std::string& text);
 std::string BadRequestResponse();

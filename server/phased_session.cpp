@@ -12,6 +12,14 @@ using sync_engine::WireProperty;
 
 const char kRequestObjectName[] = "Sync-Request";
 
+namespace {
+
+// The most raw bytes one slice carries: a full work buffer of the device,
+// rounded down to whole Base64 groups.
+constexpr std::uint64_t kMaxSliceBytes = sync_engine::kPieceBytes / 3 * 3;
+
+}  // namespace
+
 WireObject DatabaseHeader(const std::string& db, const std::string& operation, const std::string& objects_operation,
                           const std::string& anchor) {
   WireObject h;
@@ -84,18 +92,27 @@ bool PhasedSession::ParseStream(const std::vector<std::string>& chunks, std::vec
 }
 
 bool PhasedSession::Slice(const HttpRequest& request, std::string* response) {
+  // The device counts Base64 characters. Every slice but the last carries a
+  // multiple of three raw bytes and so needs no padding: character offset c
+  // is raw offset c / 4 * 3 whatever lengths the device asked for, and the
+  // resource's size in characters never changes.
+  const std::uint64_t raw_total = resource_.size();
+  const std::uint64_t total = sync_engine::Base64EncodedSize(resource_.size());
   std::uint64_t start = request.has_range ? request.range_start : 0;
-  std::uint64_t want = request.has_range ? request.range_length : sync_engine::kPieceBytes;
-  std::uint64_t total = resource_.size();
-  if (start > total || (start == total && total > 0)) {
+  std::uint64_t want = request.has_range ? request.range_length : sync_engine::kPieceChars;
+  if (start % 4 != 0 || start > total || (start == total && total > 0)) {
     *response = BadRequestResponse();
-    log_.push_back("range beyond the resource");
+    log_.push_back("range " + std::to_string(start) + " outside the resource of " + std::to_string(total) +
+                   " characters");
     return false;
   }
-  std::uint64_t n = std::min<std::uint64_t>({want, sync_engine::kPieceBytes, total - start});
-  std::string body = sync_engine::Base64Encode(resource_.substr(static_cast<std::size_t>(start), n));
-  *response = SliceResponseHead(start, n, total, body.size()) + body + "\r\n\r\n";
-  if (start + n >= total && phase_ == 4) finished_ = true;
+  std::uint64_t raw_start = start / 4 * 3;
+  std::uint64_t n = std::min<std::uint64_t>({want / 4 * 3, kMaxSliceBytes, raw_total - raw_start});
+  bool last = raw_start + n == raw_total;
+  std::string body(sync_engine::Base64EncodedSize(n), '\0');
+  sync_engine::Base64Encode(reinterpret_cast<const std::uint8_t*>(resource_.data()) + raw_start, n, &body[0]);
+  *response = SliceResponse(start, body, total, last);
+  if (last && phase_ == 4) finished_ = true;
   return true;
 }
 

@@ -6,7 +6,12 @@
 //   4. range requests for the data: per database a "Sync-Database" header
 //      with its "NewAnchor", then deletions and additions.
 // A chunked POST starts a phase, a POST without a body asks for the next
-// slice of the current resource. A service says what phases 1 and 3 mean.
+// slice of the current resource. Ranges count Base64 characters, as the
+// device does: each slice is one independently padded segment of at most
+// the characters asked for and at most 9999 raw bytes (one work buffer of
+// the device), every slice but the last a multiple of three raw bytes, and
+// the last one's content range ends at the total itself. A service says
+// what phases 1 and 3 mean.
 //
 // Invariant: nothing the device sends reaches a service before its phase's
 // stream has arrived whole and parsed cleanly.

@@ -1,9 +1,10 @@
 // tidelark-server: the news sync server and the ad server. Flags (over an
 // optional --config file): --listen ADDR --port N --data DIR --catalogue FILE
 // --fetch-interval SECONDS --retention N --port-file FILE --session-timeout S
-// --allow-file-addresses yes|no; the ad service with --ad-catalogue FILE
-// --ad-port N (default 8002) --ad-port-file FILE; --ad-report FILE|- prints
-// the ad impressions and clicks per ad and day and exits.
+// --allow-file-addresses yes|no --fetch-pictures yes|no; the ad service with
+// --ad-catalogue FILE --ad-port N (default 8002) --ad-port-file FILE;
+// --ad-report FILE|- prints the ad impressions and clicks per ad and day
+// and exits.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -116,6 +117,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   SyncService service(&storage, config.retention, config.allow_file_addresses);
+  service.set_fetch_pictures(config.fetch_pictures);
   if (!config.catalogue.empty()) {
     Catalogue catalogue;
     if (!LoadCatalogue(config.catalogue, &catalogue, &error) || !service.InstallCatalogue(catalogue)) {

@@ -182,7 +182,7 @@ bool SyncService::RefreshChannel(const Channel& channel, std::string* log) {
     *log = "channel " + std::to_string(channel.id) + ": not a feed (" + std::to_string(r.body.size()) + " bytes)";
     return false;
   }
-  FetchPictures(channel, &feed);
+  if (fetch_pictures_) FetchPictures(channel, &feed);
   std::lock_guard<std::mutex> lock(storage_->mutex());
   if (!storage_->Begin()) return false;
   int added = storage_->StoreFeed(channel.id, feed, retention_, static_cast<std::int64_t>(std::time(nullptr)));

@@ -73,6 +73,7 @@ class SyncService {
   int retention() const { return retention_; }
   const std::string& alerts_url() const { return alerts_url_; }
   bool allow_file_addresses() const { return allow_file_addresses_; }
+  void set_fetch_pictures(bool fetch) { fetch_pictures_ = fetch; }
 
  private:
   // Fetches the pictures of the newest items that have none stored yet.
@@ -81,6 +82,7 @@ class SyncService {
   Storage* storage_;
   int retention_;
   bool allow_file_addresses_;
+  bool fetch_pictures_ = true;
   std::string alerts_url_;
   std::map<std::int64_t, std::shared_ptr<const std::vector<PreparedObject>>> cache_;
 };

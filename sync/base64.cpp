@@ -44,6 +44,19 @@ std::size_t Base64Encode(const std::uint8_t* bytes, std::size_t length, char* ou
   return o;
 }
 
+std::size_t Base64DecodedSize(const char* characters, std::size_t count) {
+  if (count < 2) return 0;
+  std::size_t n = 0;
+  for (std::size_t i = 0; i + 2 <= count; i += 4) {
+    bool pad2 = i + 2 >= count || characters[i + 2] == '=';
+    bool pad3 = i + 3 >= count || characters[i + 3] == '=';
+    n += 1 + (pad2 ? 0 : 1) + (pad3 ? 0 : 1);
+    if (pad2 || pad3) break;
+  }
+  std::size_t cap = Base64DecodedMax(count);
+  return n < cap ? n : cap;
+}
+
 std::size_t Base64Decode(const char* characters, std::size_t count, std::uint8_t* output,
                          std::size_t capacity) {
   if (count < 2) return 0;

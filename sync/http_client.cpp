@@ -17,6 +17,11 @@ namespace {
 constexpr int kMaxHeaderLines = 100;  // a server sending endless headers is broken
 constexpr std::size_t kTrailerBytes = 4;
 
+bool StartsWith(const char* line, std::size_t length, const char* what) {
+  std::size_t n = std::strlen(what);
+  return n <= length && std::memcmp(line, what, n) == 0;
+}
+
 bool Contains(const char* line, std::size_t length, const char* what) {
   std::size_t n = std::strlen(what);
   if (n > length) return false;
@@ -168,18 +173,23 @@ int SendChunk(HttpClient* client, const void* bytes, std::size_t length) {
 
 int EndChunkedRequest(HttpClient* client) { return SendAll(client, "0\r\n\r\n", 5) < 0 ? -1 : 0; }
 
-int RequestNextRange(HttpClient* client, std::uint32_t range_length) {
-  if (client->complete) return 0;
+RangeRequest RequestNextRange(HttpClient* client, std::uint32_t range_length) {
+  if (client->complete) return RangeRequest::kComplete;
   client->range_length = range_length;
   client->request_body_length = 0;
   client->chunked = 0;
-  return SendRequestHeaders(client) == 0 ? 1 : -1;
+  return SendRequestHeaders(client) == 0 ? RangeRequest::kRequested : RangeRequest::kFailed;
 }
 
 bool ApplyResponseHeaderLine(HttpClient* c, const char* line, std::size_t length) {
-  if (Contains(line, length, "HTTP/1") && Contains(line, length, "20")) {
-    c->response_state = kResponseOk;
-    if (Contains(line, length, "200")) c->complete = 1;
+  if (StartsWith(line, length, "HTTP/1")) {
+    // Only a 2xx status is a success: "520" or "420" also contain "20".
+    std::size_t at = Find(line, length, ' ', 0);
+    std::uint32_t status = Number(line, length, &at);
+    if (status >= 200 && status <= 299) {
+      c->response_state = kResponseOk;
+      if (status == 200) c->complete = 1;
+    }
   } else if (Contains(line, length, "Content-Type")) {
     c->content_type = HeaderValue(line, length);
   } else if (Contains(line, length, "Content-Range")) {
@@ -192,7 +202,11 @@ bool ApplyResponseHeaderLine(HttpClient* c, const char* line, std::size_t length
       at = slash + 1;
       std::uint32_t total = Number(line, length, &at);
       c->total_length = total;
-      if (end == total) c->complete = 1;
+      if (end == total) {
+        c->complete = 1;
+      } else {
+        c->more_announced = 1;
+      }
     }
   } else if (Contains(line, length, "Content-Length")) {
     std::size_t at = Find(line, length, ':', 0);
@@ -201,9 +215,15 @@ bool ApplyResponseHeaderLine(HttpClient* c, const char* line, std::size_t length
   } else if (Contains(line, length, "Accept-Ranges: bytes")) {
     // nothing to do: ranges are always used
   } else if (Contains(line, length, "Connection: close")) {
-    c->response_state = kResponseClosing;
-    c->complete = 1;
-    c->total_length = c->content_length;
+    // A closing error answer stays an error; a closing success completes
+    // the transfer unless its content range announced more.
+    if (c->response_state == kResponseOk) {
+      c->response_state = kResponseClosing;
+      if (!c->more_announced) {
+        c->complete = 1;
+        c->total_length = c->content_length;
+      }
+    }
     return false;
   }
   return true;
@@ -214,12 +234,18 @@ void ReadResponseHeaders(HttpClient* client) {
   client->total_length = 0;
   client->content_length = 0;
   client->complete = 0;
+  client->more_announced = 0;
   client->content_type.clear();
   bool examine = true;
   for (int lines = 0; lines < kMaxHeaderLines; ++lines) {
     char line[kHeaderLineBytes];
     int n = ReadLine(client, line, sizeof line);
-    if (n < 0) return;
+    if (n < 0) {
+      // Headers cut off by a receive error or a close: no response came whole.
+      client->response_state = kResponseFailed;
+      client->complete = 0;
+      return;
+    }
     std::size_t len = n == 0 ? sizeof line : static_cast<std::size_t>(n);
     bool blank = (len == 2 && line[0] == '\r' && line[1] == '\n') || (len == 1 && line[0] == '\n');
     if (blank) return;
@@ -228,37 +254,37 @@ void ReadResponseHeaders(HttpClient* client) {
     if (examine) examine = ApplyResponseHeaderLine(client, line, len);
     if (n == 0) return;
   }
+  client->response_state = kResponseFailed;  // endless headers: a broken server
+  client->complete = 0;
 }
 
-int ReadResponse(HttpClient* client, void* buffer, std::size_t capacity, std::uint32_t* length,
-                 SyncCallback callback, int* cancel) {
+ReadResult ReadResponse(HttpClient* client, void* buffer, std::size_t capacity, std::uint32_t* length,
+                        SyncCallback callback, int* cancel) {
   *length = 0;
   ReadResponseHeaders(client);
-  std::int32_t state = client->response_state;
-  if (state != kResponseOk && state != kResponseClosing) {
+  const bool closing = client->response_state == kResponseClosing;
+  if (client->response_state != kResponseOk && !closing) {
     client->total_length = 0;
-    return -1;
+    return ReadResult::kFailed;
   }
-  if (client->content_length > capacity) return -1;  // would overflow the caller's buffer
-  int got = client->content_length == 0
-                ? 0
-                : ReceiveBytes(client, buffer, client->content_length, callback, cancel);
-  if (got <= 0) return state == kResponseClosing ? -2 : 0;
-  if (static_cast<std::uint32_t>(got) < client->content_length) return -1;  // cut short
+  if (client->content_length == 0) return closing ? ReadResult::kClosing : ReadResult::kEmpty;
+  if (client->content_length > capacity) return ReadResult::kFailed;  // would overflow the caller's buffer
+  int got = ReceiveBytes(client, buffer, client->content_length, callback, cancel);
+  // A receive error, a stall or a close inside the body: what came is not the body.
+  if (got < 0 || static_cast<std::uint32_t>(got) < client->content_length) return ReadResult::kFailed;
   std::uint8_t trailer[kTrailerBytes];
   if (client->content_type == "txt") {
-    std::string text(static_cast<const char*>(buffer), static_cast<std::size_t>(got));
+    std::string text(static_cast<const char*>(buffer), client->content_length);
     std::size_t z = text.find('\0');
     if (z != std::string::npos) text.resize(z);
     ReceiveBytes(client, trailer, sizeof trailer, nullptr, nullptr);
     platform::GetServices().message_box(nullptr, platform::os::Utf8ToUtf16(text), u"Error", platform::kMbOk);
-    return 0;
+    return ReadResult::kErrorText;
   }
-  client->range_start += static_cast<std::uint32_t>(got);
+  client->range_start += client->content_length;
   *length = client->content_length;
   ReceiveBytes(client, trailer, sizeof trailer, nullptr, nullptr);
-  if (state == kResponseClosing) return -2;
-  return static_cast<int>(client->range_start);
+  return closing ? ReadResult::kClosing : ReadResult::kBody;
 }
 
 }  // namespace sync_engine

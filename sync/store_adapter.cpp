@@ -90,10 +90,12 @@ void StoreSyncStore::Close(Database* db) {
   *db = nullptr;
 }
 
-int StoreSyncStore::ForEachObject(Database db, int source, const std::function<bool(const WireObject&)>& visit) {
+int StoreSyncStore::ForEachObject(Database db, int source, std::size_t* count,
+                                  const std::function<bool(const WireObject&)>& visit) {
   store::ResultSet* rs = nullptr;
   int rc = store::ListObjects(static_cast<store::Database*>(db), &rs, source);
   if (rc != 0) return rc;
+  if (count) *count = store::GetResultCount(rs);
   store::Object* o = nullptr;
   rc = store::FirstResult(rs, &o);
   while (rc == 0) {

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <new>
 
+#include "store/store.h"
 #include "sync/base64.h"
 
 namespace sync_engine {
@@ -28,6 +29,25 @@ constexpr std::size_t kMaxParsedItem = kPieceBytes - 400;
 constexpr int kMaxEmptyPieces = 3;
 
 bool ValidSession(const SyncSession* s) { return s && std::memcmp(s->tag, "SESS", 4) == 0; }
+
+void ReleaseAnchorStore(SyncSession* s) {
+  if (s->anchors) s->anchors_store->Close(&s->anchors);
+  s->anchors_store = nullptr;
+}
+
+// The session's handle on the anchor store; null when it cannot be opened
+// (or, without create, does not exist yet).
+SyncStore::Database AnchorStore(SyncSession* s, bool create) {
+  if (s->anchors && s->anchors_store != s->store) ReleaseAnchorStore(s);
+  if (!s->anchors && s->store) {
+    if (s->store->Open(kAnchorDatabase, create, false, 0, &s->anchors) == 0) {
+      s->anchors_store = s->store;
+    } else {
+      s->anchors = nullptr;
+    }
+  }
+  return s->anchors;
+}
 
 int Report(SyncSession* s, int percent, int value, const char* text, int state) {
   return s->callback ? s->callback(percent, value, text, state) : 0;
@@ -118,10 +138,9 @@ class PieceReceiver {
  public:
   explicit PieceReceiver(SyncSession* s) : s_(s), parser_(kMaxParsedItem) {}
 
-  // Reads one response; returns ReadResponse's result.
-  int Read(int* cancel) {
+  ReadResult Read(int* cancel) {
     std::uint32_t length = 0;
-    int r = ReadResponse(s_->client.get(), chars_, sizeof chars_, &length, s_->callback, cancel);
+    ReadResult r = ReadResponse(s_->client.get(), chars_, sizeof chars_, &length, s_->callback, cancel);
     length_ = length;
     if (LimitsReceive(s_)) {
       s_->data_used += length;
@@ -130,32 +149,28 @@ class PieceReceiver {
     return r;
   }
 
-  // Appends the decoded piece to the unparsed rest; false when it would not fit.
+  // Decodes the piece behind the unparsed rest; false when it would not fit.
   bool Decode() {
-    std::uint8_t decoded[Base64DecodedMax(kPieceChars)];
-    std::size_t n = Base64Decode(chars_, length_, decoded, sizeof decoded);
+    std::size_t n = Base64DecodedSize(chars_, length_);
     if (left_ + n > kPieceBytes) return false;
-    std::memcpy(work_ + left_, decoded, n);
-    valid_ = left_ + n;
+    valid_ = left_ + Base64Decode(chars_, length_, work_ + left_, n);
     consumed_ = 0;
     return true;
   }
 
   // Next complete object of the piece; false when the piece is used up.
   bool Next(WireObject* object) {
-    for (;;) {
-      ObjectParser::Step step = parser_.Next(work_, valid_, &consumed_, object);
-      if (step == ObjectParser::kObject) return true;
-      if (step == ObjectParser::kNeedMore) {
-        left_ = valid_ - consumed_;
-        std::memmove(work_, work_ + consumed_, left_);
-      } else {
-        left_ = 0;  // a malformed piece is dropped from here on
-      }
-      valid_ = left_;
-      consumed_ = 0;
-      return false;
+    ObjectParser::Step step = parser_.Next(work_, valid_, &consumed_, object);
+    if (step == ObjectParser::kObject) return true;
+    if (step == ObjectParser::kNeedMore) {
+      left_ = valid_ - consumed_;
+      std::memmove(work_, work_ + consumed_, left_);
+    } else {
+      left_ = 0;  // a malformed piece is dropped from here on
     }
+    valid_ = left_;
+    consumed_ = 0;
+    return false;
   }
 
   std::size_t parsed() const { return consumed_; }
@@ -204,52 +219,88 @@ int Phase2(SyncSession* s) {
   c->range_length = kPieceChars;
   c->range_start = 0;
   std::unique_ptr<PieceReceiver> in(new PieceReceiver(s));
-  bool cancelled = false;
-  bool request_failed = false;
-  int read = 1;
-  for (;;) {
+  enum { kRunning, kCancelled, kFailed, kClosed, kDone } end = kRunning;
+  while (end == kRunning) {
     if (Report(s, static_cast<int>(Percent(c->range_start, c->total_length)), 0, "Receiving operations",
                s->state) != 0) {
-      cancelled = true;
+      end = kCancelled;
       break;
     }
     int cancel = 0;
-    read = in->Read(&cancel);
-    if (read < 1) break;
-    if (!in->Decode()) {
-      request_failed = true;
+    ReadResult read = in->Read(&cancel);
+    if (read == ReadResult::kClosing) {
+      end = kClosed;
+      break;
+    }
+    if (read != ReadResult::kBody || !in->Decode()) {
+      end = kFailed;
       break;
     }
     WireObject object;
     while (in->Next(&object)) s->received.push_back(std::move(object));
     if (cancel) {
-      cancelled = true;
-      break;
-    }
-    if (in->limit_noted()) break;
-    std::uint32_t next = static_cast<std::uint32_t>(kPieceBytes - in->left());
-    if (LimitsReceive(s) && next > Allowance(s)) {
-      next = Allowance(s);
-      in->note_limit();
-    }
-    if (next == 0) break;
-    int rr = RequestNextRange(c, next);
-    if (rr == 0) break;
-    if (rr < 0) {
-      request_failed = true;
-      break;
+      end = kCancelled;
+    } else if (in->limit_noted()) {
+      end = kDone;
+    } else {
+      std::uint32_t next = static_cast<std::uint32_t>(kPieceBytes - in->left());
+      if (LimitsReceive(s) && next > Allowance(s)) {
+        next = Allowance(s);
+        in->note_limit();
+      }
+      RangeRequest rr = next == 0 ? RangeRequest::kComplete : RequestNextRange(c, next);
+      if (rr == RangeRequest::kComplete) end = kDone;
+      if (rr == RangeRequest::kFailed) end = kFailed;
     }
   }
-  if (cancelled) {
-    s->received.clear();
-    return kSyncCancelled;
+  switch (end) {
+    case kCancelled:
+      s->received.clear();
+      return kSyncCancelled;
+    case kClosed:  // the server closes after this answer: nothing it asked for can be sent
+      s->received.clear();
+      return kSyncOk;
+    case kFailed:
+      s->received.clear();
+      return kSyncTransferFailed;
+    default:
+      return in->limit_noted() && !c->complete ? kSyncDataLimit : kSyncOk;
   }
-  if (read < 1 || request_failed) {
-    s->received.clear();
-    return read == -2 ? kSyncOk : kSyncTransferFailed;
+}
+
+// Sends one database the server asked for: the request object itself, then
+// its objects as the operation says. false when sending must stop.
+bool SendDatabase(SyncSession* s, PieceSender* sender, const WireObject& request, int* source, bool* head_only,
+                  bool* cancelled) {
+  std::string name, operation;
+  if (!request.GetText("Name", &name)) return true;
+  SyncStore::Database db = nullptr;
+  if (s->store->Open(name, true, false, kPhaseCacheBytes, &db) != 0) return true;
+  if (!sender->Send(request, false, false) || !request.GetText("Operation", &operation)) {
+    s->store->Close(&db);
+    return !sender->send_failed() && !sender->limit_hit();
   }
-  if (in->limit_noted() && !c->complete) return kSyncDataLimit;
-  return kSyncOk;
+  if (operation == "SendAllObjects") {
+    *source = 0, *head_only = false;
+  } else if (operation == "SendAllNames") {
+    *source = 0, *head_only = true;
+  } else if (operation == "SendAllChangedObjects") {
+    *source = 1, *head_only = false;
+  } else if (operation == "SendAllChangedNames") {
+    *source = 1, *head_only = true;
+  }
+  std::size_t total = 0, sent = 0;
+  s->store->ForEachObject(db, *source, &total, [&](const WireObject& object) {
+    if (!sender->Send(object, *head_only, false)) return false;
+    ++sent;
+    if (Report(s, static_cast<int>(sent * 100 / (total ? total : 1)), 3, name.c_str(), s->state) > 0) {
+      *cancelled = true;
+      return false;
+    }
+    return true;
+  });
+  s->store->Close(&db);
+  return !*cancelled && !sender->send_failed() && !sender->limit_hit();
 }
 
 int Phase3(SyncSession* s) {
@@ -258,44 +309,10 @@ int Phase3(SyncSession* s) {
   c->range_start = 0;
   if (BeginChunkedRequest(c) != 0) return kSyncHeadersFailed;
   std::unique_ptr<PieceSender> sender(new PieceSender(s));
-  bool cancelled = false;
-  bool head_only = false, names_only = false;
+  bool cancelled = false, head_only = false;
   int source = 0;
   for (const WireObject& request : s->received) {
-    if (cancelled || sender->send_failed() || sender->limit_hit()) break;
-    std::string name, operation;
-    if (!request.GetText("Name", &name)) continue;
-    SyncStore::Database db = nullptr;
-    if (!s->store || s->store->Open(name, true, false, kPhaseCacheBytes, &db) != 0) continue;
-    if (!sender->Send(request, false, false) || !request.GetText("Operation", &operation)) {
-      s->store->Close(&db);
-      continue;
-    }
-    if (operation == "SendAllObjects") {
-      source = 0, head_only = false, names_only = false;
-    } else if (operation == "SendAllNames") {
-      source = 0, head_only = true, names_only = false;
-    } else if (operation == "SendAllChangedObjects") {
-      source = 1, head_only = false, names_only = false;
-    } else if (operation == "SendAllChangedNames") {
-      source = 1, head_only = true, names_only = false;
-    }
-    std::size_t total = 0;
-    s->store->ForEachObject(db, source, [&](const WireObject&) {
-      ++total;
-      return true;
-    });
-    std::size_t sent = 0;
-    s->store->ForEachObject(db, source, [&](const WireObject& object) {
-      if (!sender->Send(object, head_only, names_only)) return false;
-      ++sent;
-      if (Report(s, static_cast<int>(sent * 100 / (total ? total : 1)), 3, name.c_str(), s->state) > 0) {
-        cancelled = true;
-        return false;
-      }
-      return true;
-    });
-    s->store->Close(&db);
+    if (!SendDatabase(s, sender.get(), request, &source, &head_only, &cancelled)) break;
   }
   if (sender->send_failed() || !sender->Flush() || EndChunkedRequest(c) != 0) {
     s->state = kStateTransferError;
@@ -306,25 +323,104 @@ int Phase3(SyncSession* s) {
   return kSyncOk;
 }
 
+// Applies phase 4's objects: a "Sync-Database" header opens the database
+// that the following objects go to and stores its new anchor.
+class DataApplier {
+ public:
+  explicit DataApplier(SyncSession* s) : s_(s), store_(s->store), anchors_(AnchorStore(s, true)) {}
+  ~DataApplier() { CloseCurrent(); }
+
+  void CloseCurrent() { store_->Close(&current_); }
+
+  void Header(const WireObject& header, int range_percent) {
+    std::string name, operation, objects_operation, anchor;
+    if (!header.GetText("Name", &name)) return;
+    bool has_operation = header.GetText("Operation", &operation);
+    if (!has_operation || operation == "Update") {
+      create_ = false, start_empty_ = false;
+    } else if (operation == "Create") {
+      create_ = true, start_empty_ = true;
+    } else if (operation == "Overwrite") {
+      create_ = false, start_empty_ = true;
+    }
+    bool has_objects_operation = header.GetText("Objects Operation", &objects_operation);
+    if (!has_objects_operation || objects_operation == "Add" || objects_operation == "Overwrite") {
+      deleting_ = false;
+    } else if (objects_operation == "Delete") {
+      deleting_ = true;
+    }
+    if (store_->Open(name, create_, start_empty_, 0, &current_) != 0) current_ = nullptr;
+    if (header.GetText("NewAnchor", &anchor) && anchors_) {
+      if (anchor.empty()) anchor = DateTimeAnchor(platform::os::LocalNow());
+      WireObject record;
+      record.name = name;
+      record.properties.push_back(WireProperty::Text("LastAnchor", anchor));
+      store_->WriteObject(anchors_, record);
+    }
+    ++databases_seen_;
+    Report(s_, 100 * databases_seen_ / (s_->request_count + 1), range_percent, name.c_str(), s_->state);
+  }
+
+  // Writes or deletes one object; false on a store error (including no
+  // database to put it in).
+  bool Apply(const WireObject& object) {
+    if (!current_) return false;
+    int rc = deleting_ ? store_->DeleteObject(current_, object.name) : store_->WriteObject(current_, object);
+    return rc == store::kStoreOk || (deleting_ && rc == store::kStoreObjectNotFound);
+  }
+
+ private:
+  SyncSession* s_;
+  SyncStore* store_;
+  SyncStore::Database anchors_;
+  SyncStore::Database current_ = nullptr;
+  bool create_ = false, start_empty_ = false, deleting_ = false;
+  int databases_seen_ = 0;
+};
+
+// Applies the complete objects of one piece. A store error skips the rest of
+// the piece up to the next header, which always applies: skipping it would
+// put the next database's objects into this one.
+void ApplyPiece(SyncSession* s, PieceReceiver* in, DataApplier* apply, int range_percent, bool* cancelled) {
+  bool skipping = false;
+  WireObject object;
+  for (;;) {
+    int parsed_percent = static_cast<int>(Percent(in->parsed(), in->valid()));
+    if (Report(s, parsed_percent, range_percent, "Processing data...", s->state) != 0) *cancelled = true;
+    if (!in->Next(&object)) return;
+    if (object.name == kHeaderObject) {
+      apply->CloseCurrent();
+      if (*cancelled) return;
+      skipping = false;
+      apply->Header(object, range_percent);
+    } else if (!skipping && !apply->Apply(object)) {
+      skipping = true;
+    }
+  }
+}
+
+// Characters to ask for next: what fits the Base64 buffer and, decoded,
+// the work buffer behind the unparsed rest.
+std::uint32_t NextDataRange(const PieceReceiver& in) {
+  std::size_t room = (kPieceBytes - in.left()) / 3 * 4;
+  std::size_t next = kPieceChars - in.left();
+  return static_cast<std::uint32_t>(next < room ? next : room);
+}
+
 int Phase4(SyncSession* s) {
   HttpClient* c = s->client.get();
-  SyncStore* store = s->store;
-  SyncStore::Database anchors = nullptr;
-  store->Open(kAnchorDatabase, true, false, 0, &anchors);
   c->range_length = kPieceChars;
   c->range_start = 0;
   std::unique_ptr<PieceReceiver> in(new PieceReceiver(s));
-  SyncStore::Database current = nullptr;
-  bool create = false, start_empty = false, deleting = false;
+  DataApplier apply(s);
   bool cancelled = false, failed = false;
-  int databases_seen = 0;
   int empty_pieces = 0;
   for (;;) {
     int range_percent = static_cast<int>(Percent(c->range_start, c->total_length));
     Report(s, 0, range_percent, "Receiving data...", s->state);
     int cancel = 0;
-    int read = in->Read(&cancel);
-    if (read == -1) {
+    ReadResult read = in->Read(&cancel);
+    if (read == ReadResult::kFailed || read == ReadResult::kErrorText) {
       failed = true;
       break;
     }
@@ -334,60 +430,17 @@ int Phase4(SyncSession* s) {
       break;
     }
     empty_pieces = in->length() == 0 ? empty_pieces + 1 : 0;
-    bool store_error = false;
-    WireObject object;
-    for (;;) {
-      std::size_t valid = in->valid();
-      int parsed_percent = static_cast<int>(Percent(in->parsed(), valid));
-      if (Report(s, parsed_percent, range_percent, "Processing data...", s->state) != 0) cancelled = true;
-      if (!in->Next(&object)) break;
-      if (store_error) continue;  // the rest of this piece is not applied
-      if (object.name == kHeaderObject) {
-        if (current) store->Close(&current);
-        if (cancelled) break;
-        std::string name, operation, objects_operation, anchor;
-        if (!object.GetText("Name", &name)) continue;
-        bool has_operation = object.GetText("Operation", &operation);
-        if (!has_operation || operation == "Update") {
-          create = false, start_empty = false;
-        } else if (operation == "Create") {
-          create = true, start_empty = true;
-        } else if (operation == "Overwrite") {
-          create = false, start_empty = true;
-        }
-        bool has_objects_operation = object.GetText("Objects Operation", &objects_operation);
-        if (!has_objects_operation || objects_operation == "Add" || objects_operation == "Overwrite") {
-          deleting = false;
-        } else if (objects_operation == "Delete") {
-          deleting = true;
-        }
-        if (store->Open(name, create, start_empty, 0, &current) != 0) current = nullptr;
-        if (object.GetText("NewAnchor", &anchor) && anchors) {
-          if (anchor.empty()) anchor = DateTimeAnchor(platform::os::LocalNow());
-          WireObject record;
-          record.name = name;
-          record.properties.push_back(WireProperty::Text("LastAnchor", anchor));
-          store->WriteObject(anchors, record);
-        }
-        ++databases_seen;
-        Report(s, 100 * databases_seen / (s->request_count + 1), range_percent, name.c_str(), s->state);
-        continue;
-      }
-      if (!current) {
-        store_error = true;  // objects of a database that could not be opened
-        continue;
-      }
-      int rc = deleting ? store->DeleteObject(current, object.name) : store->WriteObject(current, object);
-      if (rc != 0 && !(deleting && rc == 4312)) store_error = true;
+    ApplyPiece(s, in.get(), &apply, range_percent, &cancelled);
+    if (cancelled || in->limit_noted()) break;
+    if (read == ReadResult::kClosing) {
+      failed = !c->complete;  // a close before the end cuts the data short
+      break;
     }
-    if (cancelled || read == -2 || in->limit_noted()) break;
     if (empty_pieces >= kMaxEmptyPieces) {
       failed = true;
       break;
     }
-    std::size_t room = (kPieceBytes - in->left()) / 3 * 4;
-    std::size_t next = kPieceChars - in->left();
-    if (next > room) next = room;
+    std::uint32_t next = NextDataRange(*in);
     if (LimitsReceive(s)) {
       s->data_used += 100;
       if (next > Allowance(s)) {
@@ -396,15 +449,13 @@ int Phase4(SyncSession* s) {
       }
       if (next == 0) break;
     }
-    int rr = RequestNextRange(c, static_cast<std::uint32_t>(next));
-    if (rr == 0) break;
-    if (rr < 0) {
+    RangeRequest rr = RequestNextRange(c, next);
+    if (rr == RangeRequest::kComplete) break;
+    if (rr == RangeRequest::kFailed) {
       failed = true;
       break;
     }
   }
-  if (anchors) store->Close(&anchors);
-  if (current) store->Close(&current);
   if (cancelled) return kSyncCancelled;
   if (failed) return kSyncTransferFailed;
   if (in->limit_noted() && !c->complete) return kSyncDataLimit;
@@ -440,15 +491,13 @@ int AddDatabase(SyncSession* s, const char* name) {
   WireObject request;
   request.name = kHeaderObject;
   request.properties.push_back(WireProperty::Text("Name", name));
-  SyncStore::Database anchors = nullptr;
-  if (s->store && s->store->Open(kAnchorDatabase, false, false, 0, &anchors) == 0) {
+  if (SyncStore::Database anchors = AnchorStore(s, false)) {
     WireObject stored;
     std::string anchor;
     if (s->store->ReadObject(anchors, name, &stored) == 0 && stored.GetText("LastAnchor", &anchor) &&
         anchor.size() <= kMaxAnchor) {
       request.properties.push_back(WireProperty::Text("LastAnchor", anchor));
     }
-    s->store->Close(&anchors);
   }
   s->requests.insert(s->requests.begin(), std::move(request));
   ++s->request_count;
@@ -485,6 +534,7 @@ int Synchronize(SyncSession* s, SyncCallback callback) {
   c->io_timeout_ms = s->io_timeout_ms;
   if (Report(s, 0, 0, "Contacting server", s->state) != 0) {
     s->client.reset();
+    ReleaseAnchorStore(s);
     s->state = kStateIdle;
     return kSyncCancelled;
   }
@@ -493,6 +543,7 @@ int Synchronize(SyncSession* s, SyncCallback callback) {
     s->state = kStateFailed;
     Report(s, 0, 0, "Connection failed.", kStateFailed);
     s->client.reset();
+    ReleaseAnchorStore(s);
     Report(s, 0, 0, "Connection error occured!", s->state);
     return kSyncConnectFailed;
   }
@@ -516,6 +567,7 @@ int Synchronize(SyncSession* s, SyncCallback callback) {
     Report(s, 0, 0, "Receiving data content...", kStateReceiving);
     rc = Phase4(s);
   }
+  ReleaseAnchorStore(s);
   if (rc == kSyncOk) {
     s->state = kStateFinished;
     CloseConnection(s);
@@ -532,6 +584,7 @@ int EndSession(SyncSession* s, int force) {
   if (!ValidSession(s)) return kSyncBadSession;
   if (!force && s->state < kStateIdle) return kSyncBusy;
   if (s->client) Disconnect(s->client.get());
+  ReleaseAnchorStore(s);
   std::memset(s->tag, 0, sizeof s->tag);
   delete s;
   return kSyncOk;

@@ -1,6 +1,6 @@
 // tidelark-gallery: every toolkit control on a window of the device's screen.
 //   tidelark-gallery.exe              shows the gallery until it is closed
-//   tidelark-gallery.exe --shot F     writes the window as PNG file F and exits
+//   tidelark-gallery.exe --shot F     writes the device screen as PNG file F and exits
 // The screen comes from platform/device (TIDELARK_SCREEN=portrait|square|landscape|vga).
 #include <windows.h>
 
@@ -8,6 +8,7 @@
 #include <string>
 
 #include "gallery.h"
+#include "platform/device.h"
 #include "platform/screenshot.h"
 
 int wmain(int argc, wchar_t** argv) {
@@ -20,9 +21,16 @@ int wmain(int argc, wchar_t** argv) {
     return 1;
   }
   if (!shot.empty()) {
+    // What the message loop would do first: the pending paints.
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
     char path[MAX_PATH];
     WideCharToMultiByte(CP_ACP, 0, shot.c_str(), -1, path, MAX_PATH, nullptr, nullptr);
-    bool ok = platform::SaveWindowPng(g.Window().GetHandle(), path, true);
+    platform::device::ScreenMetrics screen = platform::device::Screen();
+    bool ok = platform::SaveScreenPng(screen.width, screen.height, path);
     return ok ? 0 : 1;
   }
   MSG msg;

@@ -4,90 +4,12 @@
 #include <string>
 #include <vector>
 
-#include "gui/button.h"
-#include "gui/window_box.h"
-#include "platform/screenshot.h"
+#include "window_fixture.h"
 
 using namespace VexaAppGUISystem;
 
 namespace {
-
-HBITMAP MakeBitmap(int w, int h, COLORREF fill, COLORREF inner = CLR_INVALID) {
-  HDC screen = GetDC(nullptr);
-  HBITMAP bm = CreateCompatibleBitmap(screen, w, h);
-  HDC dc = CreateCompatibleDC(screen);
-  HGDIOBJ old = SelectObject(dc, bm);
-  RECT r = {0, 0, w, h};
-  HBRUSH b = CreateSolidBrush(fill);
-  FillRect(dc, &r, b);
-  DeleteObject(b);
-  if (inner != CLR_INVALID) {  // a centre square of another colour
-    RECT c = {w / 4, h / 4, w - w / 4, h - h / 4};
-    HBRUSH ib = CreateSolidBrush(inner);
-    FillRect(dc, &c, ib);
-    DeleteObject(ib);
-  }
-  SelectObject(dc, old);
-  DeleteDC(dc);
-  ReleaseDC(nullptr, screen);
-  return bm;
-}
-
-struct Recorder : Box {
-  struct Event {
-    Box* source;
-    int code;
-    std::intptr_t a, b;
-  };
-  std::vector<Event> events;
-  bool HandleEvent(Box* source, int code, std::intptr_t* data) override {
-    events.push_back({source, code, data ? data[0] : 0, data ? data[1] : 0});
-    return code == EventCommand;
-  }
-  int Count(int code) const {
-    int n = 0;
-    for (const Event& e : events) n += e.code == code;
-    return n;
-  }
-};
-
-struct Window : WindowBox {
-  std::vector<int> codes;
-  bool HandleEvent(Box* source, int code, std::intptr_t* data) override {
-    codes.push_back(code);
-    return WindowBox::HandleEvent(source, code, data);
-  }
-};
-
-class WindowTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    win.SetSize(0, 240, nullptr, 1);
-    win.SetSize(1, 320, nullptr, 1);
-    win.SetStyle(WS_POPUP);
-    ASSERT_TRUE(win.Create(true, nullptr, nullptr, false));
-    win.AddChild(&panel, &win);
-    panel.SetSize(0, 1, &win, 1);
-    panel.SetSize(1, 1, &win, 1);
-  }
-  void TearDown() override {
-    while (panel.GetChildCount()) panel.RemoveChild(panel.GetChild(0));
-    win.RemoveChild(&panel);
-    win.Close(0);
-  }
-  void Pen(UINT msg, int x, int y) { SendMessageW(win.GetHandle(), msg, 0, MAKELPARAM(x, y)); }
-  void Place(Box* b, int x, int y) {
-    b->SetPosition(0, x, EdgeLeading, &panel, EdgeLeading);
-    b->SetPosition(1, y, EdgeLeading, &panel, EdgeLeading);
-  }
-  platform::Pixels Capture() {
-    platform::Pixels px;
-    EXPECT_TRUE(platform::CaptureWindow(win.GetHandle(), true, &px));
-    return px;
-  }
-  Window win;
-  Recorder panel;
-};
+using namespace toolkit_test;
 
 TEST_F(WindowTest, WindowClassAndMenuBar) {
   wchar_t cls[80];
@@ -383,38 +305,324 @@ TEST_F(WindowTest, PaintingTextButtonFocusEllipsisAndOrder) {
   DeleteObject(blue);
 }
 
-TEST_F(WindowTest, ScrollBarMessages) {
+// Scrolling the window's own content: every scroll-bar code, with a scroll
+// unit of 10 pixels and a line step of 14 pixels, as the content area has.
+TEST_F(WindowTest, ScrollBarCodesMovePixelsAndTheThumbSpeaksUnits) {
+  win.RemoveChild(&panel);
   Box tall;
-  panel.AddChild(&tall, &panel);
-  tall.SetSize(0, 10, nullptr, 1);
-  tall.SetSize(1, 1000, nullptr, 1);
-  panel.SetSize(1, 0, nullptr, 1);
-  panel.SetSize(1, 320, nullptr, 1);
-  panel.SetScrollable(1, true);
-  win.AddChild(&tall, nullptr);  // must fail: already has a parent
-  win.SetScrollable(1, true);
-  // The window itself scrolls its own content: move the tall box there.
-  panel.RemoveChild(&tall);
   win.AddChild(&tall, &win);
   tall.SetSize(0, 10, nullptr, 1);
   tall.SetSize(1, 1000, nullptr, 1);
-  win.SetLineStep(1, 7);
-  SendMessageW(win.GetHandle(), WM_VSCROLL, SB_BOTTOM, 0);
-  EXPECT_EQ(1000 - 320, win.GetScrollPosition(1));
-  SendMessageW(win.GetHandle(), WM_VSCROLL, SB_TOP, 0);
-  EXPECT_EQ(0, win.GetScrollPosition(1));
-  SendMessageW(win.GetHandle(), WM_VSCROLL, SB_LINEDOWN, 0);
-  EXPECT_EQ(7, win.GetScrollPosition(1));
-  SCROLLINFO si = {sizeof(si), SIF_ALL};
+  win.SetScrollable(1, true);
+  win.SetScrollUnit(1, 10);
+  win.SetLineStep(1, 14);
+  const int page = win.Height(), bottom = 1000 - page;
+  struct Step {
+    WORD code;
+    WORD thumb;  // units
+    int start, expected;
+  } steps[] = {
+      {SB_LINEDOWN, 0, 0, 14},          {SB_LINEDOWN, 0, 14, 28},        {SB_LINEUP, 0, 28, 14},
+      {SB_LINEUP, 0, 5, 0},             {SB_PAGEDOWN, 0, 0, page},       {SB_PAGEDOWN, 0, bottom - 3, bottom},
+      {SB_PAGEUP, 0, page + 7, 7},      {SB_THUMBTRACK, 42, 0, 420},     {SB_THUMBPOSITION, 31, 420, 310},
+      {SB_BOTTOM, 0, 0, bottom},        {SB_TOP, 0, bottom, 0},          {SB_ENDSCROLL, 0, 140, 140},
+  };
+  for (const Step& st : steps) {
+    win.SetScrollPosition(1, st.start, true);
+    ASSERT_EQ(st.start, win.GetScrollPosition(1));
+    SendMessageW(win.GetHandle(), WM_VSCROLL, MAKEWPARAM(st.code, st.thumb), 0);
+    EXPECT_EQ(st.expected, win.GetScrollPosition(1)) << "code " << st.code << " from " << st.start;
+  }
+  SCROLLINFO si = {};
+  si.cbSize = sizeof(si);
+  si.fMask = SIF_ALL;
   GetScrollInfo(win.GetHandle(), SB_VERT, &si);
-  EXPECT_EQ(1000, si.nMax);
-  EXPECT_EQ(7, si.nPos);
+  EXPECT_EQ(99, si.nMax) << "1000 pixels are units 0..99";
+  EXPECT_EQ(UINT(page / 10), si.nPage);
+  EXPECT_EQ(14, si.nPos);
   win.RemoveChild(&tall);
+  win.AddChild(&panel, &win);
+}
+
+// A thumb beyond 65535 units: the message carries only 16 bits of it.
+TEST_F(WindowTest, ThumbPositionsBeyondSixteenBits) {
+  win.RemoveChild(&panel);
+  Box tall;
+  win.AddChild(&tall, &win);
+  tall.SetSize(0, 10, nullptr, 1);
+  tall.SetSize(1, 200000, nullptr, 1);
+  win.SetScrollable(1, true);
+  // A drag in progress: the bar's track position is what the user holds.
+  SetScrollPos(win.GetHandle(), SB_VERT, 70000, FALSE);
+  SendMessageW(win.GetHandle(), WM_VSCROLL, MAKEWPARAM(SB_THUMBTRACK, 70000 & 0xFFFF), 0);
+  EXPECT_EQ(70000, win.GetScrollPosition(1));
+  win.RemoveChild(&tall);
+  win.AddChild(&panel, &win);
+}
+
+// The window ends above the soft-key bar, so scrolling to the end shows the
+// content's last rows instead of leaving them behind the bar.
+TEST_F(WindowTest, TheLastRowsOfContentAreVisibleAboveTheSoftKeyBar) {
+  RECT wr, br;
+  GetWindowRect(win.GetHandle(), &wr);
+  ASSERT_NE(nullptr, win.GetMenuBar());
+  GetWindowRect(win.GetMenuBar(), &br);
+  EXPECT_EQ(br.top, wr.bottom) << "the window ends where the bar begins";
+  EXPECT_EQ(320 - 26, win.Height()) << "the box follows the shortened window";
+
+  win.RemoveChild(&panel);
+  Box tall;
+  ImageButton last("last", 1);
+  HBITMAP red = MakeBitmap(40, 6, RGB(200, 0, 0));
+  last.SetImages(red, red, red, false, 0, false);
+  win.AddChild(&tall, &win);
+  win.AddChild(&last, &win);
+  tall.SetSize(0, 10, nullptr, 1);
+  tall.SetSize(1, 600, nullptr, 1);
+  last.SetPosition(0, 50, EdgeLeading, &win, EdgeLeading);
+  last.SetPosition(1, 600, EdgeTrailing, &win, EdgeLeading);  // its bottom edge is the content's last row
+  win.SetScrollable(1, true);
+  SendMessageW(win.GetHandle(), WM_VSCROLL, SB_BOTTOM, 0);
+  platform::Pixels px;
+  ASSERT_TRUE(platform::CaptureScreen(240, 320, &px));
+  EXPECT_EQ(platform::PixelOf(RGB(200, 0, 0)), px.At(60, wr.bottom - 1)) << "the last row, right above the bar";
+  EXPECT_EQ(0x31599Cu, px.At(60, wr.bottom)) << "the bar below it";
+  win.RemoveChild(&last);
+  win.RemoveChild(&tall);
+  win.AddChild(&panel, &win);
+  DeleteObject(red);
+}
+
+// Native child windows follow the content when it scrolls.
+TEST_F(WindowTest, NativeChildWindowsMoveWhenScrolled) {
+  win.SetScrollable(1, true);
+  Box tall;
+  panel.AddChild(&tall, &panel);
+  tall.SetSize(0, 10, nullptr, 1);
+  tall.SetSize(1, 900, nullptr, 1);
+  panel.SetSize(1, 900, nullptr, 1);
+  WindowBox field;
+  panel.AddChild(&field, &panel);
+  Place(&field, 20, 100);
+  field.SetSize(0, 100, nullptr, 1);
+  field.SetSize(1, 20, nullptr, 1);
+  ASSERT_TRUE(field.Create(true, &win, L"EDIT", false));
+  auto top = [&] {
+    RECT r;
+    GetWindowRect(field.GetHandle(), &r);
+    POINT p = {r.left, r.top};
+    ScreenToClient(win.GetHandle(), &p);
+    return p.y;
+  };
+  EXPECT_EQ(100, top());
+  win.SetLineStep(1, 14);
+  SendMessageW(win.GetHandle(), WM_VSCROLL, SB_LINEDOWN, 0);
+  EXPECT_EQ(86, top());
+  SendMessageW(win.GetHandle(), WM_VSCROLL, SB_PAGEDOWN, 0);
+  EXPECT_EQ(100 - win.GetScrollPosition(1), top());
+  SendMessageW(win.GetHandle(), WM_VSCROLL, SB_TOP, 0);
+  EXPECT_EQ(100, top());
+  field.SetPosition(1, 150, EdgeLeading, &panel, EdgeLeading);
+  SendMessageW(win.GetHandle(), WM_VSCROLL, SB_LINEDOWN, 0);
+  EXPECT_EQ(136, top()) << "a later move and a scroll agree";
+  field.Close(0);
+  panel.RemoveChild(&field);
+  panel.RemoveChild(&tall);
+}
+
+// A child window box made before its first layout: the size echo of its own
+// first resize (width known, height still 0) must not replace its size rule.
+TEST_F(WindowTest, AChildWindowMadeBeforeLayoutKeepsItsSizeRule) {
+  WindowBox content, banner;
+  panel.SetLayoutEnabled(false, false);
+  panel.AddChild(&content, &panel);
+  panel.AddChild(&banner, &panel);
+  banner.SetSize(0, 1, &panel, 1);
+  banner.SetSize(1, 40, nullptr, 1);
+  content.SetSize(0, 1, &panel, 1);
+  content.SetSize(1, 1, &panel, 2);
+  content.SetPosition(1, 0, EdgeLeading, &banner, EdgeBottom);
+  ASSERT_TRUE(content.Create(true, &win, nullptr, false));
+  ASSERT_TRUE(banner.Create(true, &win, nullptr, false));
+  panel.SetLayoutEnabled(true, false);
+  panel.Relayout(true);
+  EXPECT_EQ(240, content.Width());
+  EXPECT_EQ(win.Height() / 2, content.Height());
+  int num = 0, den = 0;
+  Box* ref = nullptr;
+  content.GetSizeConstraint(1, &num, &ref, &den);
+  EXPECT_EQ(&panel, ref) << "still half the panel, not a fixed height";
+  RECT r;
+  GetClientRect(content.GetHandle(), &r);
+  EXPECT_EQ(win.Height() / 2, r.bottom);
+  // A size from outside (a user, the shell) is taken as the box's size.
+  SetWindowPos(banner.GetHandle(), nullptr, 0, 0, 240, 55, SWP_NOMOVE | SWP_NOZORDER);
+  EXPECT_EQ(55, banner.Height());
+  content.Close(0);
+  banner.Close(0);
+  panel.RemoveChild(&content);
+  panel.RemoveChild(&banner);
+}
+
+struct KeyCounter : Box {
+  int keys = 0, chars = 0;
+  bool handle = false;
+  bool HandleEvent(Box*, int code, std::intptr_t*) override {
+    keys += code == EventKeyDown;
+    chars += code == EventChar;
+    return handle;
+  }
+};
+
+struct CountingWindow : WindowBox {
+  int keys = 0;
+  bool HandleEvent(Box* source, int code, std::intptr_t* data) override {
+    keys += code == EventKeyDown;
+    return false;
+  }
+};
+
+// Keys reach the focused box and then each ancestor once, through nested
+// window boxes too; a disabled button in the way does not swallow them.
+TEST_F(WindowTest, KeysReachTheFocusedBoxOnceThroughNestedWindows) {
+  CountingWindow inner;
+  KeyCounter item, holder;
+  panel.AddChild(&inner, &panel);
+  Place(&inner, 0, 100);
+  inner.SetSize(0, 200, nullptr, 1);
+  inner.SetSize(1, 100, nullptr, 1);
+  ASSERT_TRUE(inner.Create(true, &win, nullptr, false));
+  inner.AddChild(&holder, &inner);
+  holder.AddChild(&item, &holder);
+  win.AddToFocusOrder(&panel, &win, 0);
+  panel.AddToFocusOrder(&inner, &panel, 0);
+  inner.AddToFocusOrder(&holder, &inner, 0);
+  holder.AddToFocusOrder(&item, &holder, FocusItem);
+  ASSERT_TRUE(win.SetFocus(&item));
+  int outer_before = static_cast<int>(win.codes.size());
+  SendMessageW(inner.GetHandle(), WM_KEYDOWN, VK_DOWN, 0);
+  EXPECT_EQ(1, item.keys) << "once, not once per window box";
+  EXPECT_EQ(1, holder.keys);
+  EXPECT_EQ(1, inner.keys);
+  EXPECT_EQ(outer_before + 1, static_cast<int>(win.codes.size())) << "the outer window hears it once";
+  SendMessageW(win.GetHandle(), WM_KEYDOWN, VK_UP, 0);
+  EXPECT_EQ(2, item.keys) << "from the outer window too, to the same focused box";
+  EXPECT_EQ(2, inner.keys);
+  item.handle = true;
+  SendMessageW(inner.GetHandle(), WM_CHAR, 'x', 0);
+  EXPECT_EQ(1, item.chars);
+  EXPECT_EQ(0, holder.chars) << "handled: no further";
+
+  TextButton off("off", 9);
+  off.SetLabel(L"Off");
+  holder.AddChild(&off, &holder);
+  holder.AddToFocusOrder(&off, &holder, FocusItem);
+  ASSERT_TRUE(win.SetFocus(&off));
+  off.SetState(StateDisabled);
+  int before = holder.keys;
+  SendMessageW(inner.GetHandle(), WM_KEYDOWN, VK_RIGHT, 0);
+  EXPECT_EQ(before + 1, holder.keys) << "a disabled button lets keys pass";
+
+  win.SetFocus(nullptr);
+  holder.RemoveChild(&off);
+  win.RemoveFromFocusOrder(&panel);
+  inner.Close(0);
+  panel.RemoveChild(&inner);
+}
+
+// Removing or destroying a box that holds the focus or the pen capture
+// leaves neither pointing at it.
+TEST_F(WindowTest, RemovingOrDestroyingTheFocusOrCaptureHolder) {
+  win.AddToFocusOrder(&panel, &win, 0);
+  auto button = [&](int x) {
+    ImageButton* b = new ImageButton("b", 1);
+    HBITMAP bm = MakeBitmap(30, 30, RGB(0, 90, 0));
+    b->SetImages(bm, bm, bm, false, 0, false);
+    b->SetOwnsBitmaps(true);
+    panel.AddChild(b, &panel);
+    Place(b, x, 10);
+    panel.AddToFocusOrder(b, &panel, FocusItem);
+    return b;
+  };
+  for (bool destroy : {false, true}) {
+    ImageButton* held = button(10);
+    Pen(WM_LBUTTONDOWN, 15, 15);  // press: focus and capture
+    ASSERT_EQ(held, win.GetFocused(false));
+    ASSERT_EQ(held, win.GetCapture());
+    ASSERT_EQ(win.GetHandle(), GetCapture());
+    if (destroy) {
+      delete held;
+    } else {
+      panel.RemoveChild(held);
+    }
+    EXPECT_EQ(nullptr, win.GetFocused(false)) << (destroy ? "destroyed" : "removed");
+    EXPECT_EQ(nullptr, win.GetCapture());
+    EXPECT_EQ(panel.GetFocusCount(), 0);
+    Pen(WM_MOUSEMOVE, 100, 100);  // the next pen event finds no dead box
+    Pen(WM_LBUTTONUP, 100, 100);
+    EXPECT_NE(win.GetHandle(), GetCapture()) << "the native capture is let go";
+    if (!destroy) delete held;
+  }
+  win.RemoveFromFocusOrder(&panel);
+}
+
+// A destroyed parent leaves no reference to itself in its orphaned children,
+// so re-adding them elsewhere lays them out against live boxes only.
+TEST_F(WindowTest, ADestroyedParentLeavesNoReferencesInItsChildren) {
+  Box a, b;
+  Box* parent = new Box;
+  panel.AddChild(parent, &panel);
+  parent->SetSize(0, 100, nullptr, 1);
+  parent->SetSize(1, 100, nullptr, 1);
+  parent->AddChild(&a, parent);
+  parent->AddChild(&b, parent);
+  a.SetSize(0, 1, parent, 2);
+  a.SetSize(1, 10, nullptr, 1);
+  a.SetPosition(0, 5, EdgeLeading, parent, EdgeLeading);
+  b.SetPosition(1, 3, EdgeLeading, &a, EdgeBottom);
+  delete parent;
+  for (Box* orphan : {&a, &b}) {
+    EXPECT_EQ(nullptr, orphan->GetParent());
+    for (int axis = 0; axis < 2; ++axis) {
+      Box* pos_ref = &panel;
+      Box* size_ref = &panel;
+      orphan->GetPositionConstraint(axis, nullptr, nullptr, &pos_ref, nullptr);
+      orphan->GetSizeConstraint(axis, nullptr, &size_ref, nullptr);
+      EXPECT_EQ(nullptr, pos_ref);
+      EXPECT_EQ(nullptr, size_ref);
+    }
+  }
+  panel.AddChild(&b, &panel);
+  panel.AddChild(&a, &panel);
+  int x = -1, y = -1;
+  panel.GetChildRect(&b, &x, &y, nullptr, nullptr);
+  EXPECT_EQ(0, x);
+  EXPECT_EQ(0, y);
+  panel.RemoveChild(&a);
+  panel.RemoveChild(&b);
+}
+
+struct BackBufferProbe : WindowBox {
+  HBITMAP Buffer() const { return back_bitmap_; }
+};
+
+TEST(WindowBoxResources, CloseFreesTheBackBufferAndTheClassHoldsAPointer) {
+  BackBufferProbe w;
+  ASSERT_TRUE(CreatePopup(&w, 100, 80));
+  EXPECT_GE(GetClassLongPtrW(w.GetHandle(), GCL_CBWNDEXTRA), static_cast<LONG_PTR>(sizeof(void*)));
+  w.InvalidateAll();
+  HBITMAP buffer = w.Buffer();
+  ASSERT_NE(nullptr, buffer);
+  EXPECT_EQ(DWORD(OBJ_BITMAP), GetObjectType(buffer));
+  w.Close(0);
+  EXPECT_EQ(nullptr, w.Buffer());
+  EXPECT_EQ(0u, GetObjectType(buffer)) << "freed on close, not only when the box dies";
 }
 
 }  // namespace
 
 namespace {
+using namespace toolkit_test;
 
 struct Dialog : WindowBox {
   bool OnWindowMessage(HWND, UINT message, WPARAM wParam, LPARAM, LRESULT* result) override {

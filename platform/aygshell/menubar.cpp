@@ -1,5 +1,6 @@
-// Soft-key bar: a child window of its owner, pinned to the owner's bottom
-// edge, with up to two push buttons for the left and right soft keys.
+// Soft-key bar: as on the device, a window of its own across the bottom of
+// the screen, owned by the window it serves, with up to two push buttons for
+// the left and right soft keys. The owner's window ends above it.
 #include "platform/aygshell.h"
 
 #include "platform/device.h"
@@ -20,7 +21,7 @@ LRESULT CALLBACK MenuBarProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_COMMAND:
       // A soft key: the owner gets the menu item's command.
-      return SendMessageW(GetParent(hwnd), WM_COMMAND, wp, lp);
+      return SendMessageW(GetWindow(hwnd, GW_OWNER), WM_COMMAND, wp, lp);
     case WM_ERASEBKGND: {
       RECT r;
       GetClientRect(hwnd, &r);
@@ -29,8 +30,10 @@ LRESULT CALLBACK MenuBarProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       DeleteObject(b);
       return 1;
     }
+    case WM_MOUSEACTIVATE:
+      return MA_NOACTIVATE;  // tapping the bar leaves the owner active
     case WM_DESTROY: {
-      HWND owner = GetParent(hwnd);
+      HWND owner = GetWindow(hwnd, GW_OWNER);
       if (owner && GetPropW(owner, kMenuBarProp) == hwnd) RemovePropW(owner, kMenuBarProp);
       return 0;
     }
@@ -64,6 +67,15 @@ void AddSoftKeys(HWND bar, HMENU menu, int width, int height) {
   }
 }
 
+// A top-level owner that reaches into the bar ends above it, as the shell
+// does on the device; a window elsewhere on the screen is left alone.
+void ShortenAboveBar(HWND owner, int barTop) {
+  if (GetWindowLongW(owner, GWL_STYLE) & WS_CHILD) return;
+  RECT r;
+  if (!GetWindowRect(owner, &r) || r.bottom <= barTop || r.top >= barTop) return;
+  SetWindowPos(owner, nullptr, 0, 0, r.right - r.left, barTop - r.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 }  // namespace
 
 extern "C" BOOL WINAPI SHCreateMenuBar(SHMENUBARINFO* info) {
@@ -75,17 +87,16 @@ extern "C" BOOL WINAPI SHCreateMenuBar(SHMENUBARINFO* info) {
     menu = LoadMenuW(inst, MAKEINTRESOURCEW(info->nToolBarId));
     if (!menu) return FALSE;
   }
-  RECT client;
-  GetClientRect(info->hwndParent, &client);
-  int height = platform::device::Screen().menu_bar_height;
-  int width = client.right - client.left;
-  DWORD style = WS_CHILD | WS_CLIPSIBLINGS | ((info->dwFlags & SHCMBF_HIDDEN) ? 0 : WS_VISIBLE);
-  HWND bar = CreateWindowExW(0, TIDELARK_MENUBAR_CLASS, L"", style, 0, client.bottom - height, width, height,
+  platform::device::ScreenMetrics screen = platform::device::Screen();
+  const int height = screen.menu_bar_height, width = screen.width, top = screen.height - height;
+  DWORD style = WS_POPUP | WS_CLIPSIBLINGS | ((info->dwFlags & SHCMBF_HIDDEN) ? 0 : WS_VISIBLE);
+  HWND bar = CreateWindowExW(WS_EX_NOACTIVATE, TIDELARK_MENUBAR_CLASS, L"", style, 0, top, width, height,
                              info->hwndParent, nullptr, ThisModule(), nullptr);
   if (!bar) {
     if (menu) DestroyMenu(menu);
     return FALSE;
   }
+  ShortenAboveBar(info->hwndParent, top);
   if (menu) {
     AddSoftKeys(bar, menu, width, height);
     DestroyMenu(menu);

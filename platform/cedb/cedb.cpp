@@ -1,9 +1,9 @@
-// The CE database calls over VolumeFile / VolumeState.
+// The CE database calls over VolumeAccess / VolumeState.
 //
-// Every call: find the volume or handle under the registry mutex, take the
-// volume's mutex and file lock (Scope), work on the in-memory image, and for
-// writes append the operations to `pending`, which is committed as one batch
-// when the call ends, or at the end of the caller's transaction bracket.
+// Every call finds its volume or handle under the registry mutex, holds the
+// volume through a VolumeAccess::Call, works on the in-memory image, and for
+// writes appends the operations to the call's batch, which is committed when
+// the call finishes, or at the end of the caller's write bracket.
 #include "platform/cedb.h"
 
 #include <algorithm>
@@ -18,6 +18,7 @@
 
 #include "platform/os.h"
 #include "record_props.h"
+#include "volume_access.h"
 #include "volume_file.h"
 
 #ifdef _WIN32
@@ -38,7 +39,8 @@ namespace {
 
 using cedb::Database;
 using cedb::OrderEntry;
-using cedb::PropValue;
+using cedb::PropView;
+using cedb::VolumeAccess;
 using cedb::VolumeFile;
 using cedb::VolumeState;
 
@@ -53,9 +55,10 @@ void* AllocBuffer(std::size_t n) {
 constexpr DWORD kGuidTag2 = 0x42444543;  // "CEDB"
 constexpr DWORD kGuidTag3 = 0x4C4F5600;
 constexpr std::uint32_t kHandleTag = 0x48424443;  // "CDBH"
+constexpr std::uint32_t kEnumTag = 0x45424443;    // "CDBE"
 
 struct Mount {
-  std::unique_ptr<VolumeFile> file;
+  std::unique_ptr<VolumeAccess> volume;
   std::string path;
   DWORD id = 0;
   int refs = 0;
@@ -67,15 +70,25 @@ struct DbHandle {
   Mount* mount = nullptr;
   CEOID db = 0;
   DWORD flags = 0;
-  // Current position: the first record not below (key, oid).
+  // Current position: the first record not below (key, oid); `hint` is
+  // where it was last seen, checked before use.
   std::uint64_t key = 0;
   std::uint32_t oid = 0;
+  std::size_t hint = 0;
+};
+
+struct EnumHandle {
+  std::uint32_t tag = kEnumTag;
+  Mount* mount = nullptr;
+  std::vector<CEOID> dbs;
+  std::size_t next = 0;
 };
 
 std::mutex g_mu;
 std::map<std::string, Mount*> g_by_path;
 std::map<DWORD, Mount*> g_by_id;
 std::set<DbHandle*> g_handles;
+std::set<EnumHandle*> g_enums;
 DWORD g_next_id = 1;
 
 BOOL Fail(DWORD err) {
@@ -104,49 +117,21 @@ DbHandle* FindHandle(HANDLE h) {
   return d;
 }
 
-bool InOwnTransaction(VolumeFile* f) { return f->tx_depth > 0 && f->tx_owner == std::this_thread::get_id(); }
+using Call = VolumeAccess::Call;
 
-// Holds a volume for one call. Writes made through it are committed when it
-// ends, unless the calling thread has a transaction bracket open.
-class Scope {
- public:
-  Scope(VolumeFile* f, bool exclusive) : f_(f), lock_(f->mu) {
-    if (InOwnTransaction(f_)) {
-      in_tx_ = true;
-      return;
+// Frees the handles of an unmounted volume (g_mu held).
+template <typename Handle>
+void DropHandlesOf(Mount* m, std::set<Handle*>* handles) {
+  for (auto it = handles->begin(); it != handles->end();) {
+    if ((*it)->mount != m) {
+      ++it;
+      continue;
     }
-    err_ = f_->Lock(exclusive);
-    locked_ = err_ == 0;
+    (*it)->tag = 0;
+    delete *it;
+    it = handles->erase(it);
   }
-  ~Scope() {
-    if (locked_ && !in_tx_) {
-      if (!f_->pending.empty()) {
-        std::uint32_t err = f_->Commit(f_->pending);
-        f_->pending.clear();
-        if (err) commit_err_ = err;
-      }
-      f_->Unlock();
-    }
-  }
-  // Commits now, so the caller can report a failed write.
-  std::uint32_t Finish() {
-    if (!locked_ || in_tx_ || f_->pending.empty()) return 0;
-    std::uint32_t err = f_->Commit(f_->pending);
-    f_->pending.clear();
-    return err;
-  }
-  std::uint32_t error() const { return err_; }
-  VolumeState& state() { return f_->state(); }
-  std::string* out() { return &f_->pending; }
-
- private:
-  VolumeFile* f_;
-  std::lock_guard<std::recursive_mutex> lock_;
-  bool in_tx_ = false;
-  bool locked_ = false;
-  std::uint32_t err_ = 0;
-  std::uint32_t commit_err_ = 0;
-};
+}
 
 std::string VolumePath(LPCWSTR name) {
   std::string path = platform::os::Utf16ToUtf8(ToU16(name));
@@ -161,77 +146,22 @@ bool SortTypeSupported(CEPROPID propid) {
   return t == CEVT_UI4 || t == CEVT_I4 || t == CEVT_UI2 || t == CEVT_I2 || t == CEVT_BOOL;
 }
 
-// Converts caller properties into the stored form; merges into `props`.
-DWORD MergeProps(WORD count, const CEPROPVAL* vals, std::vector<PropValue>* props) {
-  if (count > 0 && !vals) return ERROR_INVALID_PARAMETER;
-  for (WORD i = 0; i < count; ++i) {
-    const CEPROPVAL& v = vals[i];
-    WORD type = LOWORD(v.propid);
-    auto it = std::find_if(props->begin(), props->end(),
-                           [&](const PropValue& p) { return p.propid == v.propid; });
-    if (v.wFlags & CEDB_PROPDELETE) {
-      if (it != props->end()) props->erase(it);
-      continue;
-    }
-    if (!cedb::TypeSupported(type)) return ERROR_INVALID_PARAMETER;
-    PropValue p;
-    p.propid = v.propid;
-    switch (type) {
-      case CEVT_I2: p.fixed = static_cast<std::uint64_t>(static_cast<std::int64_t>(v.val.iVal)); break;
-      case CEVT_UI2: p.fixed = v.val.uiVal; break;
-      case CEVT_I4: p.fixed = static_cast<std::uint64_t>(static_cast<std::int64_t>(v.val.lVal)); break;
-      case CEVT_UI4: p.fixed = static_cast<std::uint32_t>(v.val.ulVal); break;
-      case CEVT_BOOL: p.fixed = v.val.boolVal ? 1 : 0; break;
-      case CEVT_R8: std::memcpy(&p.fixed, &v.val.dblVal, 8); break;
-      case CEVT_FILETIME:
-        p.fixed = static_cast<std::uint32_t>(v.val.filetime.dwLowDateTime) |
-                  (static_cast<std::uint64_t>(v.val.filetime.dwHighDateTime) << 32);
-        break;
-      case CEVT_LPWSTR: {
-        if (!v.val.lpwstr) return ERROR_INVALID_PARAMETER;
-        std::size_t n = 0;
-        while (v.val.lpwstr[n]) {
-          if (++n * 2 > CEDB_MAXPROPDATASIZE) return ERROR_INVALID_PARAMETER;
-        }
-        for (std::size_t k = 0; k < n; ++k) {
-          std::uint16_t u = static_cast<std::uint16_t>(v.val.lpwstr[k]);
-          p.bytes.push_back(static_cast<char>(u & 0xFF));
-          p.bytes.push_back(static_cast<char>(u >> 8));
-        }
-        break;
-      }
-      case CEVT_BLOB:
-        if (v.val.blob.dwCount > CEDB_MAXPROPDATASIZE) return ERROR_INVALID_PARAMETER;
-        if (v.val.blob.dwCount > 0 && !v.val.blob.lpb) return ERROR_INVALID_PARAMETER;
-        p.bytes.assign(reinterpret_cast<const char*>(v.val.blob.lpb), v.val.blob.dwCount);
-        break;
-    }
-    if (it != props->end())
-      *it = std::move(p);
-    else
-      props->push_back(std::move(p));
-  }
-  std::size_t total = 0;
-  for (const PropValue& p : *props) total += p.bytes.size() + 8;
-  if (total > CEDB_MAXRECORDSIZE) return ERROR_INVALID_PARAMETER;
-  return 0;
-}
-
-// Record at the handle's position, or null past the end.
-const OrderEntry* Current(Database* db, DbHandle* h, std::size_t* index) {
-  std::size_t pos = VolumeState::LowerBound(*db, h->key, h->oid);
-  if (pos >= db->order.size()) return nullptr;
-  *index = pos;
-  return &db->order[pos];
+// Position of the handle's current record, or the record count past the end.
+std::size_t Current(Database* db, DbHandle* h) {
+  const std::vector<OrderEntry>& order = db->order.entries();
+  if (h->hint < order.size() && order[h->hint].key == h->key && order[h->hint].oid == h->oid) return h->hint;
+  return db->order.LowerBound(h->key, h->oid);
 }
 
 void MoveTo(DbHandle* h, Database* db, std::size_t pos) {
-  if (pos >= db->order.size()) {
+  const std::vector<OrderEntry>& order = db->order.entries();
+  h->hint = pos;
+  if (pos >= order.size()) {
     h->key = ~0ull;
     h->oid = ~0u;
   } else {
-    h->key = db->order[pos].key;
-    h->oid = db->order[pos].oid;
+    h->key = order[pos].key;
+    h->oid = order[pos].oid;
   }
 }
 
@@ -249,14 +179,15 @@ BOOL CeMountDBVol(PCEGUID pceguid, LPCWSTR lpszVol, DWORD dwFlags) {
     *pceguid = CEGUID{m->id, kGuidTag2, kGuidTag3, 0};
     return TRUE;
   }
-  std::unique_ptr<Mount> m(new Mount);
-  m->file.reset(new VolumeFile);
-  std::uint32_t err = m->file->Open(path, dwFlags);
+  std::unique_ptr<VolumeFile> file(new VolumeFile);
+  std::uint32_t err = file->Open(path, dwFlags);
   if (err) return Fail(err);
+  std::unique_ptr<Mount> m(new Mount);
+  m->dropped_at_mount = static_cast<DWORD>(file->mount_dropped_bytes());
+  m->volume.reset(new VolumeAccess(std::move(file)));
   m->path = path;
   m->id = g_next_id++;
   m->refs = 1;
-  m->dropped_at_mount = static_cast<DWORD>(m->file->mount_dropped_bytes());
   *pceguid = CEGUID{m->id, kGuidTag2, kGuidTag3, 0};
   g_by_id[m->id] = m.get();
   g_by_path[path] = m.release();
@@ -267,22 +198,18 @@ BOOL CeMountDBVol(PCEGUID pceguid, LPCWSTR lpszVol, DWORD dwFlags) {
 BOOL CeUnmountDBVol(PCEGUID pceguid) {
   Mount* m = FindMount(pceguid);
   if (!m) return Fail(ERROR_INVALID_PARAMETER);
+  int refs;
   {
-    std::lock_guard<std::recursive_mutex> vl(m->file->mu);
-    if (InOwnTransaction(m->file.get()) && m->refs == 1) CeRollbackTransaction(pceguid);
-    m->file->Sync();
+    std::lock_guard<std::mutex> lock(g_mu);
+    refs = m->refs;
   }
+  // Not under g_mu: a thread holding the volume may be waiting for g_mu.
+  if (refs == 1) m->volume->AbandonOwnBracket();
+  m->volume->Sync();
   std::lock_guard<std::mutex> lock(g_mu);
   if (--m->refs > 0) return TRUE;
-  for (auto it = g_handles.begin(); it != g_handles.end();) {
-    if ((*it)->mount == m) {
-      (*it)->tag = 0;
-      delete *it;
-      it = g_handles.erase(it);
-    } else {
-      ++it;
-    }
-  }
+  DropHandlesOf(m, &g_handles);
+  DropHandlesOf(m, &g_enums);
   g_by_id.erase(m->id);
   g_by_path.erase(m->path);
   delete m;
@@ -292,9 +219,46 @@ BOOL CeUnmountDBVol(PCEGUID pceguid) {
 BOOL CeFlushDBVol(PCEGUID pceguid) {
   Mount* m = FindMount(pceguid);
   if (!m) return Fail(ERROR_INVALID_PARAMETER);
-  std::lock_guard<std::recursive_mutex> vl(m->file->mu);
-  std::uint32_t err = m->file->Sync();
+  std::uint32_t err = m->volume->Sync();
   return err ? Fail(err) : TRUE;
+}
+
+HANDLE CeFindFirstDatabaseEx(PCEGUID pguid, DWORD dwDbaseType) {
+  Mount* m = FindMount(pguid);
+  if (!m) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return INVALID_HANDLE_VALUE;
+  }
+  std::unique_ptr<EnumHandle> e(new EnumHandle);
+  e->mount = m;
+  {
+    Call call(m->volume.get(), false);
+    if (call.error()) {
+      SetLastError(call.error());
+      return INVALID_HANDLE_VALUE;
+    }
+    for (auto& kv : call.state().databases())
+      if (dwDbaseType == 0 || kv.second.type == dwDbaseType) e->dbs.push_back(kv.first);
+  }
+  std::lock_guard<std::mutex> lock(g_mu);
+  g_enums.insert(e.get());
+  return e.release();
+}
+
+CEOID CeFindNextDatabaseEx(HANDLE hEnum, PCEGUID pguid) {
+  EnumHandle* e = static_cast<EnumHandle*>(hEnum);
+  {
+    std::lock_guard<std::mutex> lock(g_mu);
+    if (!g_enums.count(e) || e->tag != kEnumTag) return Fail(ERROR_INVALID_HANDLE);
+  }
+  if (FindMount(pguid) != e->mount) return Fail(ERROR_INVALID_PARAMETER);
+  Call call(e->mount->volume.get(), false);
+  if (call.error()) return Fail(call.error());
+  while (e->next < e->dbs.size()) {
+    CEOID oid = e->dbs[e->next++];
+    if (call.state().FindDb(oid)) return oid;
+  }
+  return Fail(ERROR_NO_MORE_ITEMS);
 }
 
 CEOID CeCreateDatabaseEx2(PCEGUID pceguid, CEDBASEINFOEX* pInfo) {
@@ -316,12 +280,12 @@ CEOID CeCreateDatabaseEx2(PCEGUID pceguid, CEDBASEINFOEX* pInfo) {
     sort_flags = s.rgdwFlags[0];
   }
   DWORD type = (pInfo->dwFlags & CEDB_VALIDTYPE) ? pInfo->dwDbaseType : 0;
-  Scope scope(m->file.get(), true);
-  if (scope.error()) return Fail(scope.error());
-  if (scope.state().FindDbByName(name)) return Fail(ERROR_DUP_NAME);
-  CEOID oid = scope.state().AllocateOid();
-  scope.state().CreateDb(scope.out(), oid, name, type, has_sort, sort_prop, sort_flags);
-  if (std::uint32_t err = scope.Finish()) return Fail(err);
+  Call call(m->volume.get(), true);
+  if (call.error()) return Fail(call.error());
+  if (call.state().FindDbByName(name)) return Fail(ERROR_DUP_NAME);
+  CEOID oid = call.state().AllocateOid();
+  call.state().CreateDb(call.out(), oid, name, type, has_sort, sort_prop, sort_flags);
+  if (std::uint32_t err = call.Finish()) return Fail(err);
   return oid;
 }
 
@@ -332,12 +296,12 @@ HANDLE CeOpenDatabaseEx2(PCEGUID pceguid, PCEOID poid, LPCWSTR lpszName, SORTORD
     SetLastError(ERROR_INVALID_PARAMETER);
     return INVALID_HANDLE_VALUE;
   }
-  Scope scope(m->file.get(), false);
-  if (scope.error()) {
-    SetLastError(scope.error());
+  Call call(m->volume.get(), false);
+  if (call.error()) {
+    SetLastError(call.error());
     return INVALID_HANDLE_VALUE;
   }
-  Database* db = *poid ? scope.state().FindDb(*poid) : scope.state().FindDbByName(ToU16(lpszName));
+  Database* db = *poid ? call.state().FindDb(*poid) : call.state().FindDbByName(ToU16(lpszName));
   if (!db) {
     SetLastError(*poid ? ERROR_INVALID_PARAMETER : ERROR_FILE_NOT_FOUND);
     return INVALID_HANDLE_VALUE;
@@ -360,36 +324,44 @@ HANDLE CeOpenDatabaseEx2(PCEGUID pceguid, PCEOID poid, LPCWSTR lpszName, SORTORD
 BOOL CeCloseDatabase(HANDLE hDatabase) {
   std::lock_guard<std::mutex> lock(g_mu);
   DbHandle* d = static_cast<DbHandle*>(hDatabase);
-  if (!g_handles.erase(d)) return Fail(ERROR_INVALID_HANDLE);
-  d->tag = 0;
-  delete d;
-  return TRUE;
+  if (g_handles.erase(d)) {
+    d->tag = 0;
+    delete d;
+    return TRUE;
+  }
+  EnumHandle* e = static_cast<EnumHandle*>(hDatabase);
+  if (g_enums.erase(e)) {
+    e->tag = 0;
+    delete e;
+    return TRUE;
+  }
+  return Fail(ERROR_INVALID_HANDLE);
 }
 
 BOOL CeDeleteDatabaseEx(PCEGUID pceguid, CEOID oid) {
   Mount* m = FindMount(pceguid);
   if (!m) return Fail(ERROR_INVALID_PARAMETER);
-  Scope scope(m->file.get(), true);
-  if (scope.error()) return Fail(scope.error());
-  if (!scope.state().FindDb(oid)) return Fail(ERROR_INVALID_PARAMETER);
-  scope.state().DeleteDb(scope.out(), oid);
-  if (std::uint32_t err = scope.Finish()) return Fail(err);
+  Call call(m->volume.get(), true);
+  if (call.error()) return Fail(call.error());
+  if (!call.state().FindDb(oid)) return Fail(ERROR_INVALID_PARAMETER);
+  call.state().DeleteDb(call.out(), oid);
+  if (std::uint32_t err = call.Finish()) return Fail(err);
   return TRUE;
 }
 
 CEOID CeSeekDatabaseEx(HANDLE hDatabase, DWORD dwSeekType, DWORD dwValue, WORD wNumVals, LPDWORD lpdwIndex) {
   DbHandle* h = FindHandle(hDatabase);
   if (!h) return Fail(ERROR_INVALID_HANDLE);
-  Scope scope(h->mount->file.get(), false);
-  if (scope.error()) return Fail(scope.error());
-  Database* db = scope.state().FindDb(h->db);
+  Call call(h->mount->volume.get(), false);
+  if (call.error()) return Fail(call.error());
+  Database* db = call.state().FindDb(h->db);
   if (!db) return Fail(ERROR_INVALID_HANDLE);
   std::size_t n = db->order.size();
   std::size_t pos = n;
   switch (dwSeekType) {
     case CEDB_SEEK_CEOID: {
-      const cedb::Record* r = scope.state().FindRecord(dwValue);
-      if (r && r->db == h->db) pos = VolumeState::LowerBound(*db, r->key, dwValue);
+      const cedb::Record* r = call.state().FindRecord(dwValue);
+      if (r && r->db == h->db) pos = db->order.LowerBound(r->key, dwValue);
       break;
     }
     case CEDB_SEEK_BEGINNING:
@@ -399,8 +371,7 @@ CEOID CeSeekDatabaseEx(HANDLE hDatabase, DWORD dwSeekType, DWORD dwValue, WORD w
       if (dwValue < n) pos = n - 1 - dwValue;
       break;
     case CEDB_SEEK_CURRENT: {
-      std::size_t cur = n;
-      Current(db, h, &cur);
+      std::size_t cur = Current(db, h);
       long long target = static_cast<long long>(cur) + static_cast<std::int32_t>(dwValue);
       if (cur < n && target >= 0) pos = static_cast<std::size_t>(target);
       break;
@@ -411,50 +382,88 @@ CEOID CeSeekDatabaseEx(HANDLE hDatabase, DWORD dwSeekType, DWORD dwValue, WORD w
   if (pos >= n) return Fail(ERROR_SEEK);
   MoveTo(h, db, pos);
   if (lpdwIndex) *lpdwIndex = static_cast<DWORD>(pos);
-  return db->order[pos].oid;
+  return h->oid;
 }
+
+namespace {
+
+// Bytes a value takes in the read buffer after the CEPROPVAL array.
+std::size_t ValueRoom(const PropView& p) {
+  std::size_t extra = p.size + (LOWORD(p.propid) == CEVT_LPWSTR ? 2 : 0);
+  return (extra + 7) & ~static_cast<std::size_t>(7);
+}
+
+// Fills one CEPROPVAL from a stored value; variable data goes to *at.
+void FillValue(const PropView& p, LPBYTE base, std::size_t* at, CEPROPVAL* v) {
+  switch (LOWORD(p.propid)) {
+    case CEVT_I2: v->val.iVal = static_cast<short>(p.fixed); break;
+    case CEVT_UI2: v->val.uiVal = static_cast<USHORT>(p.fixed); break;
+    case CEVT_I4: v->val.lVal = static_cast<LONG>(static_cast<std::int32_t>(p.fixed)); break;
+    case CEVT_UI4: v->val.ulVal = static_cast<ULONG>(static_cast<std::uint32_t>(p.fixed)); break;
+    case CEVT_BOOL: v->val.boolVal = p.fixed ? TRUE : FALSE; break;
+    case CEVT_R8: std::memcpy(&v->val.dblVal, &p.fixed, 8); break;
+    case CEVT_FILETIME:
+      v->val.filetime.dwLowDateTime = static_cast<DWORD>(p.fixed & 0xFFFFFFFFu);
+      v->val.filetime.dwHighDateTime = static_cast<DWORD>(p.fixed >> 32);
+      break;
+    case CEVT_LPWSTR: {
+      WCHAR* s = reinterpret_cast<WCHAR*>(base + *at);
+      std::size_t units = p.size / 2;
+      for (std::size_t k = 0; k < units; ++k)
+        s[k] = static_cast<WCHAR>(static_cast<unsigned char>(p.data[2 * k]) |
+                                  (static_cast<unsigned char>(p.data[2 * k + 1]) << 8));
+      s[units] = 0;
+      v->val.lpwstr = s;
+      v->wLenData = static_cast<WORD>(units * 2 + 2);
+      *at += ValueRoom(p);
+      break;
+    }
+    case CEVT_BLOB:
+      if (p.size != 0) std::memcpy(base + *at, p.data, p.size);
+      v->val.blob.dwCount = static_cast<DWORD>(p.size);
+      v->val.blob.lpb = base + *at;
+      v->wLenData = static_cast<WORD>(p.size);
+      *at += ValueRoom(p);
+      break;
+  }
+}
+
+}  // namespace
 
 CEOID CeReadRecordPropsEx(HANDLE hDbase, DWORD dwFlags, LPWORD lpcPropID, CEPROPID* rgPropID,
                           LPBYTE* lplpBuffer, LPDWORD lpcbBuffer, HANDLE hHeap) {
   DbHandle* h = FindHandle(hDbase);
   if (!h) return Fail(ERROR_INVALID_HANDLE);
   if (!lpcPropID || !lplpBuffer || !lpcbBuffer) return Fail(ERROR_INVALID_PARAMETER);
-  Scope scope(h->mount->file.get(), false);
-  if (scope.error()) return Fail(scope.error());
-  Database* db = scope.state().FindDb(h->db);
+  Call call(h->mount->volume.get(), false);
+  if (call.error()) return Fail(call.error());
+  Database* db = call.state().FindDb(h->db);
   if (!db) return Fail(ERROR_INVALID_HANDLE);
-  std::size_t pos = 0;
-  const OrderEntry* e = Current(db, h, &pos);
-  if (!e) return Fail(ERROR_NO_MORE_ITEMS);
-  CEOID oid = e->oid;
-  const cedb::Record* rec = scope.state().FindRecord(oid);
+  std::size_t pos = Current(db, h);
+  if (pos >= db->order.size()) return Fail(ERROR_NO_MORE_ITEMS);
+  CEOID oid = db->order.entries()[pos].oid;
+  const cedb::Record* rec = call.state().FindRecord(oid);
   // Views into the image: each value is copied once, into the caller's buffer.
-  std::vector<cedb::PropView> props;
+  thread_local std::vector<PropView> props;
   if (!rec || !cedb::DecodePropViews(rec->props.data(), rec->props.size(), &props))
     return Fail(ERROR_FILE_CORRUPT);
 
-  // Which properties, in which order.
-  std::vector<const cedb::PropView*> chosen;
-  std::vector<CEPROPID> ids;
-  if (rgPropID) {
-    for (WORD i = 0; i < *lpcPropID; ++i) {
-      ids.push_back(rgPropID[i]);
-      auto it = std::find_if(props.begin(), props.end(), [&](const cedb::PropView& p) { return p.propid == rgPropID[i]; });
-      chosen.push_back(it == props.end() ? nullptr : &*it);
+  // Which properties, in which order (null: not in the record).
+  thread_local std::vector<const PropView*> chosen;
+  chosen.clear();
+  WORD wanted = rgPropID ? *lpcPropID : static_cast<WORD>(props.size());
+  for (WORD i = 0; i < wanted; ++i) {
+    if (!rgPropID) {
+      chosen.push_back(&props[i]);
+      continue;
     }
-  } else {
-    for (const cedb::PropView& p : props) {
-      ids.push_back(p.propid);
-      chosen.push_back(&p);
-    }
+    auto it = std::find_if(props.begin(), props.end(), [&](const PropView& p) { return p.propid == rgPropID[i]; });
+    chosen.push_back(it == props.end() ? nullptr : &*it);
   }
   std::size_t head = chosen.size() * sizeof(CEPROPVAL);
   std::size_t need = head;
-  for (const cedb::PropView* p : chosen) {
-    if (!p) continue;
-    std::size_t extra = p->size + (LOWORD(p->propid) == CEVT_LPWSTR ? 2 : 0);
-    need += (extra + 7) & ~static_cast<std::size_t>(7);
-  }
+  for (const PropView* p : chosen)
+    if (p) need += ValueRoom(*p);
   if (need > 0xFFFFFFFFu) return Fail(ERROR_INVALID_PARAMETER);
   if (!*lplpBuffer || *lpcbBuffer < need) {
     if (!(dwFlags & CEDB_ALLOWREALLOC)) {
@@ -473,102 +482,61 @@ CEOID CeReadRecordPropsEx(HANDLE hDbase, DWORD dwFlags, LPWORD lpcPropID, CEPROP
   for (std::size_t i = 0; i < chosen.size(); ++i) {
     CEPROPVAL v;
     std::memset(&v, 0, sizeof v);
-    v.propid = ids[i];
-    const cedb::PropView* p = chosen[i];
-    if (!p) {
+    v.propid = rgPropID ? rgPropID[i] : chosen[i]->propid;
+    if (chosen[i])
+      FillValue(*chosen[i], base, &at, &v);
+    else
       v.wFlags = CEDB_PROPNOTFOUND;
-      std::memcpy(&out[i], &v, sizeof v);
-      continue;
-    }
-    switch (LOWORD(p->propid)) {
-      case CEVT_I2: v.val.iVal = static_cast<short>(p->fixed); break;
-      case CEVT_UI2: v.val.uiVal = static_cast<USHORT>(p->fixed); break;
-      case CEVT_I4: v.val.lVal = static_cast<LONG>(static_cast<std::int32_t>(p->fixed)); break;
-      case CEVT_UI4: v.val.ulVal = static_cast<ULONG>(static_cast<std::uint32_t>(p->fixed)); break;
-      case CEVT_BOOL: v.val.boolVal = p->fixed ? TRUE : FALSE; break;
-      case CEVT_R8: std::memcpy(&v.val.dblVal, &p->fixed, 8); break;
-      case CEVT_FILETIME:
-        v.val.filetime.dwLowDateTime = static_cast<DWORD>(p->fixed & 0xFFFFFFFFu);
-        v.val.filetime.dwHighDateTime = static_cast<DWORD>(p->fixed >> 32);
-        break;
-      case CEVT_LPWSTR: {
-        WCHAR* s = reinterpret_cast<WCHAR*>(base + at);
-        std::size_t units = p->size / 2;
-        for (std::size_t k = 0; k < units; ++k)
-          s[k] = static_cast<WCHAR>(static_cast<unsigned char>(p->data[2 * k]) |
-                                    (static_cast<unsigned char>(p->data[2 * k + 1]) << 8));
-        s[units] = 0;
-        v.val.lpwstr = s;
-        v.wLenData = static_cast<WORD>(units * 2 + 2);
-        at += (p->size + 2 + 7) & ~static_cast<std::size_t>(7);
-        break;
-      }
-      case CEVT_BLOB:
-        if (p->size != 0) std::memcpy(base + at, p->data, p->size);
-        v.val.blob.dwCount = static_cast<DWORD>(p->size);
-        v.val.blob.lpb = base + at;
-        v.wLenData = static_cast<WORD>(p->size);
-        at += (p->size + 7) & ~static_cast<std::size_t>(7);
-        break;
-    }
     std::memcpy(&out[i], &v, sizeof v);
   }
   *lpcPropID = static_cast<WORD>(chosen.size());
-  if (h->flags & CEDB_AUTOINCREMENT) MoveTo(h, db, pos + 1);
+  MoveTo(h, db, (h->flags & CEDB_AUTOINCREMENT) ? pos + 1 : pos);
   return oid;
 }
 
 CEOID CeWriteRecordProps(HANDLE hDbase, CEOID oidRecord, WORD cPropID, CEPROPVAL* rgPropVal) {
   DbHandle* h = FindHandle(hDbase);
   if (!h) return Fail(ERROR_INVALID_HANDLE);
-  Scope scope(h->mount->file.get(), true);
-  if (scope.error()) return Fail(scope.error());
-  VolumeState& st = scope.state();
+  Call call(h->mount->volume.get(), true);
+  if (call.error()) return Fail(call.error());
+  VolumeState& st = call.state();
   if (!st.FindDb(h->db)) return Fail(ERROR_INVALID_HANDLE);
-  std::vector<PropValue> props;
+  // The record's values are not copied: the views point into the image
+  // until WriteRecord has logged what changed.
+  std::vector<PropView> props;
   if (oidRecord != 0) {
     const cedb::Record* rec = st.FindRecord(oidRecord);
     if (!rec || rec->db != h->db) return Fail(ERROR_INVALID_PARAMETER);
-    std::vector<cedb::PropView> old;
-    if (!cedb::DecodePropViews(rec->props.data(), rec->props.size(), &old)) return Fail(ERROR_FILE_CORRUPT);
-    props.resize(old.size());
-    for (std::size_t i = 0; i < old.size(); ++i) {
-      props[i].propid = old[i].propid;
-      props[i].fixed = old[i].fixed;
-      // A value the call replaces or deletes is not copied: MergeProps
-      // overwrites it (or fails the call) without looking at it.
-      bool given = false;
-      for (WORD k = 0; rgPropVal && k < cPropID && !given; ++k) given = rgPropVal[k].propid == old[i].propid;
-      if (!given) props[i].bytes.assign(old[i].data, old[i].size);
-    }
+    if (!cedb::DecodePropViews(rec->props.data(), rec->props.size(), &props)) return Fail(ERROR_FILE_CORRUPT);
   }
-  if (DWORD err = MergeProps(cPropID, rgPropVal, &props)) return Fail(err);
+  std::vector<std::string> scratch;
+  if (DWORD err = cedb::MergeWrite(cPropID, rgPropVal, &props, &scratch)) return Fail(err);
   CEOID oid = oidRecord ? oidRecord : st.AllocateOid();
-  st.PutRecord(scope.out(), h->db, oid, cedb::EncodeProps(props));
-  if (std::uint32_t err = scope.Finish()) return Fail(err);
+  st.WriteRecord(call.out(), h->db, oid, props);
+  if (std::uint32_t err = call.Finish()) return Fail(err);
   return oid;
 }
 
 BOOL CeDeleteRecord(HANDLE hDatabase, CEOID oidRecord) {
   DbHandle* h = FindHandle(hDatabase);
   if (!h) return Fail(ERROR_INVALID_HANDLE);
-  Scope scope(h->mount->file.get(), true);
-  if (scope.error()) return Fail(scope.error());
-  VolumeState& st = scope.state();
+  Call call(h->mount->volume.get(), true);
+  if (call.error()) return Fail(call.error());
+  VolumeState& st = call.state();
   if (!st.FindDb(h->db)) return Fail(ERROR_INVALID_HANDLE);
   const cedb::Record* rec = st.FindRecord(oidRecord);
   if (!rec || rec->db != h->db) return Fail(ERROR_INVALID_PARAMETER);
-  st.DeleteRecord(scope.out(), h->db, oidRecord);
-  if (std::uint32_t err = scope.Finish()) return Fail(err);
+  st.DeleteRecord(call.out(), h->db, oidRecord);
+  if (std::uint32_t err = call.Finish()) return Fail(err);
   return TRUE;
 }
 
 BOOL CeOidGetInfoEx2(PCEGUID pGuid, CEOID oid, CEOIDINFOEX* oidInfo) {
   Mount* m = FindMount(pGuid);
   if (!m || !oidInfo) return Fail(ERROR_INVALID_PARAMETER);
-  Scope scope(m->file.get(), false);
-  if (scope.error()) return Fail(scope.error());
-  VolumeState& st = scope.state();
+  Call call(m->volume.get(), false);
+  if (call.error()) return Fail(call.error());
+  VolumeState& st = call.state();
   std::memset(oidInfo, 0, sizeof *oidInfo);
   oidInfo->wVersion = CEOIDINFOEX_VERSION;
   if (Database* db = st.FindDb(oid)) {
@@ -598,62 +566,54 @@ BOOL CeOidGetInfoEx2(PCEGUID pGuid, CEOID oid, CEOIDINFOEX* oidInfo) {
   return Fail(ERROR_INVALID_PARAMETER);
 }
 
-BOOL CeBeginTransaction(PCEGUID pceguid) {
-  Mount* m = FindMount(pceguid);
-  if (!m) return Fail(ERROR_INVALID_PARAMETER);
-  VolumeFile* f = m->file.get();
-  f->mu.lock();  // held until the outermost commit or rollback
-  if (InOwnTransaction(f)) {
-    f->tx_depth++;
-    return TRUE;
-  }
-  if (std::uint32_t err = f->Lock(true)) {
-    f->mu.unlock();
-    return Fail(err);
-  }
-  f->tx_depth = 1;
-  f->tx_owner = std::this_thread::get_id();
-  f->pending.clear();
-  return TRUE;
-}
+namespace {
 
-static BOOL EndTransaction(PCEGUID pceguid, bool commit) {
+BOOL BeginBracket(PCEGUID pceguid, VolumeAccess::Kind kind) {
   Mount* m = FindMount(pceguid);
   if (!m) return Fail(ERROR_INVALID_PARAMETER);
-  VolumeFile* f = m->file.get();
-  std::lock_guard<std::recursive_mutex> lock(f->mu);
-  if (!InOwnTransaction(f)) return Fail(ERROR_INVALID_OPERATION);
-  if (commit && f->tx_depth > 1) {
-    f->tx_depth--;
-    f->mu.unlock();
-    return TRUE;
-  }
-  std::uint32_t err = 0;
-  if (commit) {
-    err = f->Commit(f->pending);
-  } else if (!f->pending.empty()) {
-    f->Invalidate();
-  }
-  f->pending.clear();
-  int depth = f->tx_depth;
-  f->tx_depth = 0;
-  f->tx_owner = std::thread::id();
-  f->Unlock();
-  for (int i = 0; i < depth; ++i) f->mu.unlock();
+  std::uint32_t err = m->volume->Begin(kind);
   return err ? Fail(err) : TRUE;
 }
 
-BOOL CeCommitTransaction(PCEGUID pceguid) { return EndTransaction(pceguid, true); }
-BOOL CeRollbackTransaction(PCEGUID pceguid) { return EndTransaction(pceguid, false); }
+}  // namespace
+
+BOOL CeBeginTransaction(PCEGUID pceguid) { return BeginBracket(pceguid, VolumeAccess::Kind::kWrite); }
+BOOL CeBeginReadTransaction(PCEGUID pceguid) { return BeginBracket(pceguid, VolumeAccess::Kind::kRead); }
+
+BOOL CeCommitTransaction(PCEGUID pceguid) {
+  Mount* m = FindMount(pceguid);
+  if (!m) return Fail(ERROR_INVALID_PARAMETER);
+  std::uint32_t err = m->volume->Commit();
+  return err ? Fail(err) : TRUE;
+}
+
+BOOL CeRollbackTransaction(PCEGUID pceguid) {
+  Mount* m = FindMount(pceguid);
+  if (!m) return Fail(ERROR_INVALID_PARAMETER);
+  std::uint32_t err = m->volume->Rollback();
+  return err ? Fail(err) : TRUE;
+}
+
+BOOL CeGetDatabaseStamp(HANDLE hDatabase, CEDBSTAMP* pStamp) {
+  DbHandle* h = FindHandle(hDatabase);
+  if (!h) return Fail(ERROR_INVALID_HANDLE);
+  if (!pStamp) return Fail(ERROR_INVALID_PARAMETER);
+  Call call(h->mount->volume.get(), false);
+  if (call.error()) return Fail(call.error());
+  Database* db = call.state().FindDb(h->db);
+  if (!db) return Fail(ERROR_INVALID_HANDLE);
+  *pStamp = db->stamp;
+  return TRUE;
+}
 
 BOOL CeGetVolumeReport(PCEGUID pceguid, CEVOLUMEREPORT* report) {
   Mount* m = FindMount(pceguid);
   if (!m || !report || report->cbSize < sizeof(CEVOLUMEREPORT)) return Fail(ERROR_INVALID_PARAMETER);
-  Scope scope(m->file.get(), false);
-  if (scope.error()) return Fail(scope.error());
+  Call call(m->volume.get(), false);
+  if (call.error()) return Fail(call.error());
   report->dwDroppedBytes = m->dropped_at_mount;
   report->dwDroppedBatches = m->dropped_at_mount ? 1 : 0;
-  report->dwFileBytes = static_cast<DWORD>(m->file->file_bytes());
-  report->dwLiveBytes = static_cast<DWORD>(scope.state().live_bytes());
+  report->dwFileBytes = static_cast<DWORD>(m->volume->file_bytes());
+  report->dwLiveBytes = static_cast<DWORD>(call.state().live_bytes());
   return TRUE;
 }

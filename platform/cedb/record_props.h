@@ -11,29 +11,37 @@
 #include <string>
 #include <vector>
 
-namespace cedb {
+#include "platform/cedb.h"
 
-struct PropValue {
-  std::uint32_t propid = 0;
-  std::uint64_t fixed = 0;  // fixed-size types
-  std::string bytes;        // LPWSTR (2 bytes per unit) and BLOB
-};
+namespace cedb {
 
 bool TypeSupported(std::uint16_t type);
 bool IsVariableType(std::uint16_t type);
-std::string EncodeProps(const std::vector<PropValue>& props);
-bool DecodeProps(const char* data, std::size_t n, std::vector<PropValue>* props);
-// A decoded property pointing into the encoded bytes, for readers that copy
-// the value once into their own buffer.
+
+// A property whose variable value lives elsewhere: in the encoded bytes of a
+// record, in a caller's CEPROPVAL, or in a scratch buffer of the caller.
 struct PropView {
   std::uint32_t propid = 0;
-  std::uint64_t fixed = 0;
-  const char* data = nullptr;  // LPWSTR (2 bytes per unit) and BLOB
+  std::uint64_t fixed = 0;     // fixed-size types
+  const char* data = nullptr;  // LPWSTR (2 bytes per unit, little-endian) and BLOB
   std::size_t size = 0;
 };
-// Same checks as DecodeProps; props may be null to validate only.
+
+// Checks the encoding; props may be null to validate only. The views point
+// into `data`.
 bool DecodePropViews(const char* data, std::size_t n, std::vector<PropView>* props);
+// Bytes EncodeViews produces.
+std::size_t EncodedSize(const std::vector<PropView>& props);
+void EncodeViews(const std::vector<PropView>& props, std::string* out);
 // Looks up one property's fixed value; false when the record lacks it.
 bool FindFixed(const std::string& encoded, std::uint32_t propid, std::uint64_t* value);
+
+// Applies a write's properties to a record's current ones (`props`, which
+// may point into the image): replaced and added values point into the
+// caller's CEPROPVALs, LPWSTR text into `scratch` (reserved by the callee so
+// that its strings never move). Returns 0 or ERROR_INVALID_PARAMETER (bad
+// type, value too long, record too long); `props` is then unusable.
+DWORD MergeWrite(WORD count, const CEPROPVAL* vals, std::vector<PropView>* props,
+                 std::vector<std::string>* scratch);
 
 }  // namespace cedb

@@ -11,11 +11,29 @@ namespace cedb {
 namespace os = platform::os;
 
 std::atomic<std::uint64_t> g_compact_min_bytes{1ull << 20};
+std::atomic<int> g_writes_left{-1};
 
 void SetCompactionThreshold(std::uint64_t bytes) { g_compact_min_bytes = bytes; }
+void FailFileWritesAfter(int writes) { g_writes_left = writes; }
 
 namespace {
 const char kMagic[8] = {'C', 'E', 'D', 'B', 'V', 'O', 'L', '1'};
+
+// Every change to the file passes here, so that a test can make the disk go
+// away at any step.
+bool WriteAllowed() {
+  int left = g_writes_left.load();
+  while (left > 0 && !g_writes_left.compare_exchange_weak(left, left - 1)) {
+  }
+  return left != 0;
+}
+int WriteAt(os::FileHandle f, std::uint64_t at, const void* data, std::size_t n) {
+  return WriteAllowed() ? os::WriteAt(f, at, data, n) : os::kIoError;
+}
+int SetFileSize(os::FileHandle f, std::uint64_t size) {
+  return WriteAllowed() ? os::SetFileSize(f, size) : os::kIoError;
+}
+int SyncFile(os::FileHandle f) { return WriteAllowed() ? os::SyncFile(f) : os::kIoError; }
 
 std::uint32_t FromOs(int status) {
   switch (status) {
@@ -36,34 +54,19 @@ bool ParseSlot(const char* p, std::uint64_t* generation, std::uint64_t* log_star
   return *generation != 0 && *log_start >= kHeaderSize;
 }
 
-// The 12 bytes in front of a batch body.
-std::string FrameHead(const std::string& body) {
-  std::string head;
-  PutU32(&head, kBatchMagic);
-  PutU32(&head, static_cast<std::uint32_t>(body.size()));
-  std::uint32_t crc = Crc32(head.data() + 4, 4);
-  crc = Crc32(body.data(), body.size(), crc);
-  PutU32(&head, crc);
-  return head;
-}
-
-std::uint32_t WriteFrame(os::FileHandle file, std::uint64_t at, const std::string& head, const std::string& body) {
-  std::uint32_t err = FromOs(os::WriteAt(file, at, head.data(), head.size()));
-  if (!err) err = FromOs(os::WriteAt(file, at + head.size(), body.data(), body.size()));
-  return err;
-}
 }  // namespace
 
 VolumeFile::~VolumeFile() {
   if (file_ != os::kInvalidFile) os::CloseFile(file_);
 }
 
-bool VolumeFile::ReadHeader(std::uint64_t* generation, std::uint64_t* log_start, bool* any_bytes) {
+bool VolumeFile::ReadHeader(std::uint64_t* generation, std::uint64_t* log_start, bool* any_bytes, char* raw) {
   char buf[kHeaderSize];
   std::memset(buf, 0, sizeof buf);
   std::size_t got = 0;
   if (os::ReadAt(file_, 0, buf, sizeof buf, &got) != os::kOk) got = 0;
   if (any_bytes) *any_bytes = got > 0;
+  if (raw) std::memcpy(raw, buf, kHeaderSize);
   std::uint64_t best_gen = 0, best_start = 0;
   for (int slot = 0; slot < 2; ++slot) {
     std::uint64_t g, s;
@@ -85,7 +88,7 @@ std::uint32_t VolumeFile::WriteHeader(std::uint64_t generation, std::uint64_t lo
   SetU64(slot + 8, generation);
   SetU64(slot + 16, log_start);
   SetU32(slot + 24, Crc32(slot, 24));
-  return FromOs(os::WriteAt(file_, 32 * (generation & 1), slot, sizeof slot));
+  return FromOs(WriteAt(file_, 32 * (generation & 1), slot, sizeof slot));
 }
 
 std::uint32_t VolumeFile::Init(std::uint64_t generation) {
@@ -98,9 +101,9 @@ std::uint32_t VolumeFile::Init(std::uint64_t generation) {
   SetU64(slot + 8, generation);
   SetU64(slot + 16, kHeaderSize);
   SetU32(slot + 24, Crc32(slot, 24));
-  std::uint32_t err = FromOs(os::SetFileSize(file_, 0));
-  if (!err) err = FromOs(os::WriteAt(file_, 0, header, sizeof header));
-  if (!err) err = FromOs(os::SyncFile(file_));
+  std::uint32_t err = FromOs(SetFileSize(file_, 0));
+  if (!err) err = FromOs(WriteAt(file_, 0, header, sizeof header));
+  if (!err) err = FromOs(SyncFile(file_));
   return err;
 }
 
@@ -154,22 +157,34 @@ std::uint32_t VolumeFile::Open(const std::string& path, std::uint32_t dispositio
   // What follows the intact log can only be a dead writer's remains or
   // damage; cut it now, so that readers need not step over it each call.
   mount_dropped_bytes_ = dropped_bytes_;
-  if (!err && dropped_bytes_ > 0 && os::SetFileSize(file_, applied_end_) == os::kOk) {
-    os::SyncFile(file_);
+  if (!err && dropped_bytes_ > 0 && SetFileSize(file_, applied_end_) == os::kOk) {
+    SyncFile(file_);
     dropped_bytes_ = 0;
   }
   Unlock();
   return err;
 }
 
-// A reader whose image is current needs no lock: the file size is read
-// before the header, so a commit after the size check is simply later than
-// this read, and a compaction before it has already changed the header.
+// A reader whose image is current needs no lock: a commit changes the
+// header before its batch goes out, a compaction before it moves anything,
+// so an unchanged header means that both are later than this read.
 bool VolumeFile::Unchanged() {
-  if (generation_ == 0) return false;
-  std::uint64_t size = 0, gen = 0, start = 0;
-  if (os::GetFileSize(file_, &size) != os::kOk || dropped_bytes_ != 0 || size != applied_end_) return false;
-  return ReadHeader(&gen, &start, nullptr) && gen == generation_ && start == log_start_;
+  if (generation_ == 0 || dropped_bytes_ != 0) return false;
+  char now[kHeaderSize];
+  std::memset(now, 0, sizeof now);
+  std::size_t got = 0;
+  if (os::ReadAt(file_, 0, now, sizeof now, &got) != os::kOk || got != kHeaderSize) return false;
+  return std::memcmp(now, seen_header_, kHeaderSize) == 0;
+}
+
+// Adds one to the current slot's commit counter (exclusive lock held).
+std::uint32_t VolumeFile::CountCommit() {
+  char* counter = seen_header_ + 32 * (generation_ & 1) + 28;
+  char next[4];
+  SetU32(next, GetU32(counter) + 1);
+  std::uint32_t err = FromOs(WriteAt(file_, 32 * (generation_ & 1) + 28, next, 4));
+  if (!err) std::memcpy(counter, next, 4);
+  return err;
 }
 
 std::uint32_t VolumeFile::Lock(bool exclusive) {
@@ -191,7 +206,7 @@ void VolumeFile::Unlock() {
 
 std::uint32_t VolumeFile::CatchUp() {
   std::uint64_t gen, start;
-  if (!ReadHeader(&gen, &start, nullptr)) return ERROR_FILE_CORRUPT;
+  if (!ReadHeader(&gen, &start, nullptr, seen_header_)) return ERROR_FILE_CORRUPT;
   std::uint64_t size = 0;
   if (os::GetFileSize(file_, &size) != os::kOk) return ERROR_READ_FAULT;
   if (gen != generation_ || start != log_start_ || size < applied_end_) {
@@ -223,23 +238,66 @@ std::uint32_t VolumeFile::CatchUp() {
   return 0;
 }
 
-std::uint32_t VolumeFile::Commit(const std::string& body) {
-  if (body.empty()) return 0;
-  // Head and body go out in two writes rather than through a joined copy of
-  // the body; the batch counts only once its last byte is in the file.
-  std::string head = FrameHead(body);
-  std::uint32_t err = WriteFrame(file_, applied_end_, head, body);
+std::uint32_t VolumeFile::Commit(Batch* batch) {
+  if (batch->empty()) return 0;
+  // A dead writer's remains go before our batch is written: left behind it,
+  // a record inside them that happens to hold a well-formed batch would be
+  // replayed by the next mount.
+  if (dropped_bytes_ > 0) {
+    std::uint32_t err = FromOs(SetFileSize(file_, applied_end_));
+    if (err) {
+      Invalidate();
+      return err;
+    }
+    dropped_bytes_ = 0;
+  }
+  // Readers that skip the lock must see that a commit began.
+  if (std::uint32_t err = CountCommit()) {
+    Invalidate();
+    return err;
+  }
+  // The batch counts only once its last byte is in the file.
+  std::string& bytes = batch->bytes_;
+  std::uint32_t length = static_cast<std::uint32_t>(bytes.size() - kFrameHeadSize);
+  SetU32(&bytes[0], kBatchMagic);
+  SetU32(&bytes[4], length);
+  std::uint32_t crc = Crc32(&bytes[4], 4);
+  SetU32(&bytes[8], Crc32(bytes.data() + kFrameHeadSize, length, crc));
+  std::uint32_t err = FromOs(WriteAt(file_, applied_end_, bytes.data(), bytes.size()));
   if (err) {
     Invalidate();
     return err;
   }
-  applied_end_ += head.size() + body.size();
-  if (dropped_bytes_ > 0) {
-    // Cut what a dead writer left behind, so that it cannot follow our batch.
-    if (os::SetFileSize(file_, applied_end_) == os::kOk) dropped_bytes_ = 0;
-  }
+  applied_end_ += bytes.size();
   if (MaybeCompact() != 0) Invalidate();  // the commit stands; the image reloads
   return 0;
+}
+
+std::uint32_t VolumeFile::WriteSnapshotAt(std::uint64_t at, std::uint64_t* frame_size) {
+  // The body goes first, streamed, with its checksum computed on the way;
+  // the head, which makes it a batch, last.
+  std::uint64_t size = state_.SnapshotSize();
+  if (size > 0xFFFFFFFFull) return ERROR_DISK_FULL;
+  char len[4];
+  SetU32(len, static_cast<std::uint32_t>(size));
+  std::uint32_t crc = Crc32(len, 4);
+  std::uint64_t pos = at + 12;
+  std::uint32_t err = 0;
+  bool complete = state_.WriteSnapshot([&](const char* data, std::size_t n) {
+    crc = Crc32(data, n, crc);
+    err = FromOs(WriteAt(file_, pos, data, n));
+    pos += n;
+    return err == 0;
+  });
+  if (err) return err;
+  if (!complete || pos != at + 12 + size) return ERROR_WRITE_FAULT;
+  std::string head;
+  PutU32(&head, kBatchMagic);
+  PutU32(&head, static_cast<std::uint32_t>(size));
+  PutU32(&head, crc);
+  err = FromOs(WriteAt(file_, at, head.data(), head.size()));
+  *frame_size = 12 + size;
+  return err;
 }
 
 std::uint32_t VolumeFile::MaybeCompact() {
@@ -247,32 +305,34 @@ std::uint32_t VolumeFile::MaybeCompact() {
   std::uint64_t used = applied_end_ - kHeaderSize;
   std::uint64_t min_bytes = g_compact_min_bytes;
   if (applied_end_ < min_bytes || used < 2 * live + min_bytes / 16) return 0;
-  // Head and body are written apart: the snapshot is the whole live volume
-  // and a joined copy of it would cost as much again.
-  std::string body = state_.Snapshot();
-  std::string head = FrameHead(body);
-  std::uint64_t frame_size = head.size() + body.size();
+  std::uint64_t frame_size = 0;
   std::uint64_t end = applied_end_;
-  std::uint32_t err = WriteFrame(file_, end, head, body);
-  if (!err) err = FromOs(os::SyncFile(file_));
+  std::uint32_t err = WriteSnapshotAt(end, &frame_size);
+  if (!err) err = FromOs(SyncFile(file_));
   if (!err) err = WriteHeader(generation_ + 1, end);
-  if (!err) err = FromOs(os::SyncFile(file_));
+  if (!err) err = FromOs(SyncFile(file_));
   if (err) return err;
   generation_ += 1;
   log_start_ = end;
   applied_end_ = end + frame_size;
-  if (frame_size > end - kHeaderSize) return 0;
-  err = WriteFrame(file_, kHeaderSize, head, body);
-  if (!err) err = FromOs(os::SyncFile(file_));
+  if (frame_size > end - kHeaderSize) return RefreshSeenHeader();
+  err = WriteSnapshotAt(kHeaderSize, &frame_size);
+  if (!err) err = FromOs(SyncFile(file_));
   if (!err) err = WriteHeader(generation_ + 1, kHeaderSize);
-  if (!err) err = FromOs(os::SyncFile(file_));
+  if (!err) err = FromOs(SyncFile(file_));
   if (err) return err;
   generation_ += 1;
   log_start_ = kHeaderSize;
   applied_end_ = kHeaderSize + frame_size;
-  return FromOs(os::SetFileSize(file_, applied_end_));
+  err = FromOs(SetFileSize(file_, applied_end_));
+  return err ? err : RefreshSeenHeader();
 }
 
-std::uint32_t VolumeFile::Sync() { return FromOs(os::SyncFile(file_)); }
+std::uint32_t VolumeFile::RefreshSeenHeader() {
+  std::uint64_t gen = 0, start = 0;
+  return ReadHeader(&gen, &start, nullptr, seen_header_) && gen == generation_ ? 0 : ERROR_READ_FAULT;
+}
+
+std::uint32_t VolumeFile::Sync() { return FromOs(SyncFile(file_)); }
 
 }  // namespace cedb

@@ -1,20 +1,27 @@
 // The in-memory image of one volume: its databases and records, rebuilt by
 // replaying the volume's log and changed only by applying log operations.
 //
-// Invariants:
+// Invariants (CheckInvariants tests them):
 // - every record belongs to exactly one existing database, and appears once
-//   in that database's `order`, which is sorted by (key, oid);
+//   among that database's live order entries, which are sorted by (key, oid);
 // - next_oid is above every identifier ever used on the volume, so
 //   identifiers are never handed out twice;
+// - a database's stamp changes with every operation applied to it, and no
+//   stamp value is ever given twice in a process, also not across replays;
 // - Apply() of a validated operation never fails; ValidateBatch() accepts
-//   only byte strings that Apply() can consume completely.
+//   only byte strings that Apply() can consume completely. A patch whose
+//   base record is missing or does not fit it is skipped as a whole.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
+
+#include "record_props.h"
 
 namespace cedb {
 
@@ -25,6 +32,12 @@ enum OpCode : std::uint8_t {
   kOpPutRecord = 3, // u32 db, u32 oid, u32 bytes + encoded properties (whole record)
   kOpDeleteRecord = 4,  // u32 db, u32 oid
   kOpNextOid = 5,   // u32 next
+  // u32 db, u32 oid, u16 count, then per property of the new record: u32
+  // propid and either its 8-byte fixed value or, for LPWSTR and BLOB, u16
+  // run count and per run: u32 offset, u32 n, u32 m + m bytes: the value is
+  // the concatenation, over the runs, of n bytes of the old value from
+  // `offset` and then the m new bytes.
+  kOpPatchRecord = 6,
 };
 
 struct OrderEntry {
@@ -34,6 +47,28 @@ struct OrderEntry {
   bool operator==(const OrderEntry& o) const { return key == o.key && oid == o.oid; }
 };
 
+// A database's records in (key, oid) order. Removals are settled lazily, so
+// that deleting many records costs one pass; removed entries keep their
+// place meanwhile, which keeps the vector sorted for insertion and rekeying.
+class RecordOrder {
+ public:
+  std::size_t size() const { return entries_.size() - removed_.size(); }
+  // The live entries, in order (settles pending removals).
+  const std::vector<OrderEntry>& entries();
+  // Position among the live entries of the first entry not below (key, oid).
+  std::size_t LowerBound(std::uint64_t key, std::uint32_t oid);
+  void Insert(const OrderEntry& e);
+  void Remove(const OrderEntry& e);
+  void Rekey(std::uint32_t oid, std::uint64_t old_key, std::uint64_t new_key);
+  void Clear();
+
+ private:
+  std::size_t RawLowerBound(const OrderEntry& e) const;
+  void Settle();
+  std::vector<OrderEntry> entries_;
+  std::unordered_set<std::uint32_t> removed_;
+};
+
 struct Database {
   std::uint32_t oid = 0;
   std::u16string name;
@@ -41,8 +76,9 @@ struct Database {
   bool has_sort = false;
   std::uint32_t sort_propid = 0;
   std::uint32_t sort_flags = 0;
-  std::vector<OrderEntry> order;
+  RecordOrder order;
   std::uint64_t bytes = 0;  // encoded property bytes of its records
+  std::uint64_t stamp = 0;
 };
 
 struct Record {
@@ -64,11 +100,15 @@ class VolumeState {
   void CreateDb(std::string* out, std::uint32_t oid, const std::u16string& name, std::uint32_t type,
                 bool has_sort, std::uint32_t sort_propid, std::uint32_t sort_flags);
   void DeleteDb(std::string* out, std::uint32_t oid);
-  void PutRecord(std::string* out, std::uint32_t db, std::uint32_t oid, std::string props);
+  // A new record is logged whole, an existing one as the changed bytes of
+  // each value. `props` may point into the record itself.
+  void WriteRecord(std::string* out, std::uint32_t db, std::uint32_t oid, const std::vector<PropView>& props);
   void DeleteRecord(std::string* out, std::uint32_t db, std::uint32_t oid);
 
-  // One batch body that recreates this whole state.
-  std::string Snapshot() const;
+  // One batch body that recreates this whole state, handed out in pieces:
+  // its size first, then the bytes through `sink` (false stops the walk).
+  std::uint64_t SnapshotSize();
+  bool WriteSnapshot(const std::function<bool(const char*, std::size_t)>& sink);
 
   std::uint32_t AllocateOid() { return next_oid_++; }
   std::uint64_t live_bytes() const { return live_bytes_; }
@@ -76,16 +116,20 @@ class VolumeState {
   Database* FindDb(std::uint32_t oid);
   Database* FindDbByName(const std::u16string& name);
   const Record* FindRecord(std::uint32_t oid) const;
-  const std::map<std::uint32_t, Database>& databases() const { return dbs_; }
+  std::map<std::uint32_t, Database>& databases() { return dbs_; }
 
   // Sort key of a record's properties under a database's sort order.
   static std::uint64_t KeyFor(const Database& db, const std::string& props);
-  // Position of the first entry not below (key, oid).
-  static std::size_t LowerBound(const Database& db, std::uint64_t key, std::uint32_t oid);
+
+  // Tests the invariants above that the image alone can show; a description
+  // of the first broken one, or "" when all hold.
+  std::string CheckInvariants();
 
  private:
   void Apply(std::uint8_t op, const char* data, std::size_t n);
   void ApplyPut(std::uint32_t db, std::uint32_t oid, std::string props);
+  void ApplyPatch(const char* data, std::size_t n);
+  void Replace(Database* db, std::uint32_t oid, Record* rec, std::string props);
 
   std::map<std::uint32_t, Database> dbs_;
   std::unordered_map<std::uint32_t, Record> records_;

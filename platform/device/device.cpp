@@ -1,5 +1,6 @@
 #include "platform/device.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 
@@ -10,8 +11,9 @@ namespace device {
 
 namespace {
 
-bool g_has_override = false;
-ScreenMetrics g_override;
+// The override lives in the process environment, so that every module of
+// the process (the shell stand-in library too) sees the same screen.
+const char kOverrideVariable[] = "TIDELARK_SCREEN_OVERRIDE";
 
 bool ParseDimension(const std::string& text, int* out) {
   if (text.empty() || text.size() > 4) return false;
@@ -75,9 +77,21 @@ bool ParseScreen(const std::string& value, ScreenMetrics* out) {
   return true;
 }
 
-ScreenMetrics Screen() {
-  if (g_has_override) return g_override;
+static bool ScreenFromOverride(ScreenMetrics* out) {
+  std::string value;
+  if (!os::GetEnv(kOverrideVariable, &value)) return false;
   ScreenMetrics m;
+  char extra;
+  if (std::sscanf(value.c_str(), "%d %d %d %d%c", &m.width, &m.height, &m.task_bar_height, &m.menu_bar_height,
+                  &extra) != 4)
+    return false;
+  *out = m;
+  return true;
+}
+
+ScreenMetrics Screen() {
+  ScreenMetrics m;
+  if (ScreenFromOverride(&m)) return m;
   std::string value;
   if (os::GetEnv("TIDELARK_SCREEN", &value) && ParseScreen(Trim(value), &m)) return m;
   ScreenFromSettingsFile(&m);
@@ -85,8 +99,14 @@ ScreenMetrics Screen() {
 }
 
 void SetScreenOverride(const ScreenMetrics* metrics) {
-  g_has_override = metrics != nullptr;
-  if (metrics) g_override = *metrics;
+  if (!metrics) {
+    os::SetEnv(kOverrideVariable, nullptr);
+    return;
+  }
+  char value[64];
+  std::snprintf(value, sizeof value, "%d %d %d %d", metrics->width, metrics->height, metrics->task_bar_height,
+                metrics->menu_bar_height);
+  os::SetEnv(kOverrideVariable, value);
 }
 
 std::string OemInfo() {
@@ -108,7 +128,7 @@ Rect WorkArea() {
   Rect r;
   r.top = m.task_bar_height;
   r.right = m.width;
-  r.bottom = m.height;
+  r.bottom = m.height - m.menu_bar_height;
   return r;
 }
 

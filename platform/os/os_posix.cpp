@@ -422,6 +422,10 @@ bool GetEnv(const std::string& name, std::string* value) {
   return true;
 }
 
+bool SetEnv(const std::string& name, const char* value) {
+  return (value ? setenv(name.c_str(), value, 1) : unsetenv(name.c_str())) == 0;
+}
+
 // ---- Sockets --------------------------------------------------------------
 
 int SocketStartup() {

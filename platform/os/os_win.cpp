@@ -418,6 +418,10 @@ bool GetEnv(const std::string& name, std::string* value) {
   return true;
 }
 
+bool SetEnv(const std::string& name, const char* value) {
+  return SetEnvironmentVariableW(W(name).c_str(), value ? W(value).c_str() : nullptr) != 0;
+}
+
 int SocketStartup() {
   static int result = [] {
     WSADATA data;

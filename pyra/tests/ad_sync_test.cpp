@@ -59,6 +59,7 @@ class AdSyncTest : public PyraTest {
 
   void StartServer(const std::string& catalogue) {
     server_.Stop();
+    ad_port_ = 0;
     std::string port_file = data_ + "/ad-port";
     std::remove(port_file.c_str());
     ASSERT_TRUE(server_.Start(data_, {"--ad-catalogue", catalogue, "--ad-port", "0", "--ad-port-file", port_file,
@@ -183,7 +184,10 @@ TEST_F(AdSyncTest, AdsLeavingTheCatalogueLeaveTheDevice) {
 }
 
 TEST_F(AdSyncTest, AFailedSyncLeavesItDue) {
-  handle_ = OpenHost(26, kReader, {43});
+  system_.files[kReader] = system_.now - 4 * testing_support::kTicksPerDay;  // its first sync is due
+  int rc = 0;
+  handle_ = OpenHost(26, kReader, {43}, &rc);
+  EXPECT_EQ(kPyraSyncDue, rc);
   server_.Stop();
   EXPECT_EQ(15004, SyncPyraDatabase(handle_, NoProgress));  // no server: the connection fails
   std::int32_t last[3] = {-1, -1, -1}, next[3] = {-1, -1, -1};

@@ -1,7 +1,8 @@
 // tidelark-server-load [devices] [channels] [articles]: starts the real
 // server on 127.0.0.1 with generated feeds, lets `devices` fresh devices
-// sync at once (each with every channel), and prints syncs per second and
-// the p50 and p99 session times. Exit 0 only when every sync completed.
+// (the real sync engine over in-memory stores) sync at once, each with every
+// channel, and prints syncs per second and the p50 and p99 session times.
+// Exit 0 only when every sync completed.
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -10,8 +11,8 @@
 #include <thread>
 #include <vector>
 
-#include "mini_client.h"
 #include "server_process.h"
+#include "test_device.h"
 
 using namespace tidelark_test;
 using sync_engine::WireObject;
@@ -44,30 +45,30 @@ int main(int argc, char** argv) {
   }
   std::vector<double> times(devices, 0);
   std::atomic<int> failures{0};
-  std::atomic<std::size_t> bytes{0};
+  std::atomic<std::size_t> objects{0};
   auto begin = std::chrono::steady_clock::now();
   std::vector<std::thread> threads;
   for (int d = 0; d < devices; ++d) {
     threads.emplace_back([&, d] {
-      MiniDevice dev;
+      TestDevice dev;
       dev.SeedStartup();
       for (int c = 0; c < channels; ++c) {
         WireObject o;
         o.name = "Channel " + std::to_string(30000 + c);
         o.properties = {WireProperty::Text("ChName", "Load"), WireProperty::Text("DbName", "Tavo " + std::to_string(30000 + c)),
                         WireProperty::Text("Plugin", "News"), WireProperty::Text("Subscr", "Yes")};
-        dev.dbs["TavoRss"][o.name] = o;
+        dev.Db("TavoRss")[o.name] = o;
       }
       auto t0 = std::chrono::steady_clock::now();
-      SyncOutcome o = RunSync(server.port(), &dev, ReaderOrder(dev));
+      SyncOutcome o = dev.Sync(server.port(), 60000);
       times[d] = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
       std::size_t got = 0;
-      for (int c = 0; c < channels; ++c) got += dev.dbs["Tavo " + std::to_string(30000 + c)].size();
-      if (!o.ok || got != static_cast<std::size_t>(channels * (articles + 1))) {
+      for (int c = 0; c < channels; ++c) got += dev.Db("Tavo " + std::to_string(30000 + c)).size();
+      if (!o.ok() || got != static_cast<std::size_t>(channels * (articles + 1))) {
         ++failures;
-        std::fprintf(stderr, "device %d: %s %s (%zu objects)\n", d, o.error.c_str(), o.error_text.c_str(), got);
+        std::fprintf(stderr, "device %d: result %d %s (%zu objects)\n", d, o.result, o.error_text.c_str(), got);
       }
-      bytes += o.received_bytes;
+      objects += o.received_objects;
     });
   }
   for (std::thread& t : threads) t.join();
@@ -75,8 +76,8 @@ int main(int argc, char** argv) {
   std::sort(times.begin(), times.end());
   auto pct = [&](double p) { return times[std::min<std::size_t>(times.size() - 1, static_cast<std::size_t>(p * times.size()))]; };
   std::printf("LOAD devices=%d channels=%d articles=%d failures=%d syncs_per_second=%.1f p50=%.3fs p99=%.3fs "
-              "wall=%.2fs received=%zu bytes\n",
-              devices, channels, articles, failures.load(), devices / wall, pct(0.50), pct(0.99), wall, bytes.load());
+              "wall=%.2fs received=%zu objects\n",
+              devices, channels, articles, failures.load(), devices / wall, pct(0.50), pct(0.99), wall, objects.load());
   int stop = server.Stop();
   return failures == 0 && stop == 0 ? 0 : 1;
 }

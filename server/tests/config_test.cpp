@@ -12,8 +12,11 @@ TEST(Config, FileThenFlags) {
   EXPECT_EQ(c.port, 9001);
   EXPECT_EQ(c.listen, "0.0.0.0");
   EXPECT_EQ(c.retention, 20);
-  const char* argv[] = {"tidelark-server", "--port", "8123", "--data", "d", "--fetch-interval", "0"};
-  ASSERT_TRUE(ParseCommandLine(7, const_cast<char**>(argv), &c, &error)) << error;
+  EXPECT_TRUE(c.fetch_pictures);
+  const char* argv[] = {"tidelark-server", "--port", "8123", "--data", "d", "--fetch-interval", "0",
+                        "--fetch-pictures", "no"};
+  ASSERT_TRUE(ParseCommandLine(9, const_cast<char**>(argv), &c, &error)) << error;
+  EXPECT_FALSE(c.fetch_pictures);
   EXPECT_EQ(c.port, 8123);
   EXPECT_EQ(c.data_dir, "d");
   EXPECT_EQ(c.fetch_interval, 0);
@@ -22,7 +25,7 @@ TEST(Config, FileThenFlags) {
 
 TEST(Config, BadValuesAreRefused) {
   for (const char* text : {"port = 70000", "port = -1", "port = 80x", "retention = 0", "colour = blue", "port",
-                           "allow-file-addresses = maybe"}) {
+                           "allow-file-addresses = maybe", "fetch-pictures = 1"}) {
     ServerConfig c;
     std::string error;
     EXPECT_FALSE(ParseConfigText(text, &c, &error)) << text;

@@ -9,9 +9,10 @@
 #include <chrono>
 #include <thread>
 
-#include "mini_client.h"
 #include "sync/base64.h"
+#include "sync/sync_session.h"
 #include "server_process.h"
+#include "test_device.h"
 
 namespace tidelark_test {
 namespace {
@@ -50,9 +51,9 @@ class SyncServerTest : public ::testing::Test {
   void StartDemo() {
     ASSERT_TRUE(server_.Start(dir_, {"--catalogue", kDemo + "/catalogue.ini", "--session-timeout", "3"}));
   }
-  SyncOutcome Sync(MiniDevice* d) {
-    SyncOutcome o = RunSync(server_.port(), d, ReaderOrder(*d));
-    EXPECT_TRUE(o.ok) << o.error << " " << o.error_text << "\n" << server_.log();
+  SyncOutcome Sync(TestDevice* d) {
+    SyncOutcome o = d->Sync(server_.port());
+    EXPECT_TRUE(o.ok()) << o.result << " " << o.error_text << "\n" << server_.log();
     return o;
   }
   std::string dir_;
@@ -67,11 +68,11 @@ std::string TextOf(const WireObject& o, const char* name) {
 
 TEST_F(SyncServerTest, FreshDeviceGetsCatalogueArticlesAndAnchors) {
   StartDemo();
-  MiniDevice d;
+  TestDevice d;
   d.SeedStartup();
   SyncOutcome o = Sync(&d);
-  ASSERT_TRUE(o.ok);
-  const Database& rss = d.dbs["TavoRss"];
+  ASSERT_TRUE(o.ok());
+  const Database& rss = d.Db("TavoRss");
   // Catalogue channels keep their identifiers; the seeded one the server
   // does not carry is removed.
   ASSERT_TRUE(rss.count("Channel 6325"));
@@ -86,9 +87,9 @@ TEST_F(SyncServerTest, FreshDeviceGetsCatalogueArticlesAndAnchors) {
   ASSERT_NE(icon, nullptr);
   EXPECT_EQ(icon->type, sync_engine::kTypeBinary);
   EXPECT_EQ(icon->value.compare(0, 3, "GIF"), 0);
-  EXPECT_EQ(TextOf(d.dbs["TavoCats"]["Categories"], "News"), "News");
+  EXPECT_EQ(TextOf(d.Db("TavoCats")["Categories"], "News"), "News");
 
-  const Database& news = d.dbs["Tavo 6325"];
+  const Database& news = d.Db("Tavo 6325");
   ASSERT_EQ(news.size(), 4u);  // three articles and "ChannelName"
   EXPECT_EQ(TextOf(news.at("ChannelName"), "Channel"), "Tidelark News");
   std::vector<std::pair<std::string, std::string>> by_sort;
@@ -108,28 +109,28 @@ TEST_F(SyncServerTest, FreshDeviceGetsCatalogueArticlesAndAnchors) {
   EXPECT_EQ(by_sort.front().second, "Welcome to Tidelark");
   EXPECT_EQ(by_sort[1].second, "Reading offline, caf\xE9 edition");  // Windows-1252
   EXPECT_EQ(by_sort.back().second, "Tidelark syncs over the desktop connection");
-  EXPECT_EQ(d.dbs["Tavo 12444"].size(), 3u);
+  EXPECT_EQ(d.Db("Tavo 12444").size(), 3u);
   // Alerts carry their three flags.
-  ASSERT_EQ(d.dbs["TavoAlerts"].size(), 1u);
-  const WireObject& alert = d.dbs["TavoAlerts"].begin()->second;
+  ASSERT_EQ(d.Db("TavoAlerts").size(), 1u);
+  const WireObject& alert = d.Db("TavoAlerts").begin()->second;
   EXPECT_EQ(alert.Find("NEW_ALERT")->AsInt(), 1);
   EXPECT_EQ(alert.Find("New")->AsInt(), 1);
   EXPECT_EQ(alert.Find("READ")->AsInt(), 0);
   for (const char* db : {"TavoRss", "TavoAlerts", "Tavo 6325", "Tavo 12444"})
-    EXPECT_FALSE(d.anchors[db].empty()) << db;
+    EXPECT_FALSE(d.Anchor(db).empty()) << db;
 }
 
 TEST_F(SyncServerTest, SecondSyncSendsOnlyChangesAndKeepsReadMarks) {
   StartWithOwnFeed(3, 1);
-  MiniDevice d;
+  TestDevice d;
   d.SeedStartup();
-  ASSERT_TRUE(Sync(&d).ok);
-  ASSERT_EQ(d.dbs["Tavo 6325"].size(), 4u);
+  ASSERT_TRUE(Sync(&d).ok());
+  ASSERT_EQ(d.Db("Tavo 6325").size(), 4u);
   // Nothing changed: headers only.
   SyncOutcome again = Sync(&d);
-  EXPECT_EQ(again.received_objects, 0u) << again.received_bytes;
+  EXPECT_EQ(again.received_objects, 0u);
   // The user reads story 3 and story 2 on the device.
-  for (auto& [name, o] : d.dbs["Tavo 6325"]) {
+  for (auto& [name, o] : d.Db("Tavo 6325")) {
     std::string t = TextOf(o, "Title");
     if (t == "Story 3" || t == "Story 2")
       for (auto& p : o.properties)
@@ -143,7 +144,7 @@ TEST_F(SyncServerTest, SecondSyncSendsOnlyChangesAndKeepsReadMarks) {
     changed = Sync(&d);
     if (changed.received_objects) break;
   }
-  const Database& own = d.dbs["Tavo 6325"];
+  const Database& own = d.Db("Tavo 6325");
   std::map<std::string, int> read;
   for (const auto& [name, o] : own)
     if (name != "ChannelName") read[TextOf(o, "Title")] = o.Find("READ") ? o.Find("READ")->AsInt() : -1;
@@ -154,16 +155,16 @@ TEST_F(SyncServerTest, SecondSyncSendsOnlyChangesAndKeepsReadMarks) {
 
 TEST_F(SyncServerTest, UnknownAnchorOnAFilledDatabaseDoesNotResetReadMarks) {
   StartDemo();
-  MiniDevice d;
+  TestDevice d;
   d.SeedStartup();
-  ASSERT_TRUE(Sync(&d).ok);
-  for (auto& [name, o] : d.dbs["Tavo 6325"])
+  ASSERT_TRUE(Sync(&d).ok());
+  for (auto& [name, o] : d.Db("Tavo 6325"))
     for (auto& p : o.properties)
       if (p.name == "READ") p = WireProperty::Int("READ", 1);
-  d.anchors["Tavo 6325"] = "lost";
+  d.SetAnchor("Tavo 6325", "lost");
   SyncOutcome o = Sync(&d);
   for (const std::string& h : o.headers) EXPECT_EQ(h.find("Tavo 6325 Create"), std::string::npos) << h;
-  for (auto& [name, obj] : d.dbs["Tavo 6325"])
+  for (auto& [name, obj] : d.Db("Tavo 6325"))
     if (name != "ChannelName") {
       EXPECT_EQ(obj.Find("READ")->AsInt(), 1) << name;
     }
@@ -171,51 +172,51 @@ TEST_F(SyncServerTest, UnknownAnchorOnAFilledDatabaseDoesNotResetReadMarks) {
 
 TEST_F(SyncServerTest, SubscribingAndUnsubscribingReachTheAccount) {
   StartDemo();
-  MiniDevice d;
+  TestDevice d;
   d.SeedStartup("anna", "secret");
-  ASSERT_TRUE(Sync(&d).ok);
+  ASSERT_TRUE(Sync(&d).ok());
   // Subscribe the offered channel the way the recommendation screen does.
-  for (auto& p : d.dbs["TavoRss"]["Channel 20001"].properties)
+  for (auto& p : d.Db("TavoRss")["Channel 20001"].properties)
     if (p.name == "Subscr") p = WireProperty::Text("Subscr", "Yes");
-  ASSERT_TRUE(Sync(&d).ok);
-  EXPECT_NE(d.dbs["TavoRss"]["Channel 20001"].Find("Icon"), nullptr);
+  ASSERT_TRUE(Sync(&d).ok());
+  EXPECT_NE(d.Db("TavoRss")["Channel 20001"].Find("Icon"), nullptr);
   // The next sync carries the channel's articles.
-  ASSERT_TRUE(Sync(&d).ok);
-  EXPECT_EQ(d.dbs["Tavo 20001"].size(), 3u);
+  ASSERT_TRUE(Sync(&d).ok());
+  EXPECT_EQ(d.Db("Tavo 20001").size(), 3u);
   // A second device of the same account sees the subscription.
-  MiniDevice other;
+  TestDevice other;
   other.SeedStartup("anna", "secret");
-  ASSERT_TRUE(Sync(&other).ok);
-  EXPECT_EQ(TextOf(other.dbs["TavoRss"]["Channel 20001"], "Subscr"), "Yes");
+  ASSERT_TRUE(Sync(&other).ok());
+  EXPECT_EQ(TextOf(other.Db("TavoRss")["Channel 20001"], "Subscr"), "Yes");
   // Unsubscribing on the device unsubscribes the account.
-  auto& ch = d.dbs["TavoRss"]["Channel 6325"];
+  auto& ch = d.Db("TavoRss")["Channel 6325"];
   for (auto& p : ch.properties)
     if (p.name == "Subscr") p = WireProperty::Text("Subscr", "No");
-  ASSERT_TRUE(Sync(&d).ok);
-  MiniDevice third;
+  ASSERT_TRUE(Sync(&d).ok());
+  TestDevice third;
   third.SeedStartup("anna", "secret");
-  ASSERT_TRUE(Sync(&third).ok);
-  EXPECT_EQ(TextOf(third.dbs["TavoRss"]["Channel 6325"], "Subscr"), "No");
+  ASSERT_TRUE(Sync(&third).ok());
+  EXPECT_EQ(TextOf(third.Db("TavoRss")["Channel 6325"], "Subscr"), "No");
 }
 
 TEST_F(SyncServerTest, WrongPasswordGetsATextAndChangesNothing) {
   StartDemo();
-  MiniDevice d;
+  TestDevice d;
   d.SeedStartup("ben", "right");
-  ASSERT_TRUE(Sync(&d).ok);
-  MiniDevice intruder;
+  ASSERT_TRUE(Sync(&d).ok());
+  TestDevice intruder;
   intruder.SeedStartup("ben", "wrong");
-  for (auto& [name, o] : intruder.dbs["TavoRss"])
+  for (auto& [name, o] : intruder.Db("TavoRss"))
     for (auto& p : o.properties)
       if (p.name == "Subscr") p = WireProperty::Text("Subscr", "No");
-  SyncOutcome bad = RunSync(server_.port(), &intruder, ReaderOrder(intruder));
-  EXPECT_FALSE(bad.ok);
+  SyncOutcome bad = intruder.Sync(server_.port());
+  EXPECT_EQ(bad.result, sync_engine::kSyncTransferFailed);
   EXPECT_EQ(bad.error_text, "Wrong user name or password.");
-  EXPECT_TRUE(intruder.dbs["Tavo 6325"].empty());
-  MiniDevice again;
+  EXPECT_TRUE(intruder.Db("Tavo 6325").empty());
+  TestDevice again;
   again.SeedStartup("ben", "right");
-  ASSERT_TRUE(Sync(&again).ok);
-  EXPECT_EQ(TextOf(again.dbs["TavoRss"]["Channel 6325"], "Subscr"), "Yes");
+  ASSERT_TRUE(Sync(&again).ok());
+  EXPECT_EQ(TextOf(again.Db("TavoRss")["Channel 6325"], "Subscr"), "Yes");
 }
 
 // A one-shot HTTP server that answers every GET with a feed.
@@ -257,21 +258,21 @@ class FeedHttp {
 TEST_F(SyncServerTest, ChannelAddedByAddressComesBackComplete) {
   StartDemo();
   FeedHttp feed(Rss("Harbour Radio", 1, 5));
-  MiniDevice d;
+  TestDevice d;
   d.SeedStartup();
-  ASSERT_TRUE(Sync(&d).ok);
+  ASSERT_TRUE(Sync(&d).ok());
   WireObject added;
   added.name = "Channel 2026:12:09:10:00:00:000";
   added.properties.push_back(WireProperty::Text("URL", "http://127.0.0.1:" + std::to_string(feed.port()) + "/feed"));
   added.properties.push_back(WireProperty::Text("Subscr", "Yes"));
   added.properties.push_back(WireProperty::Text("ChName", "Harbour"));
   added.properties.push_back(WireProperty::Text("Plugin", "News"));
-  d.dbs["TavoRss"][added.name] = added;
+  d.Db("TavoRss")[added.name] = added;
   SyncOutcome o = Sync(&d);
-  ASSERT_TRUE(o.ok);
-  EXPECT_FALSE(d.dbs["TavoRss"].count(added.name));
+  ASSERT_TRUE(o.ok());
+  EXPECT_FALSE(d.Db("TavoRss").count(added.name));
   std::string db;
-  for (const auto& [name, obj] : d.dbs["TavoRss"])
+  for (const auto& [name, obj] : d.Db("TavoRss"))
     if (TextOf(obj, "ChName") == "Harbour") {
       db = TextOf(obj, "DbName");
       EXPECT_EQ(TextOf(obj, "Subscr"), "Yes");
@@ -279,13 +280,13 @@ TEST_F(SyncServerTest, ChannelAddedByAddressComesBackComplete) {
       EXPECT_EQ(name, "Channel " + db.substr(5));
     }
   ASSERT_FALSE(db.empty());
-  EXPECT_EQ(d.dbs[db].size(), 6u);  // five stories and "ChannelName"
-  EXPECT_FALSE(d.anchors[db].empty());
+  EXPECT_EQ(d.Db(db).size(), 6u);  // five stories and "ChannelName"
+  EXPECT_FALSE(d.Anchor(db).empty());
   // Another account does not see it.
-  MiniDevice other;
+  TestDevice other;
   other.SeedStartup();
-  ASSERT_TRUE(Sync(&other).ok);
-  for (const auto& [name, obj] : other.dbs["TavoRss"]) EXPECT_NE(TextOf(obj, "ChName"), "Harbour");
+  ASSERT_TRUE(Sync(&other).ok());
+  for (const auto& [name, obj] : other.Db("TavoRss")) EXPECT_NE(TextOf(obj, "ChName"), "Harbour");
 }
 
 TEST_F(SyncServerTest, BadInputEndsOneSessionAndTheServerKeepsServing) {
@@ -320,10 +321,10 @@ TEST_F(SyncServerTest, BadInputEndsOneSessionAndTheServerKeepsServing) {
   int gone = ConnectLocal(server_.port());
   SendText(gone, head);
   close(gone);
-  MiniDevice d;
+  TestDevice d;
   d.SeedStartup();
-  EXPECT_TRUE(Sync(&d).ok);
-  EXPECT_EQ(d.dbs["Tavo 6325"].size(), 4u);
+  EXPECT_TRUE(Sync(&d).ok());
+  EXPECT_EQ(d.Db("Tavo 6325").size(), 4u);
   std::string after_stall = ReadAll(stall, 6000);  // the time-out closes it
   close(stall);
   EXPECT_NE(after_stall.find("400"), std::string::npos);
@@ -345,10 +346,10 @@ TEST_F(SyncServerTest, PicturesTravelWholeOrInPartsJoinedByAnImageMap) {
                         "</channel></rss>"));
   ASSERT_TRUE(WriteFile(dir_ + "/cat.ini", "[channel 6325]\nname = P\nurl = pics.xml\n"));
   ASSERT_TRUE(server_.Start(dir_, {"--catalogue", dir_ + "/cat.ini"}));
-  MiniDevice d;
+  TestDevice d;
   d.SeedStartup();
-  ASSERT_TRUE(Sync(&d).ok);
-  const Database& db = d.dbs["Tavo 6325"];
+  ASSERT_TRUE(Sync(&d).ok());
+  const Database& db = d.Db("Tavo 6325");
   std::map<std::string, std::string> key_of;
   for (const auto& [name, o] : db)
     if (name.compare(0, 5, "Item ") == 0) key_of[TextOf(o, "Title")] = name.substr(5);
@@ -393,16 +394,16 @@ TEST_F(SyncServerTest, PicturesTravelWholeOrInPartsJoinedByAnImageMap) {
 
 TEST_F(SyncServerTest, RestartLosesNothing) {
   StartDemo();
-  MiniDevice d;
+  TestDevice d;
   d.SeedStartup("cora", "pw");
-  ASSERT_TRUE(Sync(&d).ok);
+  ASSERT_TRUE(Sync(&d).ok());
   EXPECT_EQ(server_.Stop(), 0);  // graceful shutdown
   ASSERT_TRUE(server_.Start(dir_, {"--catalogue", kDemo + "/catalogue.ini"}));
   SyncOutcome o = Sync(&d);
   EXPECT_EQ(o.received_objects, 0u);
-  MiniDevice wrong;
+  TestDevice wrong;
   wrong.SeedStartup("cora", "other");
-  EXPECT_FALSE(RunSync(server_.port(), &wrong, ReaderOrder(wrong)).ok);
+  EXPECT_FALSE(wrong.Sync(server_.port()).ok());
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "database.h"
+#include "inspect.h"
 #include "platform/os.h"
 #include "record_file.h"
 #include "store/store.h"
@@ -15,21 +16,77 @@
 namespace store {
 namespace testing_support {
 
-// Forwards to a MemoryBackend the test keeps.
+// Forwards to another backend that the test keeps (or owns, see Wrap).
 class SharedBackend : public RecordBackend {
  public:
-  explicit SharedBackend(MemoryBackend* m) : m_(m) {}
+  explicit SharedBackend(RecordBackend* m) : m_(m) {}
   std::uint32_t Count() const override { return m_->Count(); }
-  std::int32_t ReadByNumber(std::uint32_t n, std::uint32_t* id, std::string* b) override { return m_->ReadByNumber(n, id, b); }
-  std::int32_t ReadById(std::uint32_t id, std::uint32_t* n, std::string* b) override { return m_->ReadById(id, n, b); }
-  std::int32_t Write(std::uint32_t id, std::uint32_t n, const std::string& b, std::uint32_t* out) override {
+  StoreCode ReadByNumber(std::uint32_t n, std::uint32_t* id, std::string* b) override { return m_->ReadByNumber(n, id, b); }
+  StoreCode ViewById(std::uint32_t id, std::uint32_t* n, const char** d, std::size_t* size) override {
+    return m_->ViewById(id, n, d, size);
+  }
+  StoreCode IdAt(std::uint32_t n, std::uint32_t* id) override { return m_->IdAt(n, id); }
+  StoreCode NumberOf(std::uint32_t id, std::uint32_t* n) override { return m_->NumberOf(id, n); }
+  StoreCode Write(std::uint32_t id, std::uint32_t n, const std::string& b, std::uint32_t* out) override {
     return m_->Write(id, n, b, out);
   }
-  std::int32_t Delete(std::uint32_t id) override { return m_->Delete(id); }
+  StoreCode Renumber(std::uint32_t id, std::uint32_t n) override { return m_->Renumber(id, n); }
+  StoreCode Delete(std::uint32_t id) override { return m_->Delete(id); }
+  StoreCode Stamp(std::uint64_t* s) override { return m_->Stamp(s); }
+  StoreCode Begin(BracketKind k) override { return m_->Begin(k); }
+  StoreCode Commit() override { return m_->Commit(); }
+  void Rollback() override { m_->Rollback(); }
+  StoreCode Flush() override { return m_->Flush(); }
+  StoreCode Close() override { return m_->Close(); }
+  StoreCode DeleteDatabase() override { return m_->DeleteDatabase(); }
+
+ protected:
+  RecordBackend* m_;
+};
+
+// A platform side whose reads by identifier, writes or commits fail on
+// demand, wrapped around the real one (RecordFile::WrapBackend).
+class FaultyBackend : public SharedBackend {
+ public:
+  explicit FaultyBackend(std::unique_ptr<RecordBackend> inner) : SharedBackend(inner.get()), inner_(std::move(inner)) {}
+  // Calls of each kind to let through before one fails; -1: none fails.
+  int reads_before_failure = -1;
+  int writes_before_failure = -1;
+  bool fail_commit = false;
+  StoreCode ViewById(std::uint32_t id, std::uint32_t* n, const char** d, std::size_t* size) override {
+    if (Trip(&reads_before_failure)) return kStoreReadFailed;
+    return SharedBackend::ViewById(id, n, d, size);
+  }
+  StoreCode Write(std::uint32_t id, std::uint32_t n, const std::string& b, std::uint32_t* out) override {
+    if (Trip(&writes_before_failure)) return kStoreWriteFailed;
+    return SharedBackend::Write(id, n, b, out);
+  }
+  StoreCode Commit() override {
+    if (fail_commit) {
+      fail_commit = false;
+      m_->Rollback();
+      return kStoreWriteFailed;
+    }
+    return SharedBackend::Commit();
+  }
 
  private:
-  MemoryBackend* m_;
+  static bool Trip(int* left) {
+    if (*left < 0) return false;
+    return (*left)-- == 0;
+  }
+  std::unique_ptr<RecordBackend> inner_;
 };
+
+// Wraps a handle's platform side in a FaultyBackend and returns it.
+inline FaultyBackend* MakeFaulty(Database* db) {
+  FaultyBackend* faulty = nullptr;
+  db->file->WrapBackend([&](std::unique_ptr<RecordBackend> inner) {
+    faulty = new FaultyBackend(std::move(inner));
+    return std::unique_ptr<RecordBackend>(faulty);
+  });
+  return faulty;
+}
 
 inline bool VolumeWorks() {
   static int works = -1;
@@ -58,7 +115,7 @@ class TestDb {
     if (db) CloseDatabase(&db);
     if (!dir_.empty()) platform::os::RemoveTree(dir_);
   }
-  std::int32_t Open(std::uint32_t cache_limit, bool start_empty = false) {
+  StoreCode Open(std::uint32_t cache_limit, bool start_empty = false) {
     if (on_volume_)
       return OpenDatabase(&db, "Test", 1, start_empty, kCreatorPyra, cache_limit, 11, 10, volume_.c_str());
     bool fresh = memory_.Count() == 0 || start_empty;
@@ -66,9 +123,9 @@ class TestDb {
     std::unique_ptr<RecordFile> file(new RecordFile(std::unique_ptr<RecordBackend>(new SharedBackend(&memory_))));
     return AttachDatabase(std::move(file), "Test", "", fresh, cache_limit, &db);
   }
-  std::int32_t Close() { return CloseDatabase(&db); }
-  std::int32_t Reopen(std::uint32_t cache_limit) {
-    std::int32_t rc = Close();
+  StoreCode Close() { return CloseDatabase(&db); }
+  StoreCode Reopen(std::uint32_t cache_limit) {
+    StoreCode rc = Close();
     if (rc != kStoreOk) return rc;
     return Open(cache_limit);
   }
@@ -120,11 +177,28 @@ inline std::string GetText(Object* o, const char* name) {
   return s;
 }
 
+// The integer `property` of the stored object `name`, with ReadObject's code.
+inline StoreCode ReadInt(Database* db, const std::string& name, const char* property, std::int32_t* v) {
+  Object* o = nullptr;
+  CreateObject(&o, name.c_str());
+  StoreCode rc = ReadObject(db, o);
+  if (rc == kStoreOk && !GetInt(o, property, v)) rc = kStorePropertyNotFound;
+  if (rc == kStoreOk || rc == kStoreObjectNotFound || rc == kStorePropertyNotFound) FreeObject(o);
+  return rc;
+}
+
+// Every problem the consistency check finds is a test failure.
+inline void ExpectClean(Database* db) {
+  std::vector<std::string> problems;
+  ASSERT_EQ(CheckDatabase(db, &problems), kStoreOk);
+  for (const auto& p : problems) ADD_FAILURE() << p;
+}
+
 // Names of the objects of a result set, in its order.
 inline std::vector<std::string> Names(ResultSet* r) {
   std::vector<std::string> out;
   Object* o = nullptr;
-  for (std::int32_t rc = FirstResult(r, &o); rc == kStoreOk; rc = NextResult(r, &o)) {
+  for (StoreCode rc = FirstResult(r, &o); rc == kStoreOk; rc = NextResult(r, &o)) {
     out.push_back(NameOf(o));
     FreeObject(o);
   }

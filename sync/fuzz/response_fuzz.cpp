@@ -43,9 +43,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (int i = 0; i < 64; ++i) {
     std::uint32_t length = 0;
     int cancel = 0;
-    int r = sync_engine::ReadResponse(&client, buffer, sizeof buffer, &length, nullptr, &cancel);
+    sync_engine::ReadResult r = sync_engine::ReadResponse(&client, buffer, sizeof buffer, &length, nullptr, &cancel);
     if (length > sizeof buffer) std::abort();
-    if (r == -1 || r == -2) break;
+    if (r == sync_engine::ReadResult::kFailed || r == sync_engine::ReadResult::kClosing) break;
   }
   sync_engine::Disconnect(&client);
   os::CloseSocket(peer);

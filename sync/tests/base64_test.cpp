@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <random>
+#include <vector>
 
 using namespace sync_engine;
 
@@ -39,6 +40,20 @@ TEST(Base64, DecodeEdgeRules) {
   EXPECT_EQ("ab", Base64Decode("YWI"));
   EXPECT_EQ("a", Base64Decode("YQ==YWJj"));    // stops after a padded group that is not the last
   EXPECT_EQ(std::string("\0\0\0", 3), Base64Decode("!!!!"));  // outside the alphabet counts as 0
+}
+
+TEST(Base64, DecodedSizeIsWhatDecodeWrites) {
+  std::mt19937 rng(11);
+  const char alphabet[] = "AB+/=x";
+  std::vector<std::string> texts = {"", "Y", "YW", "YWI", "YWJj", "YQ==YWJj", "YWI=", "Y=Jj", "YW=j"};
+  for (int i = 0; i < 500; ++i) {
+    std::string t(rng() % 13, 'A');
+    for (char& c : t) c = alphabet[rng() % 6];
+    texts.push_back(t);
+  }
+  for (const std::string& t : texts) {
+    EXPECT_EQ(Base64Decode(t).size(), Base64DecodedSize(t.data(), t.size())) << t;
+  }
 }
 
 TEST(Base64, DecodeNeverWritesPastCapacity) {

@@ -38,12 +38,12 @@ class HttpClientTest : public ::testing::Test {
     ASSERT_EQ(0, Connect(&client_));
   }
   // Sends one range request and reads its answer.
-  int Exchange(std::uint32_t capacity, std::string* body) {
-    EXPECT_EQ(1, RequestNextRange(&client_, 13336));
+  ReadResult Exchange(std::uint32_t capacity, std::string* body) {
+    EXPECT_EQ(RangeRequest::kRequested, RequestNextRange(&client_, 13336));
     std::string buf(capacity, '\0');
     std::uint32_t length = 99;
     int cancel = 0;
-    int rc = ReadResponse(&client_, &buf[0], buf.size(), &length, nullptr, &cancel);
+    ReadResult rc = ReadResponse(&client_, &buf[0], buf.size(), &length, nullptr, &cancel);
     body->assign(buf.data(), length);
     return rc;
   }
@@ -96,6 +96,14 @@ TEST(HttpHeaders, CompletionRules) {
       {"HTTP/1.1 200 OK\r\n|Content-Range: bytes 0-13335/40000\r\n", 1, 40000, kResponseOk},
       {"HTTP/1.1 404 Not Found\r\n", 0, 0, kResponseFailed},
       {"HTTP/1.0 200 OK\r\n|Content-Length: 17\r\n|Connection: close\r\n", 1, 17, kResponseClosing},
+      // An error status stays an error when the server closes after it.
+      {"HTTP/1.1 400 Bad Request\r\n|Content-Length: 0\r\n|Connection: close\r\n", 0, 0, kResponseFailed},
+      // A close after a partial range cuts the resource short: not complete.
+      {"HTTP/1.1 206 Partial Content\r\n|Content-Range: bytes 0-13335/40000\r\n|Connection: close\r\n", 0,
+       40000, kResponseClosing},
+      // Only a 2xx status is a success, though these contain "20".
+      {"HTTP/1.1 520 Origin Error\r\n", 0, 0, kResponseFailed},
+      {"HTTP/1.1 420 Enhance Your Calm\r\n|Content-Range: bytes 0-20/20\r\n", 1, 20, kResponseFailed},
   };
   for (const auto& c : cases) {
     HttpClient h;
@@ -130,15 +138,17 @@ TEST_F(HttpClientTest, ChunkedBodyAndRangesOnOneConnection) {
   std::string buf(13336, '\0');
   std::uint32_t length = 0;
   int cancel = 0;
-  EXPECT_EQ(100, ReadResponse(&client_, &buf[0], buf.size(), &length, nullptr, &cancel));
+  EXPECT_EQ(ReadResult::kBody, ReadResponse(&client_, &buf[0], buf.size(), &length, nullptr, &cancel));
   EXPECT_EQ(100u, length);
+  EXPECT_EQ(100u, client_.range_start);
   EXPECT_EQ(body1, buf.substr(0, 100));
   EXPECT_EQ(0u, client_.complete);
   std::string body;
-  EXPECT_EQ(104, Exchange(13336, &body));
+  EXPECT_EQ(ReadResult::kBody, Exchange(13336, &body));
+  EXPECT_EQ(104u, client_.range_start);
   EXPECT_EQ("BBBB", body);
   EXPECT_EQ(1u, client_.complete);
-  EXPECT_EQ(0, RequestNextRange(&client_, 13336));  // complete: nothing more is asked
+  EXPECT_EQ(RangeRequest::kComplete, RequestNextRange(&client_, 13336));  // nothing more is asked
   Disconnect(&client_);
   auto requests = peer.Finish();
   ASSERT_EQ(2u, requests.size());
@@ -152,15 +162,23 @@ TEST_F(HttpClientTest, FailedAndSpecialResponses) {
     const char* what;
     std::string reply;
     std::uint32_t capacity;
-    int result;
+    ReadResult result;
     std::size_t boxes;
   } cases[] = {
-      {"404", HttpReply("404 Not Found", "nope"), 100, -1, 0},
-      {"error text", HttpReply("200 OK", "Server busy", "Content-Type: txt\r\n"), 100, 0, 1},
-      {"body larger than the buffer", HttpReply("206 Partial Content", std::string(101, 'x')), 100, -1, 0},
-      {"empty body", HttpReply("206 Partial Content", ""), 100, 0, 0},
-      {"server closes after it", HttpReply("200 OK", "abcd", "Content-Length: 4\r\nConnection: close\r\nX-Later: 1\r\n", false), 100, -2, 0},
-      {"body cut short", "HTTP/1.1 206 Partial Content\r\nContent-Length: 50\r\n\r\nonly a few", 100, -1, 0},
+      {"404", HttpReply("404 Not Found", "nope"), 100, ReadResult::kFailed, 0},
+      {"error text", HttpReply("200 OK", "Server busy", "Content-Type: txt\r\n"), 100, ReadResult::kErrorText, 1},
+      {"body larger than the buffer", HttpReply("206 Partial Content", std::string(101, 'x')), 100,
+       ReadResult::kFailed, 0},
+      {"empty body", HttpReply("206 Partial Content", ""), 100, ReadResult::kEmpty, 0},
+      {"server closes after it",
+       HttpReply("200 OK", "abcd", "Content-Length: 4\r\nConnection: close\r\nX-Later: 1\r\n", false), 100,
+       ReadResult::kClosing, 0},
+      {"body cut short", "HTTP/1.1 206 Partial Content\r\nContent-Length: 50\r\n\r\nonly a few", 100,
+       ReadResult::kFailed, 0},
+      {"closed before the body", "HTTP/1.1 200 OK\r\nContent-Length: 50\r\n\r\n", 100, ReadResult::kFailed, 0},
+      {"closed inside the headers", "HTTP/1.1 200 OK\r\nContent-Le", 100, ReadResult::kFailed, 0},
+      {"400 with Connection: close", "HTTP/1.1 400 Bad Request\r\nContent-Length: 0\r\nConnection: close\r\n\r\n",
+       100, ReadResult::kFailed, 0},
   };
   for (const auto& c : cases) {
     g_boxes.clear();
@@ -170,7 +188,7 @@ TEST_F(HttpClientTest, FailedAndSpecialResponses) {
     std::string body;
     EXPECT_EQ(c.result, Exchange(c.capacity, &body)) << c.what;
     EXPECT_EQ(c.boxes, g_boxes.size()) << c.what;
-    if (c.result == -2) {
+    if (c.result == ReadResult::kClosing) {
       EXPECT_EQ("abcd", body);
     } else {
       EXPECT_EQ("", body) << c.what;
@@ -184,19 +202,43 @@ TEST_F(HttpClientTest, ErrorTextIsShownCaptionedError) {
   TestPeer peer({Reply{HttpReply("200 OK", "Server busy", "Content-Type: txt\r\n")}});
   ConnectTo(peer);
   std::string body;
-  EXPECT_EQ(0, Exchange(100, &body));
+  EXPECT_EQ(ReadResult::kErrorText, Exchange(100, &body));
   ASSERT_EQ(1u, g_boxes.size());
   EXPECT_EQ(u"Error:Server busy", g_boxes[0]);
 }
 
-TEST_F(HttpClientTest, StalledServerTimesOut) {
-  TestPeer peer({Reply{"", false, true, 1500}});
-  client_.io_timeout_ms = 300;
+TEST_F(HttpClientTest, FourBytesAfterAnErrorTextAreTakenBeforeTheNextResponse) {
+  // The connection stays open: the next response is read right only when
+  // exactly the four bytes after the text were consumed.
+  TestPeer peer({Reply{HttpReply("203 Non-Authoritative Information", "Try later", "Content-Type: txt\r\n")},
+                 Reply{sync_test::RangeReply("QUJD", 0, 4)}});
   ConnectTo(peer);
   std::string body;
-  std::uint64_t start = platform::os::MonotonicMillis();
-  EXPECT_EQ(-1, Exchange(100, &body));
-  EXPECT_LT(platform::os::MonotonicMillis() - start, 1400u);
+  EXPECT_EQ(ReadResult::kErrorText, Exchange(100, &body));
+  EXPECT_EQ(ReadResult::kBody, Exchange(100, &body));
+  EXPECT_EQ("QUJD", body);
+}
+
+TEST_F(HttpClientTest, StalledServerTimesOut) {
+  // Stalls before answering, and in the middle of a final body.
+  std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 60\r\n\r\n";
+  std::vector<std::vector<Reply>> scripts = {
+      {Reply{"", false, true, 900}},
+      {Reply{head + std::string(20, 'a')}, Reply{std::string(40, 'b') + "\r\n\r\n", true, false, 900}},
+  };
+  for (const auto& script : scripts) {
+    client_ = HttpClient();
+    client_.io_timeout_ms = 300;
+    TestPeer peer(script);
+    ConnectTo(peer);
+    std::string body;
+    std::uint64_t start = platform::os::MonotonicMillis();
+    EXPECT_EQ(ReadResult::kFailed, Exchange(100, &body));
+    EXPECT_EQ("", body);
+    EXPECT_LT(platform::os::MonotonicMillis() - start, 850u);
+    Disconnect(&client_);
+    peer.Finish();
+  }
 }
 
 TEST(HttpConnect, FailuresReturnMinusOne) {

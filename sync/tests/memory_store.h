@@ -1,5 +1,5 @@
-// An in-memory SyncStore for the session tests: databases of wire objects
-// with a change list, and a switch that makes writes fail.
+// An in-memory SyncStore for the session and server tests: databases of
+// wire objects with a change list, and switches that make writes fail.
 #pragma once
 
 #include <map>
@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "store/store.h"
 #include "sync/sync_store.h"
 
 namespace sync_test {
@@ -16,6 +17,7 @@ class MemoryStore : public sync_engine::SyncStore {
   struct Db {
     std::map<std::string, sync_engine::WireObject> objects;
     std::vector<std::string> changes;
+    bool full = false;  // writes fail as on a full volume
   };
   std::map<std::string, std::unique_ptr<Db>> dbs;
   int opens = 0, closes = 0;
@@ -39,7 +41,7 @@ class MemoryStore : public sync_engine::SyncStore {
   int Open(const std::string& name, bool create, bool start_empty, std::uint32_t, Database* db) override {
     auto it = dbs.find(name);
     if (it == dbs.end()) {
-      if (!create) return 1003;
+      if (!create) return store::kStoreNoDatabase;
       Make(name);
       it = dbs.find(name);
     } else if (start_empty) {
@@ -53,8 +55,10 @@ class MemoryStore : public sync_engine::SyncStore {
     if (*db) ++closes;
     *db = nullptr;
   }
-  int ForEachObject(Database db, int source, const std::function<bool(const sync_engine::WireObject&)>& visit) override {
+  int ForEachObject(Database db, int source, std::size_t* count,
+                    const std::function<bool(const sync_engine::WireObject&)>& visit) override {
     Db* d = static_cast<Db*>(db);
+    if (count) *count = source >= 1 ? d->changes.size() : d->objects.size();
     if (source >= 1) {
       for (const auto& n : d->changes) {
         auto it = d->objects.find(n);
@@ -70,13 +74,13 @@ class MemoryStore : public sync_engine::SyncStore {
   int ReadObject(Database db, const std::string& name, sync_engine::WireObject* object) override {
     Db* d = static_cast<Db*>(db);
     auto it = d->objects.find(name);
-    if (it == d->objects.end()) return 4312;
+    if (it == d->objects.end()) return store::kStoreObjectNotFound;
     *object = it->second;
     return 0;
   }
   int WriteObject(Database db, const sync_engine::WireObject& object) override {
-    if (fail_writes) return 1014;
     Db* d = static_cast<Db*>(db);
+    if (fail_writes || d->full) return store::kStoreWriteFailed;
     auto& stored = d->objects[object.name];
     stored.name = object.name;
     for (const auto& p : object.properties) {
@@ -93,7 +97,7 @@ class MemoryStore : public sync_engine::SyncStore {
   }
   int DeleteObject(Database db, const std::string& name) override {
     Db* d = static_cast<Db*>(db);
-    return d->objects.erase(name) ? 0 : 4312;
+    return d->objects.erase(name) ? store::kStoreOk : store::kStoreObjectNotFound;
   }
 };
 

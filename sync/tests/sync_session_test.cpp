@@ -235,14 +235,35 @@ TEST_F(SyncSessionTest, CreateEmptiesAndDeleteRemoves) {
 }
 
 TEST_F(SyncSessionTest, UpdateOfAMissingDatabaseDropsItsObjects) {
-  TestPeer peer({NoRequests(), Answer({Header("Nope", "Update", "", "n1"), Obj("X", {}),
-                                       Header("Tavo 1", "Create", "", ""), Obj("Y", {})})});
+  TestPeer peer({NoRequests(), Answer({Header("Nope", "Update", "", "n1"), Obj("X", {}), Obj("X2", {}),
+                                       Header("Tavo 1", "Create", "", "t1"), Obj("Y", {})})});
   EXPECT_EQ(0, Run(&peer));
   EXPECT_EQ(0u, store_.dbs.count("Nope"));
   // The anchor is stored when the header arrives, even for a database that is not there.
   EXPECT_EQ("n1", store_.Text("TavoSyncDBAnchors", "Nope", "LastAnchor"));
-  // A store error stops the rest of that piece.
-  EXPECT_EQ(0u, store_.dbs.count("Tavo 1"));
+  // The objects up to the next header are dropped; that header applies.
+  ASSERT_EQ(1u, store_.dbs.count("Tavo 1"));
+  EXPECT_EQ(1u, store_.dbs["Tavo 1"]->objects.count("Y"));
+  EXPECT_EQ("t1", store_.Text("TavoSyncDBAnchors", "Tavo 1", "LastAnchor"));
+}
+
+TEST_F(SyncSessionTest, StoreErrorSkipsOnlyUpToTheNextHeader) {
+  // "Tavo 1" is full; the header of "Tavo 2" follows in the same piece and
+  // its objects go on in the next piece: they must reach "Tavo 2", never "Tavo 1".
+  store_.Make("Tavo 1").full = true;
+  std::string first = Base64Encode(Stream({Header("Tavo 1", "Update", "Add", "a1"), Obj("A", {}), Obj("B", {}),
+                                           Header("Tavo 2", "Create", "Add", "a2"), Obj("C", {})}));
+  std::string second = Base64Encode(Stream({Obj("D", {WireProperty::Text("Title", "d")})}));
+  std::uint32_t total = static_cast<std::uint32_t>(first.size() + second.size());
+  TestPeer peer({NoRequests(), Reply{RangeReply(first, 0, total)},
+                 Reply{RangeReply(second, static_cast<std::uint32_t>(first.size()), total)}});
+  EXPECT_EQ(0, Run(&peer));
+  EXPECT_TRUE(store_.dbs["Tavo 1"]->objects.empty());
+  ASSERT_EQ(1u, store_.dbs.count("Tavo 2"));
+  EXPECT_EQ(1u, store_.dbs["Tavo 2"]->objects.count("C"));
+  EXPECT_EQ("d", store_.Text("Tavo 2", "D", "Title"));
+  EXPECT_EQ("a2", store_.Text("TavoSyncDBAnchors", "Tavo 2", "LastAnchor"));
+  EXPECT_EQ(store_.opens, store_.closes);
 }
 
 TEST_F(SyncSessionTest, EmptyAnchorBecomesTheDateTime) {
@@ -257,33 +278,87 @@ TEST_F(SyncSessionTest, EmptyAnchorBecomesTheDateTime) {
 
 TEST_F(SyncSessionTest, Failures) {
   std::string half = Base64Encode(Stream({Header("Tavo 5", "Create", "", "x")}));
+  // Phase 2's and phase 4's resources in two ranges each.
+  std::string ops = Base64Encode(Stream({Obj("Req1", {WireProperty::Text("Name", "TavoPrefs")})}));
+  std::string data = Base64Encode(Stream({Header("Tavo 5", "Create", "", "x"), Obj("Kept", {})}));
+  std::uint32_t ops_total = static_cast<std::uint32_t>(ops.size() + 100);
+  std::uint32_t data_total = static_cast<std::uint32_t>(data.size() + 100);
+  const std::string bad = "HTTP/1.1 400 Bad Request\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+  std::string final_head = "HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\nContent-Length: 9700\r\n\r\n";
   struct Case {
     const char* what;
     std::vector<Reply> script;
-    int result;
     int boxes;
   } cases[] = {
-      {"404", {Reply{HttpReply("404 Not Found", "missing"), true}}, kSyncTransferFailed, 0},
-      {"error text", {Reply{HttpReply("200 OK", "Server down", "Content-Type: txt\r\n")}}, kSyncTransferFailed, 1},
+      {"404", {Reply{HttpReply("404 Not Found", "missing"), true}}, 0},
+      {"error text", {Reply{HttpReply("200 OK", "Server down", "Content-Type: txt\r\n")}}, 1},
+      {"error text as the final data answer",
+       {NoRequests(), Reply{HttpReply("200 OK", "Server down", "Content-Type: txt\r\n")}}, 1},
       {"closes mid-piece",
-       {NoRequests(), Reply{"HTTP/1.1 200 OK\r\nContent-Length: 400\r\n\r\n" + half.substr(0, 12), true}},
-       kSyncTransferFailed, 0},
-      {"closes before answering", {Reply{"", true}}, kSyncTransferFailed, 0},
+       {NoRequests(), Reply{"HTTP/1.1 200 OK\r\nContent-Length: 400\r\n\r\n" + half.substr(0, 12), true}}, 0},
+      {"closes after the headers", {NoRequests(), Reply{"HTTP/1.1 200 OK\r\nContent-Length: 400\r\n\r\n", true}}, 0},
+      {"closes before answering", {Reply{"", true}}, 0},
+      {"closes between ranges", {NoRequests(), Reply{RangeReply(data, 0, data_total), true}}, 0},
+      {"closes after a range that is not the last",
+       {NoRequests(), Reply{HttpReply("206 Partial Content", data,
+                                      "Content-Range: bytes 0-" + std::to_string(data.size() - 1) + "/" +
+                                          std::to_string(data_total) + "\r\nContent-Length: " +
+                                          std::to_string(data.size()) + "\r\nConnection: close\r\n",
+                                      false),
+                            true}},
+       0},
+      {"stalls inside the final body", {NoRequests(), Reply{final_head + std::string(100, 'Q')}, Reply{"", true, false, 2000}}, 0},
+      {"400 and Connection: close answering phase 1", {Reply{bad, true}}, 0},
+      {"400 and Connection: close answering a phase 2 range", {Reply{RangeReply(ops, 0, ops_total)}, Reply{bad, true}}, 0},
+      {"400 and Connection: close answering phase 3", {NoRequests(), Reply{bad, true}}, 0},
+      {"400 and Connection: close answering a phase 4 range",
+       {NoRequests(), Reply{RangeReply(data, 0, data_total)}, Reply{bad, true}}, 0},
   };
   for (auto& c : cases) {
     g_calls.clear();
     g_boxes = 0;
     EndSession(session_, 1);
     ASSERT_EQ(0, CreateSession(&session_));
+    store_.dbs.clear();
     session_->store = &store_;
-    session_->io_timeout_ms = 5000;
+    session_->io_timeout_ms = 500;
     TestPeer peer(c.script);
-    EXPECT_EQ(c.result, Run(&peer)) << c.what;
+    EXPECT_EQ(kSyncTransferFailed, Run(&peer)) << c.what;
     EXPECT_EQ(c.boxes, g_boxes) << c.what;
     ASSERT_FALSE(g_calls.empty());
     EXPECT_EQ("Sync error occured!", g_calls.back().text) << c.what;
+    EXPECT_FALSE(Saw("Done.")) << c.what;
     EXPECT_EQ(kStateIdle, session_->state);
   }
+}
+
+TEST_F(SyncSessionTest, AFailedRangeRequestIsATransferFailure) {
+  // Phase 2's resource comes in two ranges; the connection breaks for
+  // sending after the first, so the request for the second cannot go out.
+  std::string ops = Base64Encode(Stream({Obj("Req1", {WireProperty::Text("Name", "TavoPrefs")})}));
+  static SyncSession* breaking;
+  breaking = session_;
+  SyncCallback break_after_first_body = [](int percent, int, const char* text, int state) {
+    if (state == kStateReceiving && percent == 100 && std::string(text) == "Receiving data..." && breaking->client)
+      platform::os::SocketShutdown(breaking->client->socket);
+    return 0;
+  };
+  TestPeer peer({Reply{RangeReply(ops, 0, static_cast<std::uint32_t>(ops.size() + 100))}, NoRequests()});
+  PointAt(peer.port());
+  EXPECT_EQ(kSyncTransferFailed, Synchronize(session_, break_after_first_body));
+  requests_ = peer.Finish();
+  EXPECT_EQ(1u, requests_.size());  // phase 3 never began
+  EXPECT_TRUE(session_->received.empty());
+}
+
+TEST_F(SyncSessionTest, EmptyDataPiecesEndTheTransferAfterThree) {
+  const std::string empty =
+      "HTTP/1.1 206 Partial Content\r\nContent-Range: bytes 0-0/100\r\nContent-Length: 0\r\n\r\n";
+  TestPeer peer({NoRequests(), Reply{empty}, Reply{empty}, Reply{empty}, Reply{empty}, Reply{empty}, Reply{empty}});
+  EXPECT_EQ(kSyncTransferFailed, Run(&peer));
+  // The phase 1 and phase 3 bodies, then two range requests: three empty answers in all.
+  EXPECT_EQ(4u, requests_.size());
+  EXPECT_FALSE(Saw("Done."));
 }
 
 TEST_F(SyncSessionTest, CancelledByTheCallback) {
@@ -365,7 +440,7 @@ class SyncOnStoreTest : public SyncSessionTest {
     std::vector<std::string> names;
     SyncStore::Database d = nullptr;
     if (real_->Open(db, false, false, 0, &d) != 0) return names;
-    real_->ForEachObject(d, 0, [&](const WireObject& o) {
+    real_->ForEachObject(d, 0, nullptr, [&](const WireObject& o) {
       names.push_back(o.name);
       return true;
     });

@@ -3,7 +3,8 @@
 // Synchronises the device folder's "Reader.vol" as the reader's sync thread
 // does: the same databases in the same order and the same user agent. Prints
 // the progress texts, what changed and the session's result code; exits 0
-// only on success.
+// only on success ("Done." appears only then), 1 when the sync failed, 2 on
+// bad arguments.
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -60,7 +61,7 @@ bool ReadDb(SyncStore* store, const std::string& db, Contents* out) {
   out->clear();
   SyncStore::Database h = nullptr;
   if (store->Open(db, false, false, 0, &h) != 0) return false;
-  store->ForEachObject(h, 0, [&](const WireObject& o) {
+  store->ForEachObject(h, 0, nullptr, [&](const WireObject& o) {
     (*out)[o.name] = sync_engine::EncodeWhole(o);
     return true;
   });
@@ -84,7 +85,7 @@ std::vector<std::string> SubscribedChannels(SyncStore* store) {
   std::vector<std::pair<std::string, std::string>> rows;
   SyncStore::Database h = nullptr;
   if (store->Open("TavoRss", false, false, 0, &h) != 0) return {};
-  store->ForEachObject(h, 0, [&](const WireObject& o) {
+  store->ForEachObject(h, 0, nullptr, [&](const WireObject& o) {
     std::string db = TextOf(o, "DbName");
     if (TextOf(o, "Subscr") == "Yes" && TextOf(o, "Plugin") == "News" && !db.empty())
       rows.push_back({Lower(TextOf(o, "ChName")), db});
@@ -102,7 +103,7 @@ std::vector<std::string> KnownChannelDbs(SyncStore* store) {
   std::vector<std::string> out;
   SyncStore::Database h = nullptr;
   if (store->Open("TavoRss", false, false, 0, &h) != 0) return out;
-  store->ForEachObject(h, 0, [&](const WireObject& o) {
+  store->ForEachObject(h, 0, nullptr, [&](const WireObject& o) {
     std::string db = TextOf(o, "DbName");
     if (!db.empty()) out.push_back(db);
     return true;
@@ -142,11 +143,14 @@ void Usage() {
                "                     [--mark-read DB] [--add-channel URL [--name NAME]] [--list]\n");
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  std::string device, server, user, pass, mark_db, add_url, add_name;
+struct Options {
+  std::string device, host, port, user, pass, mark_db, add_url, add_name;
   bool list = false;
+};
+
+// False (after the usage or the reason) when the arguments are not usable.
+bool ParseArguments(int argc, char** argv, Options* o) {
+  std::string server;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
     auto next = [&](std::string* v) {
@@ -155,31 +159,40 @@ int main(int argc, char** argv) {
       return true;
     };
     bool ok = true;
-    if (a == "--device") ok = next(&device);
+    if (a == "--device") ok = next(&o->device);
     else if (a == "--server") ok = next(&server);
-    else if (a == "--user") ok = next(&user);
-    else if (a == "--pass") ok = next(&pass);
-    else if (a == "--mark-read") ok = next(&mark_db);
-    else if (a == "--add-channel") ok = next(&add_url);
-    else if (a == "--name") ok = next(&add_name);
-    else if (a == "--list") list = true;
+    else if (a == "--user") ok = next(&o->user);
+    else if (a == "--pass") ok = next(&o->pass);
+    else if (a == "--mark-read") ok = next(&o->mark_db);
+    else if (a == "--add-channel") ok = next(&o->add_url);
+    else if (a == "--name") ok = next(&o->add_name);
+    else if (a == "--list") o->list = true;
     else ok = false;
     if (!ok) {
       Usage();
-      return 2;
+      return false;
     }
   }
   std::size_t colon = server.rfind(':');
-  if (device.empty() || colon == std::string::npos || colon == 0 || colon + 1 >= server.size()) {
+  if (o->device.empty() || colon == std::string::npos || colon == 0 || colon + 1 >= server.size()) {
     Usage();
-    return 2;
+    return false;
   }
-  std::string host = server.substr(0, colon), port = server.substr(colon + 1);
-  if (host.size() > sync_engine::kMaxServerHost || port.size() > 5 ||
-      port.find_first_not_of("0123456789") != std::string::npos) {
+  o->host = server.substr(0, colon);
+  o->port = server.substr(colon + 1);
+  if (o->host.size() > sync_engine::kMaxServerHost || o->port.size() > 5 ||
+      o->port.find_first_not_of("0123456789") != std::string::npos) {
     std::fprintf(stderr, "tidelark-sync: bad server address %s\n", server.c_str());
-    return 2;
+    return false;
   }
+  return true;
+}
+
+// The reader's start on the device folder: count it, then create or refresh
+// its databases (the device record is written by SeedDatabases when
+// "TavoPrefs" is new), and accept the agreement as the agreement screen
+// would. False when the start-up databases could not be made.
+bool StartReader(const std::string& device) {
   // The app's records open the default volume beside the program, so the
   // device folder plays the program folder.
   platform::os::SetProgramDirectory(device);
@@ -191,124 +204,140 @@ int main(int argc, char** argv) {
   facts.country_abbreviation = Country;
   facts.channel_icon = ChannelIcon;
   app::SetDeviceFacts(facts);
-
-  // The reader's start: count it, then create or refresh its databases (the
-  // device record is written by SeedDatabases when "TavoPrefs" is new).
   app::CountStart();
   app::SeedDatabases();
   bool first_run = app::FirstRun();
-  {
-    // SeedDatabases stops early when a start-up database cannot be created;
-    // syncing a half-seeded folder would send the server a device without channels.
-    sync_engine::StoreSyncStore probe;
-    SyncStore::Database h = nullptr;
-    int rc = probe.Open("TavoCustomArrange", false, false, 0, &h);
-    if (rc) {
-      std::fprintf(stderr, "tidelark-sync: cannot seed %s (store code %d)\n", volume.c_str(), rc);
-      return 1;
-    }
-    probe.Close(&h);
+  // SeedDatabases stops early when a start-up database cannot be created;
+  // syncing a half-seeded folder would send the server a device without channels.
+  sync_engine::StoreSyncStore probe;
+  SyncStore::Database h = nullptr;
+  int rc = probe.Open("TavoCustomArrange", false, false, 0, &h);
+  if (rc) {
+    std::fprintf(stderr, "tidelark-sync: cannot seed %s (store code %d)\n", volume.c_str(), rc);
+    return false;
   }
+  probe.Close(&h);
   // The reader syncs only once the agreement is accepted; running this
-  // client stands for accepting it, as the agreement screen would record.
+  // client stands for accepting it.
   if (!app::AgreementAccepted()) app::AcceptAgreement();
-  first_run = first_run || app::FirstRun();
-  if (first_run) std::printf("first run: seeded %s with the start-up records\n", volume.c_str());
-  sync_engine::StoreSyncStore store;
-  int rc = 0;
+  if (first_run || app::FirstRun()) std::printf("first run: seeded %s with the start-up records\n", volume.c_str());
+  return true;
+}
 
-  WireObject settings;
-  settings.name = "ServerSettings";
-  settings.properties = {WireProperty::Text("ServerIP", host), WireProperty::Text("ServerPort", port)};
-  if ((rc = WriteOne(&store, "_sysSettings", settings))) {
-    std::fprintf(stderr, "tidelark-sync: cannot write the server settings (store code %d)\n", rc);
-    return 1;
+void SetUser(SyncStore* store, const std::string& user, const std::string& pass) {
+  WireObject u;
+  SyncStore::Database h = nullptr;
+  if (store->Open("TavoPrefs", true, false, 0, &h) == 0) {
+    store->ReadObject(h, "TavoUser", &u);
+    store->Close(&h);
   }
-  if (!user.empty()) {
-    WireObject u;
-    SyncStore::Database h = nullptr;
-    if (store.Open("TavoPrefs", true, false, 0, &h) == 0) {
-      if (store.ReadObject(h, "TavoUser", &u) != 0) u.name = "TavoUser";
-      store.Close(&h);
-    }
-    u.name = "TavoUser";
-    auto set = [&](const char* n, const std::string& v) {
-      for (WireProperty& p : u.properties)
-        if (p.name == n) {
-          p = WireProperty::Text(n, v);
-          return;
-        }
-      u.properties.push_back(WireProperty::Text(n, v));
-    };
-    set("User", user);
-    set("Pass", pass);
-    WriteOne(&store, "TavoPrefs", u);
-  }
-  if (!mark_db.empty()) {
-    Contents c;
-    ReadDb(&store, mark_db, &c);
-    SyncStore::Database h = nullptr;
-    std::string best_sort, best;
-    WireObject chosen;
-    if (store.Open(mark_db, false, false, 0, &h) == 0) {
-      store.ForEachObject(h, 0, [&](const WireObject& o) {
-        const WireProperty* r = o.Find("READ");
-        std::string sort = TextOf(o, "Sort");
-        if (r && r->AsInt() == 0 && sort > best_sort) {
-          best_sort = sort;
-          chosen = o;
-        }
-        return true;
-      });
-      if (!chosen.name.empty()) {
-        for (WireProperty& p : chosen.properties)
-          if (p.name == "READ") p = WireProperty::Int("READ", 1);
-        store.WriteObject(h, chosen);
-        std::printf("marked read in %s: \"%s\"\n", mark_db.c_str(), ForTerminal(TextOf(chosen, "Title")).c_str());
+  u.name = "TavoUser";
+  auto set = [&](const char* n, const std::string& v) {
+    for (WireProperty& p : u.properties)
+      if (p.name == n) {
+        p = WireProperty::Text(n, v);
+        return;
       }
-      store.Close(&h);
+    u.properties.push_back(WireProperty::Text(n, v));
+  };
+  set("User", user);
+  set("Pass", pass);
+  WriteOne(store, "TavoPrefs", u);
+}
+
+// Marks the newest unread article of the database read, as reading it does.
+void MarkNewestRead(SyncStore* store, const std::string& db) {
+  SyncStore::Database h = nullptr;
+  if (store->Open(db, false, false, 0, &h) != 0) return;
+  std::string best_sort;
+  WireObject chosen;
+  store->ForEachObject(h, 0, nullptr, [&](const WireObject& o) {
+    const WireProperty* r = o.Find("READ");
+    std::string sort = TextOf(o, "Sort");
+    if (r && r->AsInt() == 0 && sort > best_sort) {
+      best_sort = sort;
+      chosen = o;
     }
+    return true;
+  });
+  if (!chosen.name.empty()) {
+    for (WireProperty& p : chosen.properties)
+      if (p.name == "READ") p = WireProperty::Int("READ", 1);
+    store->WriteObject(h, chosen);
+    std::printf("marked read in %s: \"%s\"\n", db.c_str(), ForTerminal(TextOf(chosen, "Title")).c_str());
   }
-  if (!add_url.empty()) {
-    std::time_t now = std::time(nullptr);
-    std::tm tm{};
-    gmtime_r(&now, &tm);
-    char name[64];
-    std::snprintf(name, sizeof name, "Channel %04d:%02d:%02d:%02d:%02d:%02d:%03d", tm.tm_year + 1900, tm.tm_mon + 1,
-                  tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, 0);
-    WireObject ch;
-    ch.name = name;
-    ch.properties = {WireProperty::Text("URL", add_url), WireProperty::Text("Subscr", "Yes"),
-                     WireProperty::Text("ChName", add_name), WireProperty::Text("Plugin", "News")};
-    WriteOne(&store, "TavoRss", ch);
-    std::printf("added by address: %s\n", add_url.c_str());
+  store->Close(&h);
+}
+
+// A channel added by its address, named as the add-channel screen names it.
+void AddChannel(SyncStore* store, const std::string& url, const std::string& name) {
+  std::time_t now = std::time(nullptr);
+  std::tm tm{};
+  gmtime_r(&now, &tm);
+  char object[64];
+  std::snprintf(object, sizeof object, "Channel %04d:%02d:%02d:%02d:%02d:%02d:%03d", tm.tm_year + 1900,
+                tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, 0);
+  WireObject ch;
+  ch.name = object;
+  ch.properties = {WireProperty::Text("URL", url), WireProperty::Text("Subscr", "Yes"),
+                   WireProperty::Text("ChName", name), WireProperty::Text("Plugin", "News")};
+  WriteOne(store, "TavoRss", ch);
+  std::printf("added by address: %s\n", url.c_str());
+}
+
+// What a result code means, for the failure line.
+const char* Meaning(int result) {
+  switch (result) {
+    case sync_engine::kSyncTransferFailed: return "a request or response failed";
+    case sync_engine::kSyncConnectFailed: return "the server could not be reached";
+    case sync_engine::kSyncCancelled: return "cancelled";
+    case sync_engine::kSyncDataLimit: return "the data limit was reached";
+    case sync_engine::kSyncHeadersFailed: return "a request could not be sent";
+    case sync_engine::kSyncBusy: return "the session was busy";
+    default: return "the session failed";
   }
+}
 
-  // The reader's sync thread: these databases, in this order.
-  std::vector<std::string> dbs = {"TavoRss", "TavoAlerts"};
-  for (const std::string& c : SubscribedChannels(&store)) dbs.push_back(c);
-  dbs.insert(dbs.end(), {"TavoInfo", "TavoSets", "TavoPrefs"});
-  std::map<std::string, Contents> before;
-  for (const std::string& db : dbs) ReadDb(&store, db, &before[db]);
-  ReadDb(&store, "TavoCats", &before["TavoCats"]);
-  for (const std::string& c : KnownChannelDbs(&store)) ReadDb(&store, c, &before[c]);
-
+// The reader's sync thread: these databases, in this order, and its user agent.
+int Synchronise(SyncStore* store, const std::vector<std::string>& dbs, const std::string& server) {
   sync_engine::SyncSession* session = nullptr;
-  if (sync_engine::CreateSession(&session) != 0) return 1;
-  session->store = &store;
+  if (sync_engine::CreateSession(&session) != 0) return sync_engine::kSyncAllocFailed;
+  session->store = store;
   for (const std::string& db : dbs) sync_engine::AddDatabase(session, db.c_str());
   sync_engine::SetUserAgent(session, "Tavo Sync Engine", "1.0.10B2 for PocketPC");
   std::printf("synchronising %zu databases with %s\n", dbs.size(), server.c_str());
   int result = sync_engine::Synchronize(session, Progress);
   sync_engine::EndSession(session, 1);
+  return result;
+}
 
-  // What changed, including databases the server created.
-  std::set<std::string> all(dbs.begin(), dbs.end());
-  for (const std::string& c : KnownChannelDbs(&store)) all.insert(c);
+void ListDatabase(SyncStore* store, const std::string& db) {
+  SyncStore::Database h = nullptr;
+  if (store->Open(db, false, false, 0, &h) != 0) return;
+  std::vector<std::pair<std::string, std::string>> rows;
+  store->ForEachObject(h, 0, nullptr, [&](const WireObject& o) {
+    std::string t = TextOf(o, "Title");
+    if (t.empty()) t = TextOf(o, "ChName");
+    const WireProperty* r = o.Find("READ");
+    rows.push_back({TextOf(o, "Sort"), o.name + (t.empty() ? "" : "  \"" + t + "\"") +
+                                           (r ? (r->AsInt() ? "  read" : "  unread") : "") +
+                                           (TextOf(o, "Subscr").empty() ? "" : "  Subscr=" + TextOf(o, "Subscr"))});
+    return true;
+  });
+  store->Close(&h);
+  std::sort(rows.begin(), rows.end());
+  for (auto& r : rows) std::printf("      %s\n", ForTerminal(r.second).c_str());
+}
+
+// What changed per database, including databases the server created.
+void PrintChanges(SyncStore* store, const std::set<std::string>& dbs, std::map<std::string, Contents>& before,
+                  bool list) {
+  std::set<std::string> all = dbs;
+  for (const std::string& c : KnownChannelDbs(store)) all.insert(c);
   all.insert("TavoCats");
   for (const std::string& db : all) {
     Contents after;
-    if (!ReadDb(&store, db, &after)) continue;
+    if (!ReadDb(store, db, &after)) continue;
     const Contents& was = before[db];
     int added = 0, changed = 0, removed = 0;
     for (auto& [n, bytes] : after) {
@@ -319,31 +348,52 @@ int main(int argc, char** argv) {
     for (auto& [n, bytes] : was)
       if (!after.count(n)) ++removed;
     std::printf("  %-18s %3zu objects  +%d ~%d -%d\n", db.c_str(), after.size(), added, changed, removed);
-    if (list && db != "TavoPrefs" && db != "TavoSets" && db != "TavoInfo") {
-      SyncStore::Database h = nullptr;
-      if (store.Open(db, false, false, 0, &h) != 0) continue;
-      std::vector<std::pair<std::string, std::string>> rows;
-      store.ForEachObject(h, 0, [&](const WireObject& o) {
-        std::string t = TextOf(o, "Title");
-        if (t.empty()) t = TextOf(o, "ChName");
-        const WireProperty* r = o.Find("READ");
-        rows.push_back({TextOf(o, "Sort"), o.name + (t.empty() ? "" : "  \"" + t + "\"") +
-                                               (r ? (r->AsInt() ? "  read" : "  unread") : "") +
-                                               (TextOf(o, "Subscr").empty() ? "" : "  Subscr=" + TextOf(o, "Subscr"))});
-        return true;
-      });
-      store.Close(&h);
-      std::sort(rows.begin(), rows.end());
-      for (auto& r : rows) std::printf("      %s\n", ForTerminal(r.second).c_str());
-    }
+    if (list && db != "TavoPrefs" && db != "TavoSets" && db != "TavoInfo") ListDatabase(store, db);
   }
-  {
-    Contents anchors;
-    ReadDb(&store, "TavoSyncDBAnchors", &anchors);
-    std::printf("  anchors stored for %zu databases\n", anchors.size());
+  Contents anchors;
+  ReadDb(store, "TavoSyncDBAnchors", &anchors);
+  std::printf("  anchors stored for %zu databases\n", anchors.size());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options o;
+  if (!ParseArguments(argc, argv, &o)) return 2;
+  if (!StartReader(o.device)) return 1;
+  sync_engine::StoreSyncStore store;
+  WireObject settings;
+  settings.name = "ServerSettings";
+  settings.properties = {WireProperty::Text("ServerIP", o.host), WireProperty::Text("ServerPort", o.port)};
+  if (int rc = WriteOne(&store, "_sysSettings", settings)) {
+    std::fprintf(stderr, "tidelark-sync: cannot write the server settings (store code %d)\n", rc);
+    return 1;
   }
+  // Kept open for the run: the volume stays in use while the databases are
+  // opened and closed one by one.
+  SyncStore::Database in_use = nullptr;
+  store.Open("_sysSettings", false, false, 0, &in_use);
+  if (!o.user.empty()) SetUser(&store, o.user, o.pass);
+  if (!o.mark_db.empty()) MarkNewestRead(&store, o.mark_db);
+  if (!o.add_url.empty()) AddChannel(&store, o.add_url, o.add_name);
+
+  std::vector<std::string> dbs = {"TavoRss", "TavoAlerts"};
+  for (const std::string& c : SubscribedChannels(&store)) dbs.push_back(c);
+  dbs.insert(dbs.end(), {"TavoInfo", "TavoSets", "TavoPrefs"});
+  std::map<std::string, Contents> before;
+  for (const std::string& db : dbs) ReadDb(&store, db, &before[db]);
+  ReadDb(&store, "TavoCats", &before["TavoCats"]);
+  for (const std::string& c : KnownChannelDbs(&store)) ReadDb(&store, c, &before[c]);
+
+  int result = Synchronise(&store, dbs, o.host + ":" + o.port);
+  PrintChanges(&store, std::set<std::string>(dbs.begin(), dbs.end()), before, o.list);
+  store.Close(&in_use);
   // The reader adds its time of use when its run ends.
   app::AddTimeUsed();
   std::printf("result %d\n", result);
-  return result == 0 ? 0 : 1;
+  if (result != 0) {
+    std::fprintf(stderr, "tidelark-sync: the sync failed: %s (%d)\n", Meaning(result), result);
+    return 1;
+  }
+  return 0;
 }

@@ -17,6 +17,7 @@ class Bar : public Box {
   int GetOrientation() const { return orientation_; }
   void SetMargins(int left, int right, int top, int bottom);
   void SetSpacing(int spacing) { spacing_ = spacing; }
+  int GetSpacing() const { return spacing_; }
   void SetMinimumSize(int width, int height) { min_width_ = width, min_height_ = height; }
   void SetMaximumSize(int width, int height) { max_width_ = width, max_height_ = height; }
   void SetCentred(bool centred) { centred_ = centred; }

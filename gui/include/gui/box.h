@@ -14,6 +14,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <vector>
 
 namespace VexaAppGUISystem {
 
@@ -83,6 +84,11 @@ class Box {
   void GetSize(int* width, int* height) const;
   int Width() const { return size_[0]; }
   int Height() const { return size_[1]; }
+  // The size on an axis: the laid-out size, or before the first layout the
+  // fixed size rule (0 for a relative one).
+  int SettledSize(int axis) const;
+  // (x, y) in the box's own coordinates lies inside its width and height.
+  bool ContainsPoint(int x, int y) const { return x >= 0 && y >= 0 && x < size_[0] && y < size_[1]; }
   // Axes 2 and 3 report content origin and extent of axis 0 and 1.
   bool GetPositionConstraint(int axis, int* offset, int* ownEdge, Box** reference, int* referenceEdge) const;
   bool GetSizeConstraint(int axis, int* numerator, Box** reference, int* denominator) const;
@@ -146,11 +152,24 @@ class Box {
     Box* child;
   };
 
-  // Layout helpers.
+  // Layout helpers: one axis is laid out in these steps.
+  struct Repaint {
+    int x, y, w, h;
+    bool Contains(const Repaint& o) const { return o.x >= x && o.y >= y && o.x + o.w <= x + w && o.y + o.h <= y + h; }
+  };
+  struct LayoutChanges {
+    std::vector<Repaint> repaint;
+    std::vector<Box*> moved, resized;
+  };
   bool LayoutAxis(int axis);
+  bool LayoutSizes(int axis, std::vector<ChildRecord>* work) const;
+  void LayoutPositions(int axis, std::vector<ChildRecord>* work);
+  void ApplyLayout(int axis, const std::vector<ChildRecord>& work, LayoutChanges* changes);
+  void UpdateContent(int axis);
   void UpdateScrollRange(int axis);
   void NotifyMoved(int axis);
   void SetFlagsInSubtree(bool shown, bool layout);
+  void ForgetReferences();
   bool GrowChildren();
   int ReferenceSize(int axis, const Box* reference, const ChildRecord* work, int count) const;
   void ClearFocusBranch();

@@ -5,9 +5,12 @@
 #include <windows.h>
 
 #include "gui/bar.h"
+#include "gui/bitmap.h"
 #include "gui/text.h"
 
 namespace VexaAppGUISystem {
+
+enum ButtonState { StateNormal = 0, StatePressed = 1, StateDisabled = 2 };
 
 class Button : public Box {
  public:
@@ -22,8 +25,16 @@ class Button : public Box {
   const char* GetCommand() const { return command_; }
 
  protected:
+  // EventCommand {command, value} to the target, bubbling; false without a target.
   bool SendCommand(Box* target);
-  int state_ = 0;  // 0 normal, 1 pressed, 2 disabled
+  // The pen handling of the buttons: capture and press on pen down,
+  // `look(this, inside)` while the pen moves pressed, the command to the
+  // parent on release inside, the command on the action key. A disabled
+  // button only lets a capture go.
+  bool TrackPen(Box* source, int code, std::intptr_t* data, void (*look)(Button*, bool inside));
+  // The action buttons of an icon cell forward to the cell instead of acting.
+  bool ForwardToCell(int code, std::intptr_t* data, bool* pressed, bool pressedByMove);
+  int state_ = StateNormal;
   char* command_ = nullptr;
 };
 
@@ -49,23 +60,15 @@ class ImageButton : public Button {
  protected:
   void ShowBitmap(HBITMAP bitmap);
   void SwapNormalAndPressed();
+  void DropPrepared();
   HBITMAP normal_ = nullptr, pressed_ = nullptr, disabled_ = nullptr;
   bool transparent_ = false;
   COLORREF key_ = 0;
   bool pixel_hit_test_ = false;
   bool owns_bitmaps_ = false;
   HBITMAP current_ = nullptr;
-  // Transparent drawing with two plain blits: per bitmap a mask and a copy
-  // whose key pixels are black. Bitmaps are taken as unchanging once set.
-  struct Masked {
-    HBITMAP source = nullptr;
-    COLORREF key = 0;
-    HBITMAP mask = nullptr;
-    HBITMAP image = nullptr;
-  };
-  const Masked* MaskedFor(HBITMAP bitmap);
-  void DropMasks();
-  Masked masks_[3];
+  // The shared prepared copies of the normal, pressed and disabled bitmaps.
+  PreparedBitmap prepared_[3];
 };
 
 class CheckBox : public ImageButton {
@@ -95,6 +98,7 @@ class ActionImageButton : public ImageButton {
   using ImageButton::ImageButton;
   bool HandleEvent(Box* source, int code, std::intptr_t* data) override;
   bool IsPressed() const { return pressed_flag_; }
+  void SetPressed(bool pressed) { pressed_flag_ = pressed; }
 
  protected:
   bool pressed_flag_ = false;
@@ -126,7 +130,8 @@ class TextButton : public Button {
 
 class TextButtonRounded : public TextButton {
  public:
-  using TextButton::TextButton;
+  // The label keeps a margin inside the frame, clear of the focus frames.
+  TextButtonRounded(const char* command = nullptr, std::uint32_t value = 0);
   bool HandleEvent(Box* source, int code, std::intptr_t* data) override;
   void Paint(HDC dc, int originX, int originY, int clipX, int clipY, int clipWidth, int clipHeight) override;
   bool DrawFocus(HDC dc, int x, int y, int width, int height) override;
@@ -144,6 +149,7 @@ class ActionTextButton : public TextButton {
   using TextButton::TextButton;
   bool HandleEvent(Box* source, int code, std::intptr_t* data) override;
   bool IsPressed() const { return pressed_flag_; }
+  void SetPressed(bool pressed) { pressed_flag_ = pressed; }
 
  protected:
   bool pressed_flag_ = false;
@@ -208,6 +214,8 @@ class CRadioButtonEx : public Bar {
  public:
   CRadioButtonEx();
   ~CRadioButtonEx() override;
+  // A tap on the label selects the radio button as a tap on the button does.
+  bool HandleEvent(Box* source, int code, std::intptr_t* data) override;
   void OnDetach(Box* parent) override;
   bool HitTest(int x, int y) override { return true; }
 

@@ -8,6 +8,9 @@
 
 namespace VexaAppGUISystem {
 
+// The one face of the toolkit's text.
+extern const wchar_t kTextFace[];  // "Tahoma"
+
 struct TextStyle {
   HFONT font = nullptr;  // null: the dc's font
   bool multiLine = true;
@@ -25,9 +28,20 @@ bool DrawTextBlock(bool measureOnly, int* width, int* height, HDC dc, int x, int
                    int horizontal, int vertical, wchar_t* text, COLORREF textColour, int fontHeight,
                    bool transparent, COLORREF backgroundColour, bool bold, bool italic, bool underline,
                    int ellipsisWidth);
+// The two primitives for painting only, when the caller needs no measure back.
+bool PaintStyledText(HDC dc, const wchar_t* text, int x, int y, int width, int height, const TextStyle* style);
+bool PaintTextBlock(HDC dc, int x, int y, int width, int height, int marginX, int marginY, int horizontal,
+                    int vertical, const wchar_t* text, COLORREF textColour, int fontHeight, bool transparent,
+                    COLORREF backgroundColour, bool bold, bool italic, bool underline);
 int CountFittingCharacters(HDC dc, const wchar_t* text, int width, HFONT* font);
 int MeasureNarrowText(const char* text, HDC dc);
 HFONT CreateTextFont(const wchar_t* face, int height, bool bold, bool italic, bool underline);
+
+// The fonts of text blocks in face kTextFace, shared by height and style:
+// each acquire is matched by one release; the font is deleted with the last.
+HFONT AcquireBlockFont(int height, bool bold, bool italic, bool underline);
+void ReleaseBlockFont(HFONT font);
+int LiveBlockFonts();
 
 class TextBase : public Box {
  public:
@@ -45,7 +59,9 @@ class TextBase : public Box {
   const wchar_t* GetText() const { return text_; }
 
  protected:
+  void HoldFont();
   wchar_t* text_ = nullptr;  // room for five more characters: the ellipsis is written in place
+  HFONT font_ = nullptr;     // held while the label lives, so repaints find it made
   int margin_x_ = 0, margin_y_ = 0;
   int measure_width_ = -1, measure_height_ = -1;
   COLORREF text_colour_ = 0;
@@ -80,6 +96,8 @@ class Text : public Box {
   void LayoutText();
 
  protected:
+  int GivenWidth() const;
+  void CutWithEllipsis(int room, const TextStyle& measure);
   wchar_t* text_ = nullptr;
   TextStyle style_;
   int min_width_ = 0, min_height_ = 0, max_width_ = 0, max_height_ = 0;
@@ -89,6 +107,8 @@ class Text : public Box {
   int cut_index_ = 0;
   int ellipsis_x_ = 0;
   bool busy_ = false;
+  int own_width_ = -1;  // the width this text last gave itself
+  wchar_t* display_ = nullptr;  // the kept characters and the dots, when truncated
 };
 
 }  // namespace VexaAppGUISystem

@@ -17,7 +17,6 @@ class WindowBox : public Box {
   WindowBox();
   ~WindowBox() override;
 
-  bool HandleEvent(Box* source, int code, std::intptr_t* data) override;
   void OnMoved(int axis) override;
   void OnResized(int axis) override;
   void Paint(HDC dc, int originX, int originY, int clipX, int clipY, int clipWidth, int clipHeight) override;
@@ -57,9 +56,24 @@ class WindowBox : public Box {
   void PaintThroughBackBuffer(int x, int y, int width, int height);
   void DropBackBuffer();
   void NativePosition(int* x, int* y);
+  void ResizeNative(int x, int y, int width, int height, UINT flags);
+  int ThumbPosition(int axis, WPARAM wp);
+  void SetNativeScrollBar(int axis, const SCROLLINFO& info);
+  // One handler per message; Default is the wrapped control's procedure or the system's.
   LRESULT HandleMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
-  LRESULT RoutePen(UINT msg, LPARAM lp);
-  LRESULT HandleScroll(int axis, WPARAM wp);
+  LRESULT Default(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+  LRESULT OnDestroy(HWND hwnd, WPARAM wp, LPARAM lp);
+  LRESULT OnActivate(HWND hwnd, WPARAM wp, LPARAM lp);
+  LRESULT OnSetFocusMessage(HWND hwnd, WPARAM wp, LPARAM lp);
+  LRESULT OnWindowPosChanged(HWND hwnd, WPARAM wp, LPARAM lp);
+  LRESULT OnPaint(HWND hwnd);
+  LRESULT OnNativePaint(HWND hwnd, WPARAM wp, LPARAM lp);
+  LRESULT OnEraseBackground(HWND hwnd, WPARAM wp);
+  LRESULT OnClose();
+  LRESULT OnSysCommand(HWND hwnd, WPARAM wp, LPARAM lp);
+  LRESULT OnScroll(int axis, WPARAM wp);
+  LRESULT OnPen(UINT msg, LPARAM lp);
+  LRESULT OnKey(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 
   HWND hwnd_ = nullptr;
   wchar_t* title_ = nullptr;
@@ -82,7 +96,8 @@ class WindowBox : public Box {
   // Extras of ours.
   HGDIOBJ back_old_bitmap_ = nullptr;
   int native_scroll_pos_[2] = {0, 0};
-  bool routing_keys_ = false;
+  SCROLLINFO native_scroll_info_[2] = {};  // what the native bars were last given
+  bool echoing_ = false;  // inside our own move or resize of the native window
 };
 
 }  // namespace VexaAppGUISystem

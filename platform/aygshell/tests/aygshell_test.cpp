@@ -14,7 +14,7 @@ HWND MakeOwner() {
                          wc.hInstance, nullptr);
 }
 
-TEST(SoftKeyBar, EmptyBarSitsAtTheOwnersBottom) {
+TEST(SoftKeyBar, EmptyBarSitsAtTheScreensBottomAndTheOwnerEndsAboveIt) {
   HWND owner = MakeOwner();
   ASSERT_NE(nullptr, owner);
   SHMENUBARINFO mb = {};
@@ -23,12 +23,28 @@ TEST(SoftKeyBar, EmptyBarSitsAtTheOwnersBottom) {
   mb.dwFlags = SHCMBF_EMPTYBAR;
   ASSERT_TRUE(SHCreateMenuBar(&mb));
   ASSERT_NE(nullptr, mb.hwndMB);
-  EXPECT_EQ(owner, GetParent(mb.hwndMB));
+  EXPECT_EQ(owner, GetWindow(mb.hwndMB, GW_OWNER));
+  EXPECT_FALSE(GetWindowLongW(mb.hwndMB, GWL_STYLE) & WS_CHILD) << "a window of its own, not in the owner's client";
   RECT r;
   GetWindowRect(mb.hwndMB, &r);
   EXPECT_EQ(320 - 26, r.top);
   EXPECT_EQ(320, r.bottom);
   EXPECT_EQ(240, r.right - r.left);
+  RECT o;
+  GetWindowRect(owner, &o);
+  EXPECT_EQ(0, o.top);
+  EXPECT_EQ(320 - 26, o.bottom) << "the owner's work area ends above the bar";
+
+  // A window away from the bottom keeps its size.
+  HWND small = CreateWindowExW(0, L"AygOwner", L"", WS_POPUP | WS_VISIBLE, 20, 40, 100, 100, nullptr, nullptr,
+                               GetModuleHandleW(nullptr), nullptr);
+  SHMENUBARINFO mb2 = mb;
+  mb2.hwndParent = small;
+  ASSERT_TRUE(SHCreateMenuBar(&mb2));
+  GetWindowRect(small, &o);
+  EXPECT_EQ(140, o.bottom);
+  DestroyWindow(small);
+  EXPECT_FALSE(IsWindow(mb2.hwndMB)) << "the bar goes with its owner";
 
   EXPECT_TRUE(SHFullScreen(owner, SHFS_HIDESIPBUTTON | SHFS_HIDETASKBAR));
   EXPECT_FALSE(IsWindowVisible(mb.hwndMB));

@@ -1,7 +1,9 @@
 // The record layer's work on this engine and on SQLite (WAL,
 // synchronous=NORMAL), side by side: append 60,000 records of 100 bytes,
-// random reads by position and by identifier, overwrites, and deleting from
-// the front with the renumbering of every later record. Prints one
+// random reads by position and by identifier, overwrites, deleting from
+// the front with the renumbering of every later record, and rewriting
+// 24 KB records in place with an entry inserted or removed each time (what
+// the object store does to its index blocks). Prints one
 // "BENCH cedb/<row> ours=<s> peer=<s> ratio=<ours/peer>" line per row.
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
@@ -24,6 +26,9 @@ constexpr std::uint32_t kRecords = 60000;
 constexpr int kReads = 60000;
 constexpr int kOverwrites = 60000;
 constexpr int kFrontDeletes = 3;
+constexpr int kBlocks = 64;
+constexpr std::size_t kBlockBytes = 24000;
+constexpr int kBlockRewrites = 20000;
 
 std::map<std::string, double> g_seconds;
 
@@ -54,17 +59,21 @@ struct Ours {
     os::RemoveFile(path);
     std::u16string w = os::Utf8ToUtf16(path);
     CeMountDBVol(&guid, reinterpret_cast<LPCWSTR>(w.c_str()), OPEN_ALWAYS);
+    db = CreateAndOpen(u'r');
+  }
+  // A database of the given one-letter name, sorted on the record number.
+  HANDLE CreateAndOpen(char16_t letter) {
     CEDBASEINFOEX info = {};
     info.dwFlags = CEDB_VALIDNAME | CEDB_VALIDTYPE | CEDB_VALIDSORTSPEC;
-    info.szDbaseName[0] = 'r';
+    info.szDbaseName[0] = letter;
     info.wNumSortOrder = 1;
     info.rgSortSpecs[0].wNumProps = 1;
     info.rgSortSpecs[0].rgPropID[0] = MAKELONG(CEVT_UI4, 0);
     CeCreateDatabaseEx2(&guid, &info);
     CEOID oid = 0;
-    std::u16string name = u"r";
-    db = CeOpenDatabaseEx2(&guid, &oid, reinterpret_cast<LPCWSTR>(name.c_str()), &info.rgSortSpecs[0],
-                           CEDB_AUTOINCREMENT, nullptr);
+    std::u16string name(1, letter);
+    return CeOpenDatabaseEx2(&guid, &oid, reinterpret_cast<LPCWSTR>(name.c_str()), &info.rgSortSpecs[0],
+                             CEDB_AUTOINCREMENT, nullptr);
   }
   void Close() {
     CeCloseDatabase(db);
@@ -264,6 +273,85 @@ void DeleteFront(benchmark::State& state, bool ours) {
   }
 }
 
+// Each rewrite takes one 24-byte entry out of a block and puts one in at
+// another place, as an index insertion next to a removal does.
+std::vector<std::string> InitialBlocks() {
+  std::vector<std::string> blocks(kBlocks);
+  for (int b = 0; b < kBlocks; ++b)
+    for (std::size_t i = 0; i < kBlockBytes / 24; ++i) {
+      char e[24];
+      std::uint32_t v[6] = {std::uint32_t(b), std::uint32_t(i), 0x31000000u + std::uint32_t(i), 7, std::uint32_t(i * 13), 0};
+      std::memcpy(e, v, 24);
+      blocks[b].append(e, 24);
+    }
+  return blocks;
+}
+
+void RewriteLargeInPlace(benchmark::State& state, bool ours) {
+  std::vector<std::string> blocks = InitialBlocks();
+  std::mt19937 rng(4);
+  std::vector<CEOID> oids;
+  std::vector<sqlite3_int64> rows;
+  HANDLE db = INVALID_HANDLE_VALUE;
+  sqlite3_stmt* update = nullptr;
+  if (ours) {
+    db = g_ours.CreateAndOpen(u'b');
+    std::swap(db, g_ours.db);
+    for (int b = 0; b < kBlocks; ++b) oids.push_back(g_ours.Write(0, b + 1, blocks[b]));
+  } else {
+    g_peer.Exec("CREATE TABLE b(id INTEGER PRIMARY KEY, num INTEGER NOT NULL, payload BLOB)");
+    sqlite3_stmt* insert = nullptr;
+    sqlite3_prepare_v2(g_peer.db, "INSERT INTO b(num, payload) VALUES(?, ?)", -1, &insert, nullptr);
+    for (int b = 0; b < kBlocks; ++b) {
+      sqlite3_bind_int64(insert, 1, b + 1);
+      sqlite3_bind_blob(insert, 2, blocks[b].data(), static_cast<int>(blocks[b].size()), SQLITE_STATIC);
+      sqlite3_step(insert);
+      sqlite3_reset(insert);
+      rows.push_back(sqlite3_last_insert_rowid(g_peer.db));
+    }
+    sqlite3_finalize(insert);
+    sqlite3_prepare_v2(g_peer.db, "UPDATE b SET num = ?, payload = ? WHERE id = ?", -1, &update, nullptr);
+  }
+  for (auto _ : state) {
+    std::uint64_t t0 = os::MonotonicMicros();
+    for (int i = 0; i < kBlockRewrites; ++i) {
+      int b = static_cast<int>(rng() % kBlocks);
+      std::string& block = blocks[b];
+      std::size_t entries = block.size() / 24;
+      std::string entry = block.substr((rng() % entries) * 24, 24);
+      block.erase((rng() % entries) * 24, 24);
+      block.insert((rng() % entries) * 24, entry);
+      if (ours) {
+        g_ours.Write(oids[b], static_cast<std::uint32_t>(b + 1), block);
+      } else {
+        sqlite3_bind_int64(update, 1, b + 1);
+        sqlite3_bind_blob(update, 2, block.data(), static_cast<int>(block.size()), SQLITE_STATIC);
+        sqlite3_bind_int64(update, 3, rows[b]);
+        sqlite3_step(update);
+        sqlite3_reset(update);
+      }
+    }
+    Record(state, std::string(ours ? "ours" : "peer") + "/rewrite_large_in_place",
+           (os::MonotonicMicros() - t0) / 1e6);
+  }
+  if (ours) {
+    // What is stored must be what was written.
+    CeSeekDatabaseEx(g_ours.db, CEDB_SEEK_CEOID, oids[5], 0, nullptr);
+    WORD count = 0;
+    LPBYTE buf = nullptr;
+    DWORD size = 0;
+    CeReadRecordPropsEx(g_ours.db, CEDB_ALLOWREALLOC, &count, nullptr, &buf, &size, nullptr);
+    CEPROPVAL* v = reinterpret_cast<CEPROPVAL*>(buf);
+    if (std::string(reinterpret_cast<char*>(v[1].val.blob.lpb), v[1].val.blob.dwCount) != blocks[5])
+      state.SkipWithError("a rewritten record differs");
+    LocalFree(buf);
+    std::swap(db, g_ours.db);
+    CeCloseDatabase(db);
+  } else {
+    sqlite3_finalize(update);
+  }
+}
+
 void Finish(benchmark::State& state, bool ours) {
   for (auto _ : state) {
     if (ours) {
@@ -295,10 +383,12 @@ int main(int argc, char** argv) {
   Register("read_by_id", ReadById);
   Register("overwrite", Overwrite);
   Register("delete_front_renumber", DeleteFront);
+  Register("rewrite_large_in_place", RewriteLargeInPlace);
   Register("finish", Finish);
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
-  for (const char* row : {"append", "read_by_position", "read_by_id", "overwrite", "delete_front_renumber"}) {
+  for (const char* row :
+       {"append", "read_by_position", "read_by_id", "overwrite", "delete_front_renumber", "rewrite_large_in_place"}) {
     auto o = g_seconds.find(std::string("ours/") + row), p = g_seconds.find(std::string("peer/") + row);
     if (o == g_seconds.end() || p == g_seconds.end()) continue;
     std::printf("BENCH cedb/%s ours=%.6f peer=%.6f ratio=%.3f\n", row, o->second, p->second,

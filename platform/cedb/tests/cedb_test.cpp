@@ -4,7 +4,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <map>
+#include <random>
+#include <set>
 #include <thread>
 
 #include "cedb_test_util.h"
@@ -422,4 +425,198 @@ TEST_F(CedbTest, DamagedVolumesMountWithIntactPrefix) {
   EXPECT_EQ(ReadAll(h).size(), 20u);
   CeCloseDatabase(h);
   CeUnmountDBVol(&g);
+}
+
+TEST_F(CedbTest, DatabasesAreListed) {
+  struct Db { const char* name; DWORD type; };
+  const Db dbs[] = {{"TavoRss", 0}, {"TavoPrefs", 7}, {"channel-1", 7}, {"gone", 7}};
+  std::map<CEOID, std::string> made;
+  for (const Db& d : dbs) {
+    CEDBASEINFOEX info = {};
+    info.wVersion = CEDBASEINFOEX_VERSION;
+    info.dwFlags = CEDB_VALIDNAME | CEDB_VALIDTYPE;
+    std::u16string n = W(d.name);
+    for (std::size_t i = 0; i < n.size(); ++i) info.szDbaseName[i] = n[i];
+    info.dwDbaseType = d.type;
+    CEOID oid = CeCreateDatabaseEx2(&guid_, &info);
+    ASSERT_NE(oid, 0u);
+    made[oid] = d.name;
+  }
+  auto list = [&](DWORD type, bool delete_gone_midway) {
+    std::vector<std::string> names;
+    HANDLE e = CeFindFirstDatabaseEx(&guid_, type);
+    EXPECT_NE(e, INVALID_HANDLE_VALUE);
+    if (delete_gone_midway) {
+      for (auto& kv : made) {
+        if (kv.second == "gone") {
+          EXPECT_TRUE(CeDeleteDatabaseEx(&guid_, kv.first));
+        }
+      }
+    }
+    for (CEOID oid; (oid = CeFindNextDatabaseEx(e, &guid_)) != 0;) names.push_back(made[oid]);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_MORE_ITEMS));
+    EXPECT_EQ(CeFindNextDatabaseEx(e, &guid_), 0u);  // stays at the end
+    EXPECT_TRUE(CeCloseDatabase(e));
+    return names;
+  };
+  EXPECT_EQ(list(0, false), (std::vector<std::string>{"TavoRss", "TavoPrefs", "channel-1", "gone"}));
+  EXPECT_EQ(list(7, true), (std::vector<std::string>{"TavoPrefs", "channel-1"}));
+  Remount();
+  EXPECT_EQ(list(0, false), (std::vector<std::string>{"TavoRss", "TavoPrefs", "channel-1"}));
+  EXPECT_EQ(CeFindNextDatabaseEx(nullptr, &guid_), 0u);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+  CEGUID bad;
+  CREATE_INVALIDGUID(&bad);
+  EXPECT_EQ(CeFindFirstDatabaseEx(&bad, 0), INVALID_HANDLE_VALUE);
+}
+
+TEST_F(CedbTest, StampsChangeWithEveryChangeAndAreNeverReused) {
+  CreateDb(&guid_, "a");
+  CreateDb(&guid_, "b");
+  HANDLE a = OpenDb(&guid_, "a");
+  HANDLE b = OpenDb(&guid_, "b");
+  std::set<CEDBSTAMP> seen;
+  auto stamp = [&](HANDLE h) {
+    CEDBSTAMP s = 0;
+    EXPECT_TRUE(CeGetDatabaseStamp(h, &s));
+    return s;
+  };
+  CEDBSTAMP s = stamp(a);
+  seen.insert(s);
+  EXPECT_EQ(stamp(a), s);  // reading changes nothing
+  CEOID rec = Write(a, 0, 0, "one");
+  struct Step { const char* what; std::function<void()> change; bool changes_a; };
+  const std::vector<Step> steps = {
+      {"write to the other database", [&] { Write(b, 0, 0, "x"); }, false},
+      {"new record", [&] { Write(a, 0, 1, "two"); }, true},
+      {"rewrite", [&] { Write(a, rec, 0, "uno"); }, true},
+      {"rewrite with the same bytes", [&] { Write(a, rec, 0, "uno"); }, true},
+      {"delete", [&] { CeDeleteRecord(a, rec); }, true},
+      {"remount", [&] {
+         CeCloseDatabase(a);
+         CeCloseDatabase(b);
+         Remount();
+         a = OpenDb(&guid_, "a");
+         b = OpenDb(&guid_, "b");
+       }, true},
+  };
+  s = stamp(a);
+  for (const Step& step : steps) {
+    step.change();
+    CEDBSTAMP now = stamp(a);
+    EXPECT_EQ(now != s, step.changes_a) << step.what;
+    EXPECT_TRUE(now == s || seen.insert(now).second) << step.what << ": a stamp came back";
+    s = now;
+  }
+  // Inside a write bracket the stamp shows the bracket's writes; a rollback
+  // gives a stamp seen neither before nor inside.
+  ASSERT_TRUE(CeBeginTransaction(&guid_));
+  Write(a, 0, 5, "in the bracket");
+  CEDBSTAMP inside = stamp(a);
+  EXPECT_TRUE(seen.insert(inside).second);
+  ASSERT_TRUE(CeRollbackTransaction(&guid_));
+  EXPECT_TRUE(seen.insert(stamp(a)).second);
+  EXPECT_EQ(ReadAll(a).size(), 1u);
+  CeCloseDatabase(a);
+  CeCloseDatabase(b);
+}
+
+TEST_F(CedbTest, ReadBracketRefusesWritesAndNestsInAWriteBracket) {
+  CEOID dbid = CreateDb(&guid_, "db");
+  HANDLE db = OpenDb(&guid_, "db");
+  ASSERT_NE(Write(db, 0, 0, "a"), 0u);
+  ASSERT_TRUE(CeBeginReadTransaction(&guid_));
+  ASSERT_TRUE(CeBeginReadTransaction(&guid_));
+  EXPECT_EQ(ReadAll(db).size(), 1u);
+  EXPECT_EQ(Write(db, 0, 1, "b"), 0u);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_OPERATION));
+  EXPECT_FALSE(CeBeginTransaction(&guid_));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_OPERATION));
+  ASSERT_TRUE(CeCommitTransaction(&guid_));
+  EXPECT_EQ(Write(db, 0, 1, "b"), 0u);  // still inside the outer read bracket
+  ASSERT_TRUE(CeCommitTransaction(&guid_));
+  EXPECT_FALSE(CeCommitTransaction(&guid_));
+  ASSERT_NE(Write(db, 0, 1, "b"), 0u);
+  // A read bracket inside a write bracket is part of it.
+  ASSERT_TRUE(CeBeginTransaction(&guid_));
+  ASSERT_TRUE(CeBeginReadTransaction(&guid_));
+  ASSERT_NE(Write(db, 0, 2, "c"), 0u);
+  ASSERT_TRUE(CeCommitTransaction(&guid_));
+  ASSERT_NE(Write(db, 0, 3, "d"), 0u);
+  ASSERT_TRUE(CeRollbackTransaction(&guid_));
+  EXPECT_EQ(Count(&guid_, dbid), 2u);
+  CeCloseDatabase(db);
+}
+
+TEST_F(CedbTest, RewritingALargeRecordLogsOnlyWhatChanged) {
+  CreateDb(&guid_, "db");
+  HANDLE db = OpenDb(&guid_, "db");
+  std::string block;
+  for (int i = 0; i < 2500; ++i) block += "entry-" + std::to_string(100000 + i) + "-x-";  // ~45 KB
+  CEOID oid = Write(db, 0, 1, block);
+  ASSERT_NE(oid, 0u);
+  auto file_bytes = [&] {
+    CEVOLUMEREPORT rep = {};
+    rep.cbSize = sizeof rep;
+    EXPECT_TRUE(CeGetVolumeReport(&guid_, &rep));
+    return rep.dwFileBytes;
+  };
+  DWORD before = file_bytes();
+  std::mt19937 rng(5);
+  const int kEdits = 200;
+  for (int i = 0; i < kEdits; ++i) {
+    std::size_t at = rng() % block.size();
+    if (rng() % 3 == 0)
+      block.erase(at, 16);
+    else
+      block.insert(at, "inserted-24-bytes-......");
+    ASSERT_EQ(Write(db, oid, static_cast<std::uint32_t>(i % 3), block), oid);
+  }
+  // Each edit costs its new bytes and a little framing, not the record.
+  EXPECT_LT(file_bytes() - before, DWORD(kEdits * 120));
+  Rec r;
+  ASSERT_TRUE(ReadAtPosition(db, 0, &r));
+  EXPECT_EQ(r.payload, block);
+  CeCloseDatabase(db);
+  Remount();
+  db = OpenDb(&guid_, "db");
+  ASSERT_TRUE(ReadAtPosition(db, 0, &r));
+  EXPECT_EQ(r.payload, block);
+  EXPECT_EQ(r.number, static_cast<std::uint32_t>((kEdits - 1) % 3));
+  CeCloseDatabase(db);
+}
+
+// Two mounts of one file (another spelling of its path) behave as two
+// processes: each sees what the other committed at its next call, through
+// commits and compactions alike.
+TEST_F(CedbTest, AnotherMountsCommitsAreSeenAtTheNextCall) {
+  CEOID dbid = CreateDb(&guid_, "db");
+  CEGUID other;
+  ASSERT_TRUE(Mount(dir_ + "/./Reader.vol", &other));
+  ASSERT_NE(other.Data1, guid_.Data1);  // a mount of its own
+  HANDLE mine = OpenDb(&guid_, "db");
+  HANDLE theirs = OpenDb(&other, "db");
+  std::string payload(3000, 'p');
+  std::vector<CEOID> ids;
+  for (std::uint32_t n = 0; n < 400; ++n) {
+    HANDLE writer = n % 2 ? mine : theirs;
+    HANDLE reader = n % 2 ? theirs : mine;
+    CEGUID* reader_guid = n % 2 ? &other : &guid_;
+    ids.push_back(Write(writer, 0, n, payload + std::to_string(n)));
+    ASSERT_NE(ids.back(), 0u);
+    if (n >= 10) {
+      ASSERT_TRUE(CeDeleteRecord(writer, ids[n - 10]));  // churn: the log outgrows the data
+    }
+    EXPECT_EQ(Count(reader_guid, dbid), n >= 10 ? 10u : n + 1) << n;
+    Rec r;
+    ASSERT_TRUE(ReadAtPosition(reader, n >= 10 ? 9 : n, &r)) << n;
+    EXPECT_EQ(r.payload, payload + std::to_string(n));
+  }
+  CEVOLUMEREPORT rep = {};
+  rep.cbSize = sizeof rep;
+  ASSERT_TRUE(CeGetVolumeReport(&other, &rep));
+  EXPECT_LT(rep.dwFileBytes, 1000u * 3000);  // compacted on the way: 1.2 MB were written
+  CeCloseDatabase(mine);
+  CeCloseDatabase(theirs);
+  CeUnmountDBVol(&other);
 }

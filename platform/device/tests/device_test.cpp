@@ -64,7 +64,8 @@ TEST(DeviceScreen, EnvironmentThenSettingsFileThenPortrait) {
   EXPECT_EQ(240, platform::device::Screen().height);
   platform::device::Rect work = platform::device::WorkArea();
   EXPECT_EQ(26, work.top);
-  EXPECT_EQ(240 - 26, work.Height());
+  EXPECT_EQ(240 - 26, work.bottom) << "ends above the soft-key bar";
+  EXPECT_EQ(240 - 26 - 26, work.Height());
 
   ScreenMetrics vga;
   ASSERT_TRUE(ParseScreen("vga", &vga));

@@ -11,6 +11,12 @@
 // set must be freed before its database is closed. An object whose load fails
 // inside ReadObject (a record that cannot be read, not a missing object) or a
 // result-set mover is freed by the store: the caller must not free it again.
+//
+// Several handles, in one process or in several, may use one database: each
+// operation sees every operation that returned before it began, through any
+// handle. Each operation is one step on the volume: after a crash it is
+// there whole or not at all, whether the block cache is on or off. A handle
+// and its result sets and objects belong to one thread at a time.
 #pragma once
 
 #include <cstdint>
@@ -74,59 +80,63 @@ struct ResultSet;  // tag "SRES"
 struct Database;   // tag "ODBS"
 
 // ---- Objects (memory only) -----------------------------------------------
-std::int32_t CreateObject(Object** out, const char* name);
-std::int32_t FreeObject(Object* object);
-std::int32_t SetObjectName(Object* object, const char* name);
+StoreCode CreateObject(Object** out, const char* name);
+StoreCode FreeObject(Object* object);
+StoreCode SetObjectName(Object* object, const char* name);
 // *size in: buffer size; out: the name length + 1 (0 when the object has no name).
-std::int32_t GetObjectName(Object* object, char* buffer, std::uint32_t* size);
+StoreCode GetObjectName(Object* object, char* buffer, std::uint32_t* size);
 // data/length by type: integer 4 bytes, double 8, text with its zero
 // (length = bytes including the zero), 16-bit text and binary `length` bytes,
 // identifier list `length` identifiers. significant_length 0 = whole name.
-std::int32_t SetProperty(Object* object, const char* name, std::uint16_t type, const void* data,
-                         std::uint32_t length, int may_add, int may_replace, int may_change_type,
-                         std::uint8_t significant_length);
-std::int32_t RemoveProperty(Object* object, const char* name, std::uint16_t type);
-std::int32_t GetPropertyCount(Object* object, std::uint32_t* count);
-std::int32_t GetPropertyName(Object* object, std::uint32_t index, char* buffer, std::uint32_t* size,
-                             std::uint16_t* type);
+StoreCode SetProperty(Object* object, const char* name, std::uint16_t type, const void* data,
+                      std::uint32_t length, int may_add, int may_replace, int may_change_type,
+                      std::uint8_t significant_length);
+StoreCode RemoveProperty(Object* object, const char* name, std::uint16_t type);
+StoreCode GetPropertyCount(Object* object, std::uint32_t* count);
+StoreCode GetPropertyName(Object* object, std::uint32_t index, char* buffer, std::uint32_t* size,
+                          std::uint16_t* type);
 // *size out: bytes needed (identifier list: the count of identifiers).
-std::int32_t GetProperty(Object* object, const char* name, std::uint16_t type, void* buffer,
-                         std::uint32_t* size);
+StoreCode GetProperty(Object* object, const char* name, std::uint16_t type, void* buffer,
+                      std::uint32_t* size);
 
 // ---- Databases -----------------------------------------------------------
 // volume_path: the volume file (UTF-8); null means ProgramDirectory() + "Reader.vol".
-std::int32_t OpenDatabase(Database** out, const char* name, int create, int start_empty,
-                          std::uint32_t creator, std::uint32_t cache_limit, std::uint32_t version1,
-                          std::uint32_t version2, const char* volume_path = nullptr);
-std::int32_t CloseDatabase(Database** database);
-std::int32_t DeleteDatabase(Database* database);
-std::int32_t RemoveDatabase(const char* name, const char* volume_path = nullptr);
-// Flushes the block cache; a non-zero limit turns it on with that many bytes, 0 turns it off.
-std::int32_t SetDatabaseMode(Database* database, std::uint32_t cache_limit);
+StoreCode OpenDatabase(Database** out, const char* name, int create, int start_empty,
+                       std::uint32_t creator, std::uint32_t cache_limit, std::uint32_t version1,
+                       std::uint32_t version2, const char* volume_path = nullptr);
+StoreCode CloseDatabase(Database** database);
+StoreCode DeleteDatabase(Database* database);
+StoreCode RemoveDatabase(const char* name, const char* volume_path = nullptr);
+// A non-zero limit turns the block cache on: the index blocks an operation
+// changes are written together at its end, or once they reach the limit.
+// 0 turns it off: each change goes to its record at once. Either way the
+// handle keeps the blocks it read for as long as nobody changes the
+// database.
+StoreCode SetDatabaseMode(Database* database, std::uint32_t cache_limit);
 
-std::int32_t WriteObject(Database* database, Object* object, int create, int update, int add,
-                         int retype);
+StoreCode WriteObject(Database* database, Object* object, int create, int update, int add,
+                      int retype);
 // The object holds only its name; the stored properties are added to it.
-std::int32_t ReadObject(Database* database, Object* object);
+StoreCode ReadObject(Database* database, Object* object);
 // mode 0: the whole object; mode 1: only the stored properties named in `object`.
-std::int32_t DeleteObject(Database* database, Object* object, int mode);
+StoreCode DeleteObject(Database* database, Object* object, int mode);
 // Objects whose properties lie between low's and high's values (names taken
 // from both; a name only one of them has bounds that side only). order_by may
 // be null; earlier may be null, else combined with `combination`.
-std::int32_t Query(Database* database, Object* low, Object* high, std::uint32_t mode,
-                   ResultSet** out, const char* order_by, ResultSet* earlier, int combination);
+StoreCode Query(Database* database, Object* low, Object* high, std::uint32_t mode,
+                ResultSet** out, const char* order_by, ResultSet* earlier, int combination);
 // source < 1: every object in name order; source >= 1: the stored object list.
-std::int32_t ListObjects(Database* database, ResultSet** out, int source);
-std::int32_t CombineResults(ResultSet* a, ResultSet* b, int mode, ResultSet** out);
+StoreCode ListObjects(Database* database, ResultSet** out, int source);
+StoreCode CombineResults(ResultSet* a, ResultSet* b, int mode, ResultSet** out);
 
 // ---- Result sets ---------------------------------------------------------
 std::uint32_t GetResultCount(ResultSet* result);
 // Move the cursor and load that object into a new object (*out); 13008 when
 // the cursor cannot move (it stays where it was).
-std::int32_t FirstResult(ResultSet* result, Object** out);
-std::int32_t NextResult(ResultSet* result, Object** out);
-std::int32_t LastResult(ResultSet* result, Object** out);
-std::int32_t PreviousResult(ResultSet* result, Object** out);
-std::int32_t FreeResult(ResultSet* result);
+StoreCode FirstResult(ResultSet* result, Object** out);
+StoreCode NextResult(ResultSet* result, Object** out);
+StoreCode LastResult(ResultSet* result, Object** out);
+StoreCode PreviousResult(ResultSet* result, Object** out);
+StoreCode FreeResult(ResultSet* result);
 
 }  // namespace store

@@ -17,6 +17,9 @@ constexpr std::size_t Base64DecodedMax(std::size_t count) { return count / 4 * 3
 // Writes Base64EncodedSize(length) characters to output; returns that number.
 std::size_t Base64Encode(const std::uint8_t* bytes, std::size_t length, char* output);
 
+// Bytes Base64Decode writes for these characters when its capacity is no limit.
+std::size_t Base64DecodedSize(const char* characters, std::size_t count);
+
 // Decodes count characters into output (at most capacity bytes); returns the
 // bytes written. Fewer than 2 characters give 0 bytes; characters outside
 // the alphabet count as 0; decoding stops after the first padded group

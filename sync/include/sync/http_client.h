@@ -25,9 +25,25 @@ constexpr std::size_t kHeaderTextBytes = 1000;
 constexpr std::size_t kHeaderLineBytes = 200;
 
 enum ResponseState : std::int32_t {
-  kResponseOk = 1,       // "HTTP/1" and "20" seen
+  kResponseOk = 1,       // a 2xx status line seen
   kResponseFailed = 2,   // no success status line
-  kResponseClosing = 3,  // the server closes the connection after this response
+  kResponseClosing = 3,  // a success status, and the server closes the connection after this response
+};
+
+// What reading one response gave.
+enum class ReadResult {
+  kBody,       // a body of *length characters; the range start moved past it
+  kEmpty,      // a success status with an empty body
+  kErrorText,  // the server's error text ("txt"), shown to the user; a failure
+  kClosing,    // a success status, and the server closes after it (a body, if any, is in the buffer)
+  kFailed,     // no success status, a body larger than the buffer or cut short, a receive error
+};
+
+// What asking for the next range did.
+enum class RangeRequest {
+  kComplete,   // the server has delivered everything: nothing was sent
+  kRequested,
+  kFailed,     // the request could not be sent
 };
 
 struct HttpClient {
@@ -36,6 +52,9 @@ struct HttpClient {
   std::uint32_t content_length = 0;
   std::uint32_t range_length = 0;
   std::uint32_t complete = 0;
+  // The last response's content range announced more to follow: a closing
+  // connection then cuts the resource short instead of completing it.
+  std::uint32_t more_announced = 0;
   std::string host;
   std::uint32_t port = 0;
   std::uint32_t request_body_length = 0;
@@ -67,17 +86,17 @@ int SendRequestHeaders(HttpClient* client);
 int BeginChunkedRequest(HttpClient* client);
 int SendChunk(HttpClient* client, const void* bytes, std::size_t length);
 int EndChunkedRequest(HttpClient* client);
-// 0 when complete (nothing sent), 1 when the next range was requested, -1 on failure.
-int RequestNextRange(HttpClient* client, std::uint32_t range_length);
+RangeRequest RequestNextRange(HttpClient* client, std::uint32_t range_length);
 
-// Applies one response header line to the client (the substring rules).
+// Applies one response header line to the client: a status line by its
+// code (2xx a success, 200 complete), the others by the substring rules.
 // Returns false when no further lines are to be examined.
 bool ApplyResponseHeaderLine(HttpClient* client, const char* line, std::size_t length);
 void ReadResponseHeaders(HttpClient* client);
-// Reads one response body into buffer (capacity bytes). Returns the new range
-// start, 0 for an empty or error-text body, -1 on failure (including a body
-// larger than the buffer or cut short), -2 when the server closes after it.
-int ReadResponse(HttpClient* client, void* buffer, std::size_t capacity, std::uint32_t* length,
-                 SyncCallback callback, int* cancel);
+// Reads one response into buffer (capacity bytes); *length is the body's
+// length when one was taken (kBody, kClosing), else 0. A body counts only
+// when it arrived whole.
+ReadResult ReadResponse(HttpClient* client, void* buffer, std::size_t capacity, std::uint32_t* length,
+                        SyncCallback callback, int* cancel);
 
 }  // namespace sync_engine

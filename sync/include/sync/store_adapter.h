@@ -15,7 +15,8 @@ class StoreSyncStore : public SyncStore {
 
   int Open(const std::string& name, bool create, bool start_empty, std::uint32_t cache_limit, Database* db) override;
   void Close(Database* db) override;
-  int ForEachObject(Database db, int source, const std::function<bool(const WireObject&)>& visit) override;
+  int ForEachObject(Database db, int source, std::size_t* count,
+                    const std::function<bool(const WireObject&)>& visit) override;
   int ReadObject(Database db, const std::string& name, WireObject* object) override;
   int WriteObject(Database db, const WireObject& object) override;
   int DeleteObject(Database db, const std::string& name) override;

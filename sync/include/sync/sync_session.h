@@ -46,11 +46,9 @@ constexpr std::uint32_t kPhaseCacheBytes = 64000;
 
 struct SyncSession {
   char tag[4] = {'S', 'E', 'S', 'S'};
-  std::unique_ptr<std::uint8_t> marker{new std::uint8_t(0)};
   std::vector<WireObject> requests;  // newest first
   std::vector<WireObject> received;  // the server's requests, in arrival order
   std::int32_t request_count = 0;
-  std::vector<std::vector<std::uint8_t>> buffers;
   std::int32_t state = kStateIdle;
   std::uint32_t data_mode = kNoLimit;
   std::uint32_t data_limit = 0;
@@ -64,6 +62,11 @@ struct SyncSession {
   // program's engine talks to another service).
   std::string default_host = kDefaultServerHost;
   std::uint32_t default_port = kDefaultServerPort;
+  // The anchor store, open from the first AddDatabase to the end of the
+  // session: opened once rather than once per database, and it keeps the
+  // volume in use while the phases open and close the other databases.
+  SyncStore::Database anchors = nullptr;
+  SyncStore* anchors_store = nullptr;  // the store `anchors` belongs to
 };
 
 int CreateSession(SyncSession** out);

@@ -3,6 +3,7 @@
 // engine itself never sees store handles.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -15,21 +16,24 @@ class SyncStore {
  public:
   using Database = void*;
   virtual ~SyncStore() = default;
-  // Store codes: 0, 1003 when missing and create is false, others as the store gives them.
+  // Store codes: 0, store::kStoreNoDatabase when missing and create is
+  // false, others as the store gives them.
   virtual int Open(const std::string& name, bool create, bool start_empty, std::uint32_t cache_limit,
                    Database* db) = 0;
   virtual void Close(Database* db) = 0;
   // Visits every object (source 0: all, by name; source 1: the change list)
-  // until visit returns false.
-  virtual int ForEachObject(Database db, int source, const std::function<bool(const WireObject&)>& visit) = 0;
-  // 4312 when there is no object of that name.
+  // until visit returns false. *count, when given, holds the number of
+  // objects listed before the first visit, so one pass can report progress.
+  virtual int ForEachObject(Database db, int source, std::size_t* count,
+                            const std::function<bool(const WireObject&)>& visit) = 0;
+  // store::kStoreObjectNotFound when there is no object of that name.
   virtual int ReadObject(Database db, const std::string& name, WireObject* object) = 0;
   // Writes with create, update, add and retype all set.
   virtual int WriteObject(Database db, const WireObject& object) = 0;
   virtual int DeleteObject(Database db, const std::string& name) = 0;
 };
 
-// The object store of this program; null when the engine is built without it.
+// The object store on this program's default volume.
 SyncStore* DefaultSyncStore();
 
 }  // namespace sync_engine

@@ -42,7 +42,7 @@ class SyncSeedTest : public ::testing::Test {
     StoreSyncStore::Database h = nullptr;
     if (s.Open(db, false, false, 0, &h) != 0) return -1;
     int n = 0;
-    s.ForEachObject(h, 0, [&](const WireObject&) { return ++n, true; });
+    s.ForEachObject(h, 0, nullptr, [&](const WireObject&) { return ++n, true; });
     s.Close(&h);
     return n;
   }

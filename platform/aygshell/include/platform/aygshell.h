@@ -38,8 +38,10 @@ typedef struct tagSHMENUBARINFO {
 } SHMENUBARINFO, *PSHMENUBARINFO;
 
 extern "C" {
-// Creates the soft-key bar as a child window across the bottom of the owner's
-// client area. A soft key sends WM_COMMAND with its menu item's id to the owner.
+// Creates the soft-key bar: a window owned by hwndParent across the bottom of
+// the device screen (platform/device). A top-level owner reaching into it is
+// shortened to end above it. A soft key sends WM_COMMAND with its menu item's
+// id to the owner. The bar goes with its owner.
 AYGSHELL_API BOOL WINAPI SHCreateMenuBar(SHMENUBARINFO* info);
 // Records the full-screen request on the window; SHFS_HIDESIPBUTTON and
 // SHFS_SHOWSIPBUTTON hide and show the window's soft-key bar.

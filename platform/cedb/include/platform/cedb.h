@@ -15,10 +15,16 @@
 // Volume paths may use "\" or "/"; natively "\" is read as "/".
 //
 // Extensions of this stand-in (no CE counterpart):
-//   CeCloseDatabase      closes a database handle (CE uses CloseHandle).
+//   CeCloseDatabase      closes a database or enumeration handle (CE uses
+//                        CloseHandle).
 //   CeBeginTransaction / CeCommitTransaction / CeRollbackTransaction
 //                        make several writes on one mounted volume one
 //                        all-or-nothing step, see below.
+//   CeBeginReadTransaction
+//                        several reads of one thread see one state of the
+//                        volume and bring it up to date only once.
+//   CeGetDatabaseStamp   a value that changes whenever a database changes,
+//                        so that callers can keep what they read.
 //   CeGetVolumeReport    what the last mount recovered or dropped.
 #pragma once
 
@@ -289,6 +295,13 @@ BOOL CeUnmountDBVol(PCEGUID pceguid);
 // Syncs everything committed so far to disk (survives power loss).
 BOOL CeFlushDBVol(PCEGUID pceguid);
 
+// Lists a volume's databases: the identifiers of those that exist at the
+// first call, of type dwDbaseType (0: every type), in creation order. Next
+// returns 0 with ERROR_NO_MORE_ITEMS after the last (databases deleted
+// meanwhile are left out). Close the handle with CeCloseDatabase.
+HANDLE CeFindFirstDatabaseEx(PCEGUID pguid, DWORD dwDbaseType);
+CEOID CeFindNextDatabaseEx(HANDLE hEnum, PCEGUID pguid);
+
 // Creates a database; returns its identifier or 0 (ERROR_DUP_NAME when the
 // name exists, case ignored; ERROR_INVALID_PARAMETER for a bad name or sort
 // order). This stand-in keeps at most one sort order, on one integer
@@ -301,7 +314,7 @@ CEOID CeCreateDatabaseEx2(PCEGUID pceguid, CEDBASEINFOEX* pInfo);
 // its first). ERROR_FILE_NOT_FOUND when no such database exists.
 HANDLE CeOpenDatabaseEx2(PCEGUID pceguid, PCEOID poid, LPCWSTR lpszName, SORTORDERSPECEX* pSort,
                          DWORD dwFlags, CENOTIFYREQUEST* pRequest);
-// Closes a database handle (CE: CloseHandle).
+// Closes a database or enumeration handle (CE: CloseHandle).
 BOOL CeCloseDatabase(HANDLE hDatabase);
 // Deletes a database and its records; handles still open on it fail with
 // ERROR_INVALID_HANDLE from then on.
@@ -348,6 +361,22 @@ BOOL CeOidGetInfoEx2(PCEGUID pGuid, CEOID oid, CEOIDINFOEX* oidInfo);
 BOOL CeBeginTransaction(PCEGUID pceguid);
 BOOL CeCommitTransaction(PCEGUID pceguid);
 BOOL CeRollbackTransaction(PCEGUID pceguid);
+// A read bracket: the volume is brought up to date once, and until the
+// matching CeCommitTransaction (or CeRollbackTransaction) this thread's
+// reads see that state, while other processes go on reading and writing.
+// Other threads of this process wait for the bracket to end. A write inside
+// it, or a CeBeginTransaction, fails with ERROR_INVALID_OPERATION; a read
+// bracket inside a write bracket is part of that bracket.
+BOOL CeBeginReadTransaction(PCEGUID pceguid);
+
+// ---- Change stamps (extension) ----------------------------------------------
+// A database's stamp changes with every change to it, made through any
+// handle of any process (as soon as this process sees the change: at the
+// next call or bracket). Equal stamps mean that nothing changed in between;
+// a value is never given twice within a process. Inside a write bracket the
+// stamp includes the bracket's own writes.
+typedef std::uint64_t CEDBSTAMP;
+BOOL CeGetDatabaseStamp(HANDLE hDatabase, CEDBSTAMP* pStamp);
 
 // ---- Mount report (extension) -------------------------------------------
 typedef struct _CEVOLUMEREPORT {

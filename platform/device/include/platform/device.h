@@ -42,7 +42,8 @@ void SetScreenOverride(const ScreenMetrics* metrics);
 // line "oem=<text>" in "device.ini", else "Tidelark Handheld".
 std::string OemInfo();
 
-// The whole screen, and the part of it below the task bar.
+// The whole screen, and the work area between the task bar at the top and
+// the soft-key bar at the bottom.
 Rect ScreenRect();
 Rect WorkArea();
 

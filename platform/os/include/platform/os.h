@@ -134,6 +134,8 @@ int WaitProcess(Process* process, int timeout_ms, int* exit_code);
 int KillProcess(Process* process);
 // Reads an environment variable; false when unset.
 bool GetEnv(const std::string& name, std::string* value);
+// Sets an environment variable of this process; null value removes it.
+bool SetEnv(const std::string& name, const char* value);
 
 // ---- TCP sockets --------------------------------------------------------
 

@@ -1,0 +1,111 @@
+// tidelark-vol: shows what a store volume holds and checks it.
+//
+//   tidelark-vol <volume> [database]          lists databases, objects, properties
+//   tidelark-vol --check <volume> [database]  checks the index against the records
+//                                             (order, keys, every object indexed
+//                                             whole and once, no two objects of one
+//                                             name, no orphaned record); exits 1 on
+//                                             any inconsistency
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "inspect.h"
+#include "platform/cedb.h"
+#include "platform/os.h"
+#include "store/store.h"
+
+namespace {
+
+// The names of the volume's databases; *mounted false when it is no volume.
+std::vector<std::string> DatabaseNames(const std::string& volume, bool* mounted) {
+  std::vector<std::string> names;
+  CEGUID guid;
+  CREATE_INVALIDGUID(&guid);
+  std::u16string path = platform::os::Utf8ToUtf16(volume);
+  *mounted = CeMountDBVol(&guid, reinterpret_cast<LPCWSTR>(path.c_str()), OPEN_EXISTING) != FALSE;
+  if (!*mounted) return names;
+  HANDLE list = CeFindFirstDatabaseEx(&guid, 0);
+  for (CEOID oid; list != INVALID_HANDLE_VALUE && (oid = CeFindNextDatabaseEx(list, &guid)) != 0;) {
+    CEOIDINFOEX info;
+    std::memset(&info, 0, sizeof(info));
+    info.wVersion = CEOIDINFOEX_VERSION;
+    if (!CeOidGetInfoEx2(&guid, oid, &info) || info.wObjType != OBJTYPE_DATABASE) continue;
+    std::u16string name;
+    for (int i = 0; i < CEDB_MAXDBASENAMELEN && info.infDatabase.szDbaseName[i]; ++i)
+      name += static_cast<char16_t>(info.infDatabase.szDbaseName[i]);
+    names.push_back(platform::os::Utf16ToUtf8(name));
+  }
+  if (list != INVALID_HANDLE_VALUE) CeCloseDatabase(list);
+  CeUnmountDBVol(&guid);
+  return names;
+}
+
+int Usage() {
+  std::fprintf(stderr, "usage: tidelark-vol [--check] <volume> [database]\n");
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  bool check = false;
+  std::vector<std::string> args;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--check") == 0) check = true;
+    else args.push_back(argv[i]);
+  }
+  if (args.empty() || args.size() > 2) return Usage();
+  const std::string& volume = args[0];
+  if (!platform::os::PathExists(volume)) {
+    std::fprintf(stderr, "tidelark-vol: %s: no such file\n", volume.c_str());
+    return 2;
+  }
+  std::vector<std::string> names;
+  if (args.size() == 2) {
+    names.push_back(args[1]);
+  } else {
+    bool mounted = false;
+    names = DatabaseNames(volume, &mounted);
+    if (!mounted) {
+      std::fprintf(stderr, "tidelark-vol: %s: not a database volume\n", volume.c_str());
+      return 2;
+    }
+  }
+  int failures = 0;
+  std::printf("volume %s: %u database(s)\n", volume.c_str(), unsigned(names.size()));
+  for (const std::string& name : names) {
+    store::Database* db = nullptr;
+    store::StoreCode rc = store::OpenDatabase(&db, name.c_str(), 0, 0, store::kCreatorPyra, 0,
+                                          store::kVersionMajor, store::kVersionMinor, volume.c_str());
+    if (rc != store::kStoreOk) {
+      std::printf("database \"%s\": cannot open (%d)\n", name.c_str(), rc);
+      ++failures;
+      continue;
+    }
+    store::ResultSet* all = nullptr;
+    std::uint32_t objects = 0;
+    if (store::ListObjects(db, &all, 0) == store::kStoreOk) objects = store::GetResultCount(all);
+    store::FreeResult(all);
+    std::printf("database \"%s\": %u object(s)\n", name.c_str(), objects);
+    if (check) {
+      std::vector<std::string> problems;
+      rc = store::CheckDatabase(db, &problems);
+      if (rc != store::kStoreOk) problems.push_back("check failed with " + std::to_string(rc));
+      for (const auto& p : problems) std::printf("  problem: %s\n", p.c_str());
+      if (problems.empty()) std::printf("  consistent\n");
+      failures += static_cast<int>(problems.size());
+    } else {
+      std::string text;
+      rc = store::DescribeDatabase(db, &text);
+      std::fputs(text.c_str(), stdout);
+      if (rc != store::kStoreOk) {
+        std::printf("  listing stopped: %d\n", rc);
+        ++failures;
+      }
+    }
+    store::CloseDatabase(&db);
+  }
+  return failures == 0 ? 0 : 1;
+}
