@@ -7,6 +7,7 @@
 
 #include <vector>
 
+#include "gui/image_decode.h"
 #include "platform/device.h"
 #include "platform/os.h"
 #include "platform/tapi.h"
@@ -19,6 +20,10 @@ namespace {
 constexpr wchar_t kSyncEventName[] = L"PYRA_EventSynchronizing";
 constexpr COLORREF kStatusColour = RGB(51, 153, 255);
 constexpr wchar_t kCellularLine[] = L"Cellular Line";
+
+// Halves rounded toward minus infinity: a picture wider than the banner
+// sits as far left of centre as one narrower sits right of it.
+int FloorHalf(int n) { return n >= 0 ? n / 2 : -((-n + 1) / 2); }
 
 std::wstring Wide(const std::string& text) {
   if (text.empty()) return std::wstring();
@@ -230,13 +235,25 @@ int WindowsSystem::DrawImage(void* window, const std::string& bytes) {
   const int width = r.right - r.left, height = r.bottom - r.top;
   HDC dc = GetDC(hwnd);
   if (!dc) return -1;
-  // Off screen first, so the banner never shows half a picture.
+  // Off screen first, so the banner never shows half a picture. A picture
+  // that does not decode leaves the banner white.
   HDC memory = CreateCompatibleDC(dc);
   HBITMAP canvas = CreateCompatibleBitmap(dc, width, height);
   HGDIOBJ old_canvas = SelectObject(memory, canvas);
   RECT all = {0, 0, width, height};
   FillRect(memory, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-  (void)bytes;
+  HBITMAP picture = VexaAppGUISystem::DecodeImage(reinterpret_cast<const BYTE*>(bytes.data()),
+                                                  static_cast<DWORD>(bytes.size()));
+  BITMAP info;
+  if (picture && GetObjectW(picture, sizeof info, &info)) {
+    HDC source = CreateCompatibleDC(dc);
+    HGDIOBJ old_source = SelectObject(source, picture);
+    BitBlt(memory, FloorHalf(width - info.bmWidth), FloorHalf(height - info.bmHeight), info.bmWidth, info.bmHeight,
+           source, 0, 0, SRCCOPY);
+    SelectObject(source, old_source);
+    DeleteDC(source);
+  }
+  if (picture) DeleteObject(picture);
   BitBlt(dc, 0, 0, width, height, memory, 0, 0, SRCCOPY);
   SelectObject(memory, old_canvas);
   DeleteObject(canvas);

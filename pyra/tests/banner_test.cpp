@@ -397,5 +397,26 @@ TEST_F(BannerTest, CreatePyraInstanceSetsAreaAndDefaultKeywords) {
   EXPECT_EQ(std::vector<std::string>{"Ad 1"}, RingNames());
 }
 
+TEST_F(BannerTest, TwoHostsLogIntoOneDatabase) {
+  ASSERT_EQ(0, WriteAds({Ad("Ad 1", 0), Ad("Ad 2", 1)}));
+  Area();
+  system_.files["\\Weather.exe"] = system_.now;
+  void* weather = OpenHost(27, "\\Weather.exe", {43});
+  int other_window = 0;
+  ASSERT_EQ(0, SetBannerArea(weather, &other_window, 43));
+  // Both hosts pick in the same second: every event keeps a record of its own.
+  for (int i = 0; i < 3; ++i) {
+    DrawBanner(handle_, 1);
+    DrawBanner(weather, 1);
+  }
+  std::vector<std::string> logs = LogNames();
+  EXPECT_EQ(6u, logs.size());
+  int reader = 0, other = 0;
+  for (const std::string& n : logs) (StoredInt(kInfoDb, n, "AppID") == 26 ? reader : other)++;
+  EXPECT_EQ(3, reader);
+  EXPECT_EQ(3, other);
+  PyraClose(weather);
+}
+
 }  // namespace
 }  // namespace pyra

@@ -68,9 +68,12 @@ class HostTest : public ::testing::Test {
                   ::testing::UnitTest::GetInstance()->current_test_info()->name();
     platform::os::RemoveTree(pyra_test::WinePath(server_dir_));
     ASSERT_EQ(0, platform::os::MakeDirectories(pyra_test::WinePath(server_dir_)));
-    ASSERT_TRUE(server_.Start(kServer, server_dir_, kCatalogue)) << server_.Log();
+  }
+
+  void Start(const std::string& catalogue, int banner_height) {
+    ASSERT_TRUE(server_.Start(kServer, server_dir_, catalogue)) << server_.Log();
     WriteServerSettings();
-    window_ = pyra_test::CreateBannerWindow(240, 150);
+    window_ = pyra_test::CreateBannerWindow(240, banner_height);
   }
   void TearDown() override {
     pyra_test::AttachedHandle() = nullptr;
@@ -134,6 +137,7 @@ class HostTest : public ::testing::Test {
 };
 
 TEST_F(HostTest, AnotherHostSynchronisesThenTheBannerShowsTheNewAds) {
+  Start(kCatalogue, 150);
   OpenHost();
   DrawBanner(handle_, 1);
   EXPECT_GT(CountPixels(Capture(), kStatusPixel), 240 * 150 / 2) << "no ads yet: the welcome text";
@@ -188,6 +192,23 @@ TEST_F(HostTest, AnotherHostSynchronisesThenTheBannerShowsTheNewAds) {
   }
   EXPECT_EQ(4, total) << server_.Report(kServer, kCatalogue);
   EXPECT_EQ(3u, counts.size()) << "four picks rotate through the three ads that fit";
+}
+
+// The demo catalogue's banners in the news reader's strip (240x34).
+TEST_F(HostTest, DemoBannersInTheReadersStrip) {
+  Start(std::string(TIDELARK_SOURCE_DIR) + "/server/demo/ads.ini", 34);
+  OpenHost();
+  ASSERT_EQ(0, SyncPyraDatabase(handle_, nullptr)) << server_.Log();
+  std::set<std::vector<std::uint32_t>> different;
+  for (int i = 0; i < 4; ++i) {
+    DrawBanner(handle_, 1);
+    platform::Pixels px = Capture();
+    EXPECT_EQ(kWhitePixel, px.At(1, 17)) << "a 234-pixel banner sits centred";
+    EXPECT_LT(CountPixels(px, kWhitePixel), 240 * 34 / 4) << "pick " << i << " drew no banner";
+    EXPECT_TRUE(platform::SaveWindowPng(window_, ShotPath("demo-ad-" + std::to_string(i + 1) + ".png"), true));
+    different.insert(px.data);
+  }
+  EXPECT_EQ(4u, different.size()) << "four picks rotate through the four demo ads";
 }
 
 }  // namespace
