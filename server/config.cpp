@@ -7,7 +7,6 @@
 #include <sstream>
 
 namespace tidelark_server {
-namespace {
 
 std::string Trim(const std::string& s) {
   std::size_t b = s.find_first_not_of(" \t\r\n");
@@ -24,6 +23,8 @@ bool ToInt(const std::string& v, int lo, int hi, int* out) {
   *out = static_cast<int>(n);
   return true;
 }
+
+namespace {
 
 bool ToBool(const std::string& v, bool* out) {
   if (v != "yes" && v != "no") return false;
@@ -78,6 +79,14 @@ const Setting kSettings[] = {
      [](const std::string& v, ServerConfig* c) { return ToInt(v, 1, 3650, &c->anchor_days); }},
     {"anchors-per-database", "N", "anchors kept per account and database, two per device (64)",
      [](const std::string& v, ServerConfig* c) { return ToInt(v, 2, 10000, &c->anchors_per_database); }},
+    {"ad-catalogue", "FILE", "the ad catalogue; names one to serve ads",
+     [](const std::string& v, ServerConfig* c) { c->ad_catalogue = v; return true; }},
+    {"ad-port", "N", "port of the ad service; 0 picks a free one (8002)",
+     [](const std::string& v, ServerConfig* c) { return ToInt(v, 0, 65535, &c->ad_port); }},
+    {"ad-port-file", "FILE", "write the ad service's bound port there",
+     [](const std::string& v, ServerConfig* c) { c->ad_port_file = v; return true; }},
+    {"ad-report", "FILE|-", "print the ad impressions and clicks per ad and day there (-: standard output) and exit",
+     [](const std::string& v, ServerConfig* c) { c->ad_report = v; return !v.empty(); }},
 };
 
 bool Apply(const std::string& key, const std::string& value, ServerConfig* c) {
@@ -239,13 +248,17 @@ bool LoadCatalogue(const std::string& path, Catalogue* catalogue, std::string* e
     *error = "cannot read catalogue " + path;
     return false;
   }
+  return ParseCatalogueText(text, FolderOf(path), catalogue, error);
+}
+
+std::string FolderOf(const std::string& path) {
   std::size_t slash = path.rfind('/');
   std::string base = slash == std::string::npos ? "." : path.substr(0, slash);
   if (base.empty() || base[0] != '/') {
     char cwd[4096];
     if (getcwd(cwd, sizeof cwd)) base = std::string(cwd) + "/" + base;
   }
-  return ParseCatalogueText(text, base, catalogue, error);
+  return base;
 }
 
 }  // namespace tidelark_server

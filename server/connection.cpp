@@ -55,7 +55,7 @@ bool SendAll(int fd, const std::string& bytes, int idle_ms) {
 
 }  // namespace
 
-void ServeConnection(int fd, SessionHandler* session, int idle_seconds, const std::string& peer) {
+void ServeConnection(int fd, PhasedSession* session, int idle_seconds, const std::string& peer) {
   const int idle_ms = idle_seconds * 1000;
   auto begin = std::chrono::steady_clock::now();
   SocketSource source(fd, idle_ms);

@@ -7,10 +7,10 @@
 
 #include <string>
 
-#include "session_handler.h"
+#include "phased_session.h"
 
 namespace tidelark_server {
 
-void ServeConnection(int fd, SessionHandler* session, int idle_seconds, const std::string& peer);
+void ServeConnection(int fd, PhasedSession* session, int idle_seconds, const std::string& peer);
 
 }  // namespace tidelark_server

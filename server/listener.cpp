@@ -89,7 +89,7 @@ void Listener::Serve(const SessionFactory& factory, const std::atomic<bool>& sto
       continue;
     }
     std::string who = address + ":" + std::to_string(ntohs(peer.sin_port));
-    std::unique_ptr<SessionHandler> session = factory();
+    std::unique_ptr<PhasedSession> session = factory();
     int idle = options_.idle_seconds;
     ConnectionTable* table = &table_;
     std::thread([fd, who, address, idle, table, s = std::move(session)]() mutable {

@@ -1,5 +1,5 @@
 // Accepts device connections and runs each on a thread of its own, with a
-// session from the factory. Caps keep idle or hostile peers from locking
+// session from the factory (the news side's or the ad side's). Caps keep idle or hostile peers from locking
 // everyone out: connections at once in all and from one address. Stopping
 // gives sessions the grace time to end on their own, then cuts their
 // connections (a session ends at a commit point or is cut before it, never
@@ -8,14 +8,18 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <string>
 
-#include "session_handler.h"
+#include "phased_session.h"
 
 namespace tidelark_server {
+
+using SessionFactory = std::function<std::unique_ptr<PhasedSession>()>;
 
 struct ListenerOptions {
   std::string address = "127.0.0.1";

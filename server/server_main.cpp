@@ -1,5 +1,7 @@
-// tidelark-server: the news sync server. `tidelark-server --help` lists the
-// flags (they also go in a --config file).
+// tidelark-server: the news sync server and, with an ad catalogue, the ad
+// server on a port of its own. `tidelark-server --help` lists the flags
+// (they also go in a --config file); --ad-report prints the ad impressions
+// and clicks per ad and day and exits.
 #include <signal.h>
 #include <unistd.h>
 
@@ -11,6 +13,7 @@
 #include <fstream>
 #include <thread>
 
+#include "ad_service.h"
 #include "config.h"
 #include "feed_fetch.h"
 #include "listener.h"
@@ -77,6 +80,41 @@ class Fetcher {
   bool stopping_ = false;
 };
 
+bool AdsServed(const ServerConfig& config) { return !config.ad_catalogue.empty(); }
+
+bool LoadAds(const ServerConfig& config, AdCatalogue* ads, std::string* error) {
+  if (!AdsServed(config)) return true;
+  if (!LoadAdCatalogue(config.ad_catalogue, ads, error)) return false;
+  LogLine("ad catalogue: " + std::to_string(ads->ads.size()) + " ads");
+  return true;
+}
+
+// --ad-report: the table, to a file or standard output.
+int PrintAdReport(const ServerConfig& config) {
+  AdStorage storage;
+  AdCatalogue ads;
+  std::string error;
+  if (!storage.Open(config.data_dir, &error) || !LoadAds(config, &ads, &error)) {
+    std::fprintf(stderr, "tidelark-server: ad report: %s\n", error.c_str());
+    return 1;
+  }
+  AdService service(&storage, std::move(ads));
+  std::string report = service.Report();
+  if (config.ad_report == "-") {
+    std::fputs(report.c_str(), stdout);
+    return 0;
+  }
+  std::ofstream out(config.ad_report);
+  out << report;
+  return out ? 0 : 1;
+}
+
+void WritePortFile(const std::string& path, int port) {
+  if (path.empty()) return;
+  std::ofstream(path + ".tmp") << port << "\n";
+  std::rename((path + ".tmp").c_str(), path.c_str());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -91,6 +129,7 @@ int main(int argc, char** argv) {
     std::fputs(ConfigHelp().c_str(), stdout);
     return 0;
   }
+  if (!config.ad_report.empty()) return PrintAdReport(config);
   signal(SIGPIPE, SIG_IGN);
   struct sigaction sa {};
   sa.sa_handler = OnSignal;
@@ -115,6 +154,13 @@ int main(int argc, char** argv) {
     LogLine("catalogue: " + std::to_string(catalogue.channels.size()) + " channels" +
             (catalogue.alerts_url.empty() ? "" : ", alerts"));
   }
+  AdStorage ad_storage;
+  AdCatalogue ads;
+  if (AdsServed(config) && (!ad_storage.Open(config.data_dir, &error) || !LoadAds(config, &ads, &error))) {
+    LogLine("ads: " + error);
+    return 1;
+  }
+  AdService ad_service(&ad_storage, std::move(ads));
 
   ListenerOptions options;
   options.address = config.listen;
@@ -122,23 +168,36 @@ int main(int argc, char** argv) {
   options.idle_seconds = config.session_timeout;
   options.max_connections = config.max_connections;
   options.max_per_address = config.max_connections_per_address;
-  Listener listener;
+  Listener listener, ad_listener;
   if (!listener.Open(options, &error)) {
     LogLine(error);
     return 1;
   }
-  if (!config.port_file.empty()) {
-    std::ofstream(config.port_file + ".tmp") << listener.port() << "\n";
-    std::rename((config.port_file + ".tmp").c_str(), config.port_file.c_str());
+  ListenerOptions ad_options = options;
+  ad_options.port = config.ad_port;
+  if (AdsServed(config) && !ad_listener.Open(ad_options, &error)) {
+    LogLine(error);
+    return 1;
   }
+  WritePortFile(config.port_file, listener.port());
   LogLine("listening on " + config.listen + ":" + std::to_string(listener.port()));
+  if (AdsServed(config)) {
+    WritePortFile(config.ad_port_file, ad_listener.port());
+    LogLine("ads: listening on " + config.listen + ":" + std::to_string(ad_listener.port()));
+  }
 
   Fetcher fetcher(&service, config);
   fetcher.Start();
-  listener.Serve([&service] { return std::unique_ptr<SessionHandler>(new ServerSession(&service)); }, g_stop);
+  std::thread ads_thread;
+  if (AdsServed(config))
+    ads_thread = std::thread([&] {
+      ad_listener.Serve([&ad_service] { return std::unique_ptr<PhasedSession>(new AdSession(&ad_service)); }, g_stop);
+    });
+  listener.Serve([&service] { return std::unique_ptr<PhasedSession>(new ServerSession(&service)); }, g_stop);
   LogLine("shutting down");
+  if (ads_thread.joinable()) ads_thread.join();
   fetcher.Stop();
-  int cut = listener.Drain(config.shutdown_grace);
+  int cut = listener.Drain(config.shutdown_grace) + (AdsServed(config) ? ad_listener.Drain(0) : 0);
   LogLine(cut ? "stopped; " + std::to_string(cut) + " session(s) cut" : "stopped");
   return 0;
 }

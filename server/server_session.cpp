@@ -17,8 +17,6 @@ namespace tidelark_server {
 using sync_engine::WireObject;
 using sync_engine::WireProperty;
 
-const char kRequestObjectName[] = "Sync-Request";
-
 namespace {
 
 constexpr int kPlanAttempts = 3;
@@ -34,23 +32,6 @@ std::int64_t ChannelOfDb(const std::string& db) {
     id = id * 10 + (db[i] - '0');
   }
   return id;
-}
-
-WireObject Header(const std::string& db, const std::string& op, const std::string& objects_op,
-                  const std::string& anchor) {
-  WireObject h;
-  h.name = "Sync-Database";
-  h.properties.push_back(WireProperty::Text("Name", db));
-  h.properties.push_back(WireProperty::Text("Operation", op));
-  h.properties.push_back(WireProperty::Text("Objects Operation", objects_op));
-  h.properties.push_back(WireProperty::Text("NewAnchor", anchor));
-  return h;
-}
-
-WireObject NameOnly(const std::string& name) {
-  WireObject o;
-  o.name = name;
-  return o;
 }
 
 std::string Text(const WireObject& o, const char* name) {
@@ -97,8 +78,9 @@ struct Phase3Work {
   std::map<std::int64_t, bool> changes;     // subscriptions this device changed
   std::map<std::int64_t, bool> subscribed;  // the account's, with the changes
   std::vector<Desired> desired;
-  // The answer.
-  DataResource data;
+  // The answer: the data and where each database's part ends.
+  std::string data;
+  std::vector<std::pair<std::size_t, std::string>> sections;  // end, anchor
   SyncCommit commit;
   std::vector<DbReport> reports;
 
@@ -399,7 +381,8 @@ DbDiff DiffDatabase(const Desired& d, const Snapshot& before, const Held& held, 
 // Step: each database against what the presented anchor covers; the data
 // to send and the new anchors.
 bool DiffDatabases(Phase3Work* w, std::string* error) {
-  w->data = DataResource();
+  w->data.clear();
+  w->sections.clear();
   w->reports.clear();
   w->commit = SyncCommit();
   std::set<std::string> replaced;  // device objects the server's replace
@@ -425,12 +408,12 @@ bool DiffDatabases(Phase3Work* w, std::string* error) {
     bool create = !known && held.objects.empty() && d.db != "TavoRss" && d.db != "TavoCats";
     DbReport rep{d.db, create ? "Create" : "Update", diff.adds.size(), diff.deletes.size()};
     if (!diff.deletes.empty()) {
-      w->data.bytes += EncodeForDevice(Header(d.db, "Update", "Delete", anchor.anchor));
-      for (const std::string& n : diff.deletes) w->data.bytes += EncodeForDevice(NameOnly(n));
+      w->data += EncodeForDevice(DatabaseHeader(d.db, "Update", "Delete", anchor.anchor));
+      for (const std::string& n : diff.deletes) w->data += EncodeForDevice(NameOnlyObject(n));
     }
-    w->data.bytes += EncodeForDevice(Header(d.db, rep.op, "Add", anchor.anchor));
-    for (const std::string* o : diff.adds) w->data.bytes += *o;
-    w->data.EndSection(anchor.anchor);
+    w->data += EncodeForDevice(DatabaseHeader(d.db, rep.op, "Add", anchor.anchor));
+    for (const std::string* o : diff.adds) w->data += *o;
+    w->sections.push_back({w->data.size(), anchor.anchor});
     w->reports.push_back(rep);
     w->commit.anchors.push_back(std::move(anchor));
   }
@@ -458,17 +441,8 @@ Storage::CommitResult Commit(Storage* st, Phase3Work* w) {
 
 }  // namespace
 
-bool ServerSession::AnswerRequests(const std::vector<WireObject>& objects, std::string* resource, std::string* error) {
-  requested_.clear();
-  for (const WireObject& o : objects) {
-    std::string db;
-    if (o.name != "Sync-Database" || !o.GetText("Name", &db)) continue;
-    if (db.empty() || db.size() > 150) {
-      *error = "bad database name";
-      return false;
-    }
-    requested_.push_back({db, Text(o, "LastAnchor")});
-  }
+bool ServerSession::Phase1(const std::vector<WireObject>& objects, std::string* error) {
+  if (!ReadRequests(objects, error)) return false;
   // Phase 2 always asks for the account and the subscriptions.
   auto want = [&](const std::string& db) {
     for (auto& r : requested_)
@@ -479,7 +453,7 @@ bool ServerSession::AnswerRequests(const std::vector<WireObject>& objects, std::
   want("TavoRss");
   std::set<std::int64_t> known;
   for (const Channel& c : *service_->ActiveChannels()) known.insert(c.id);
-  resource->clear();
+  resource_.clear();
   std::string summary, unknown;
   for (auto& r : requested_) {
     const std::string& db = r.first;
@@ -494,16 +468,15 @@ bool ServerSession::AnswerRequests(const std::vector<WireObject>& objects, std::
     req.name = kRequestObjectName;
     req.properties.push_back(WireProperty::Text("Name", db));
     req.properties.push_back(WireProperty::Text("Operation", op));
-    *resource += EncodeForDevice(req);
+    resource_ += EncodeForDevice(req);
     summary += " " + db;
   }
-  Log("phase 1: " + std::to_string(objects.size()) + " requests; asking for" + summary +
+  log_.push_back("phase 1: " + std::to_string(objects.size()) + " requests; asking for" + summary +
       (unknown.empty() ? "" : "; not served:" + unknown));
   return true;
 }
 
-bool ServerSession::AnswerData(const std::vector<WireObject>& objects, DataResource* data, std::string* error_text,
-                               std::string* error) {
+bool ServerSession::Phase3(const std::vector<WireObject>& objects, std::string* error_text, std::string* error) {
   auto begin = std::chrono::steady_clock::now();
   Storage* st = service_->storage();
   Phase3Work w;
@@ -528,7 +501,8 @@ bool ServerSession::AnswerData(const std::vector<WireObject>& objects, DataResou
     if (error->empty()) error->assign(result == Storage::CommitResult::kConflict ? "account busy" : "store failed");
     return false;
   }
-  *data = std::move(w.data);
+  resource_ = std::move(w.data);
+  for (const auto& [end, anchor] : w.sections) EndSection(end, anchor);
   std::string line = "phase 3: account " + std::to_string(w.account.id) +
                      (w.anonymous ? " (anonymous)" : " (\"" + w.user.substr(0, 40) + "\")") + ", code page " +
                      std::to_string(w.code_page) + ", " + std::to_string(objects.size()) + " objects received; " +
@@ -539,7 +513,7 @@ bool ServerSession::AnswerData(const std::vector<WireObject>& objects, DataResou
           std::to_string(std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - begin)
                              .count()) +
           " ms";
-  Log(line);
+  log_.push_back(line);
   return true;
 }
 

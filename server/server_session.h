@@ -1,4 +1,4 @@
-// The news side of a session (see sync_protocol.h for the phases).
+// The news side of a session (see phased_session.h for the phases).
 //
 // Accounts and anchors:
 // - A named user ("User" other than "Username") needs the password; the
@@ -28,33 +28,30 @@
 #include <utility>
 #include <vector>
 
-#include "sync_protocol.h"
+#include "phased_session.h"
 #include "sync_service.h"
 
 namespace tidelark_server {
 
-class ServerSession : public SyncProtocol {
+class ServerSession : public PhasedSession {
  public:
   explicit ServerSession(SyncService* service) : service_(service) {}
   // Records what the device confirmed, however the connection ended.
   ~ServerSession() override;
 
  protected:
-  bool AnswerRequests(const std::vector<sync_engine::WireObject>& requests, std::string* resource,
-                      std::string* error) override;
-  bool AnswerData(const std::vector<sync_engine::WireObject>& objects, DataResource* data, std::string* error_text,
-                  std::string* error) override;
+  bool Phase1(const std::vector<sync_engine::WireObject>& requests, std::string* error) override;
+  // In named steps: group by database, read the device's facts, resolve the
+  // account, fetch added channels, then plan against the account's state,
+  // diff each database and commit (again when another device committed first).
+  bool Phase3(const std::vector<sync_engine::WireObject>& objects, std::string* error_text,
+              std::string* error) override;
   void Delivered(const std::vector<std::string>& tokens) override;
 
  private:
   SyncService* service_;
-  // From phase 1: database name -> "LastAnchor" (empty when none), in order.
-  std::vector<std::pair<std::string, std::string>> requested_;
   // Anchors whose data the device confirmed, stored in one go at the end.
   std::vector<std::string> delivered_;
 };
-
-// The name of the request object the server sends in phase 2.
-extern const char kRequestObjectName[];
 
 }  // namespace tidelark_server

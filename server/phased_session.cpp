@@ -1,4 +1,4 @@
-#include "sync_protocol.h"
+#include "phased_session.h"
 
 #include <algorithm>
 #include <cassert>
@@ -12,6 +12,8 @@ using sync_engine::ObjectParser;
 using sync_engine::WireObject;
 using sync_engine::WireProperty;
 
+const char kRequestObjectName[] = "Sync-Request";
+
 namespace {
 
 // The most raw bytes one slice carries: a full work buffer of the device,
@@ -19,11 +21,12 @@ namespace {
 constexpr std::uint64_t kMaxSliceBytes = sync_engine::kPieceBytes / 3 * 3;
 
 // A "Sync-Database" object without "Name"; `padding` characters in a
-// property of its own set its length.
+// property of its own set its length (-1: no property).
 std::string Nameless(int padding) {
   WireObject o;
   o.name = "Sync-Database";
-  if (padding >= 0) o.properties.push_back(WireProperty::Text("Pad", std::string(static_cast<std::size_t>(padding), 'x')));
+  if (padding >= 0)
+    o.properties.push_back(WireProperty::Text("Pad", std::string(static_cast<std::size_t>(padding), 'x')));
   return EncodeForDevice(o);
 }
 
@@ -43,8 +46,57 @@ std::string DataClosing(std::size_t data_size, std::size_t* closing_slice_start)
   return filler + Nameless(-1);
 }
 
-bool SyncProtocol::ParseStream(const std::vector<std::string>& chunks, std::vector<WireObject>* objects,
-                               std::string* error) {
+void PhasedSession::CloseData() {
+  if (sections_.empty()) return;
+  std::size_t cut = 0;
+  resource_ += DataClosing(resource_.size(), &cut);
+  last_cut_ = cut;
+  for (const Section& section : sections_) assert(section.end <= cut);
+}
+
+void PhasedSession::Confirm(std::uint64_t received) {
+  std::vector<std::string> tokens;
+  auto done = std::stable_partition(sections_.begin(), sections_.end(),
+                                    [&](const Section& s) { return s.end > received; });
+  for (auto it = done; it != sections_.end(); ++it) tokens.push_back(it->token);
+  sections_.erase(done, sections_.end());
+  if (!tokens.empty()) Delivered(tokens);
+}
+
+WireObject DatabaseHeader(const std::string& db, const std::string& operation, const std::string& objects_operation,
+                          const std::string& anchor) {
+  WireObject h;
+  h.name = "Sync-Database";
+  h.properties.push_back(WireProperty::Text("Name", db));
+  h.properties.push_back(WireProperty::Text("Operation", operation));
+  h.properties.push_back(WireProperty::Text("Objects Operation", objects_operation));
+  h.properties.push_back(WireProperty::Text("NewAnchor", anchor));
+  return h;
+}
+
+bool PhasedSession::ReadRequests(const std::vector<WireObject>& objects, std::string* error) {
+  requested_.clear();
+  for (const WireObject& o : objects) {
+    std::string db, anchor;
+    if (o.name != "Sync-Database" || !o.GetText("Name", &db)) continue;
+    if (db.empty() || db.size() > 150) {
+      *error = "bad database name";
+      return false;
+    }
+    o.GetText("LastAnchor", &anchor);
+    requested_.push_back({db, anchor});
+  }
+  return true;
+}
+
+WireObject NameOnlyObject(const std::string& name) {
+  WireObject o;
+  o.name = name;
+  return o;
+}
+
+bool PhasedSession::ParseStream(const std::vector<std::string>& chunks, std::vector<WireObject>* objects,
+                                std::string* error) {
   ObjectParser parser(sync_engine::kPieceBytes);
   std::string pending;
   for (const std::string& chunk : chunks) {
@@ -82,26 +134,7 @@ bool SyncProtocol::ParseStream(const std::vector<std::string>& chunks, std::vect
   return true;
 }
 
-void SyncProtocol::CloseData(DataResource* data) {
-  std::size_t cut = 0;
-  std::string closing = DataClosing(data->bytes.size(), &cut);
-  resource_ = std::move(data->bytes);
-  resource_ += closing;
-  last_cut_ = cut;
-  pending_ = std::move(data->sections);
-  for (const DataResource::Section& section : pending_) assert(section.end <= cut);
-}
-
-void SyncProtocol::Confirm(std::uint64_t received) {
-  std::vector<std::string> tokens;
-  auto done = std::stable_partition(pending_.begin(), pending_.end(),
-                                    [&](const DataResource::Section& s) { return s.end > received; });
-  for (auto it = done; it != pending_.end(); ++it) tokens.push_back(it->token);
-  pending_.erase(done, pending_.end());
-  if (!tokens.empty()) Delivered(tokens);
-}
-
-bool SyncProtocol::Slice(const HttpRequest& request, std::string* response) {
+bool PhasedSession::Slice(const HttpRequest& request, std::string* response) {
   // The device counts Base64 characters. Every slice but the last carries a
   // multiple of three raw bytes and so needs no padding: character offset c
   // is raw offset c / 4 * 3 whatever lengths the device asked for, and the
@@ -112,7 +145,8 @@ bool SyncProtocol::Slice(const HttpRequest& request, std::string* response) {
   std::uint64_t want = request.has_range ? request.range_length : sync_engine::kPieceChars;
   if (start % 4 != 0 || start > total || (start == total && total > 0)) {
     *response = BadRequestResponse();
-    Log("range " + std::to_string(start) + " outside the resource of " + std::to_string(total) + " characters");
+    log_.push_back("range " + std::to_string(start) + " outside the resource of " + std::to_string(total) +
+                   " characters");
     return false;
   }
   std::uint64_t raw_start = start / 4 * 3;
@@ -127,18 +161,18 @@ bool SyncProtocol::Slice(const HttpRequest& request, std::string* response) {
   return true;
 }
 
-bool SyncProtocol::Handle(const HttpRequest& request, std::string* response) {
+bool PhasedSession::Handle(const HttpRequest& request, std::string* response) {
   std::string error;
   if (request.chunked) {
     std::vector<WireObject> objects;
     if (!ParseStream(request.chunks, &objects, &error)) {
-      Log("phase " + std::to_string(phase_ == 0 ? 1 : 3) + " rejected: " + error);
+      log_.push_back("phase " + std::to_string(phase_ == 0 ? 1 : 3) + " rejected: " + error);
       *response = BadRequestResponse();
       return false;
     }
     if (phase_ == 0) {
-      if (!AnswerRequests(objects, &resource_, &error)) {
-        Log("phase 1 rejected: " + error);
+      if (!Phase1(objects, &error)) {
+        log_.push_back("phase 1 rejected: " + error);
         *response = BadRequestResponse();
         return false;
       }
@@ -147,22 +181,22 @@ bool SyncProtocol::Handle(const HttpRequest& request, std::string* response) {
     }
     if (phase_ == 2) {
       std::string text;
-      DataResource data;
-      if (!AnswerData(objects, &data, &text, &error)) {
-        Log("phase 3 refused: " + (error.empty() ? text : error));
+      sections_.clear();
+      if (!Phase3(objects, &text, &error)) {
+        log_.push_back("phase 3 refused: " + (error.empty() ? text : error));
         *response = ErrorTextResponse(text);
         return false;
       }
-      CloseData(&data);
+      CloseData();
       phase_ = 4;
       return Slice(request, response);
     }
-    Log("a third request body in one session");
+    log_.push_back("a third request body in one session");
     *response = BadRequestResponse();
     return false;
   }
   if (phase_ == 0) {
-    Log("range request before any request body");
+    log_.push_back("range request before any request body");
     *response = BadRequestResponse();
     return false;
   }
