@@ -1,5 +1,7 @@
 #include "app/ads_area.h"
 
+#include "app/frame.h"
+
 using VexaAppGUISystem::Box;
 
 namespace {
@@ -23,7 +25,8 @@ bool CKorvelLifeAdsArea::HandleEvent(Box* source, int code, std::intptr_t* data)
 void CKorvelLifeAdsArea::PaintBackground(HDC dc, int originX, int originY, int clipX, int clipY, int width,
                                          int height) {
   WindowBox::PaintBackground(dc, originX, originY, clipX, clipY, width, height);
-  if (!dc || !HasFocus() || !hwnd_) return;
+  // The frame marks the focus only while the user steers with the keys.
+  if (!dc || !HasFocus() || !hwnd_ || !CKorvelLifeUIFrame::FocusMode()) return;
   RECT r;
   GetClientRect(hwnd_, &r);
   HPEN pen = CreatePen(PS_SOLID, kFocusPen, RGB(0, 0, 255));
