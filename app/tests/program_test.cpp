@@ -223,3 +223,123 @@ TEST(ProgramStart, TheSplashFitsTheScreensShape) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ProgramFrame, EveryShapeLaysTheFrameOutAndPaintsIt) {
+  struct Case {
+    const wchar_t* screen;
+    const char* name;
+    int width, height;
+  } cases[] = {{L"TIDELARK_SCREEN=portrait", "portrait", 240, 320},
+               {L"TIDELARK_SCREEN=square", "square", 240, 240},
+               {L"TIDELARK_SCREEN=landscape", "landscape", 320, 240}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    DeviceFolder device;
+    Driver driver;
+    Seen seen;
+    HWND frame = StartToChannels(driver, device, &seen, {c.screen});
+    ASSERT_NE(frame, nullptr);
+    State s = driver.State();
+    int x, y, w, h;
+    // The frame fills the screen below the task bar (26): it runs without a soft-key bar.
+    ASSERT_TRUE(walk::ParseRect(s, "frame", &x, &y, &w, &h));
+    EXPECT_EQ(w, c.width);
+    EXPECT_EQ(h, c.height - 26);
+    ASSERT_TRUE(walk::ParseRect(s, "banner", &x, &y, &w, &h));
+    EXPECT_EQ(x, 0);
+    EXPECT_EQ(y, 0);
+    EXPECT_EQ(w, c.width);
+    EXPECT_EQ(h, 34);
+    ASSERT_TRUE(walk::ParseRect(s, "content", &x, &y, &w, &h));
+    EXPECT_EQ(x, 2) << "inside the left border";
+    EXPECT_EQ(y, 34 + 26) << "below the banner and the header row";
+    EXPECT_EQ(w, c.width - 4);
+    EXPECT_EQ(y + h, c.height - 26 - 26) << "above the bottom row";
+    int sx, sy, sw, sh, nx, ny, nw, nh, tx, ty, tw, th;
+    ASSERT_TRUE(walk::ParseRect(s, "button 5017", &sx, &sy, &sw, &sh));
+    EXPECT_EQ(sx + sw / 2, c.width / 2) << "the Static Bar is centred";
+    ASSERT_TRUE(walk::ParseRect(s, "button 5021", &nx, &ny, &nw, &nh));
+    EXPECT_EQ(nx + nw, c.width) << "the Navigation Bar ends at the right edge";
+    ASSERT_TRUE(walk::ParseRect(s, "title_box", &tx, &ty, &tw, &th));
+    EXPECT_LT(tx + tw, sx - sw) << "the title box ends before the Static Bar";
+    EXPECT_EQ(ty + th, c.height - 26);
+    ASSERT_TRUE(driver.Shot(Output(std::string("frame-") + c.name + ".png")));
+    EXPECT_EQ(Close(driver, frame), 0);
+  }
+}
+
+TEST(ProgramFrame, BarsBackForwardAndKeysDriveTheScreens) {
+  DeviceFolder device;
+  Driver driver;
+  Seen seen;
+  HWND frame = StartToChannels(driver, device, &seen);
+  ASSERT_NE(frame, nullptr);
+  struct Step {
+    int command;  // a bar button, or a negative virtual key
+    const char* title;
+  } steps[] = {{5016, "Options"}, {5018, "Help"}, {5017, "Synchronize"}, {5019, "Help"},
+               {5019, "Options"}, {5020, "Help"}, {5022, "Add channel"},  {5011, "Channels"}};
+  for (const Step& step : steps) {
+    ASSERT_TRUE(walk::TapButton(driver, frame, step.command)) << step.command;
+    State s = driver.State();
+    EXPECT_EQ(s["title"], step.title) << "after " << step.command;
+    if (step.command == 5022) {
+      EXPECT_EQ(Visible(s, 5021), "1") << "the add-channel screen has text fields";
+      EXPECT_EQ(ButtonState(s, 5022), "2") << "its Dynamic Bar button marks the screen";
+      ASSERT_TRUE(driver.Shot(Output("screen-add-channel.png")));
+    } else if (step.title == std::string("Channels")) {
+      EXPECT_EQ(Visible(s, 5021), "0");
+    }
+  }
+  State s = driver.State();
+  EXPECT_EQ(Visible(s, 5019), "1") << "back leads somewhere";
+  EXPECT_EQ(Visible(s, 5020), "0") << "a new screen leaves nothing to go forward to";
+
+  // The input panel comes and goes with its button; the content area ends above it.
+  ASSERT_TRUE(walk::TapButton(driver, frame, 5022));
+  int x, y, w, h;
+  ASSERT_TRUE(walk::ParseRect(driver.State(), "content", &x, &y, &w, &h));
+  const int full = h;
+  ASSERT_TRUE(walk::TapButton(driver, frame, 5021));
+  s = driver.State();
+  EXPECT_EQ(s["input_panel"], "1");
+  ASSERT_TRUE(walk::ParseRect(s, "content", &x, &y, &w, &h));
+  EXPECT_LT(h, full);
+  ASSERT_TRUE(driver.Shot(Output("screen-input-panel.png")));
+  ASSERT_TRUE(walk::TapButton(driver, frame, 5021));
+  s = driver.State();
+  EXPECT_EQ(s["input_panel"], "0");
+  ASSERT_TRUE(walk::ParseRect(s, "content", &x, &y, &w, &h));
+  EXPECT_EQ(h, full);
+
+  // Keys: the first one shows the focus, the second moves it, a tap ends the mode.
+  ASSERT_TRUE(walk::TapButton(driver, frame, 5011));
+  driver.Key(frame, VK_DOWN);
+  driver.Sync();
+  s = driver.State();
+  EXPECT_EQ(s["focus_mode"], "1");
+  const std::string first = s["focus"];
+  EXPECT_NE(first, "none") << "the focus shows where it was (the banner when nowhere)";
+  driver.Key(frame, VK_RIGHT);
+  driver.Sync();
+  s = driver.State();
+  const std::string second = s["focus"];
+  EXPECT_NE(second, first) << "the second key moves the focus";
+  ASSERT_TRUE(driver.Shot(Output("screen-focus.png")));
+  // The action key presses the focused bar button.
+  const std::map<std::string, std::string> screens = {
+      {"button 5011", "Channels"}, {"button 5022", "Add channel"}, {"button 5015", "Alerts"},
+      {"button 5016", "Options"},  {"button 5017", "Synchronize"}, {"button 5018", "Help"}};
+  driver.Key(frame, VK_RETURN);
+  driver.Sync();
+  if (screens.count(second)) EXPECT_EQ(driver.State()["title"], screens.at(second)) << second;
+  ASSERT_TRUE(walk::ParseRect(driver.State(), "content", &x, &y, &w, &h));
+  driver.Tap(frame, x + w / 2, y + h / 2);
+  driver.Sync();
+  EXPECT_EQ(driver.State()["focus_mode"], "0") << "a tap on the content area ends focus mode";
+  EXPECT_EQ(Close(driver, frame), 0);
+}
+
+}  // namespace

@@ -19,9 +19,17 @@ UINT g_message = 0;
 HHOOK g_hook = nullptr;
 Reporter g_reporter = nullptr;
 
+// Thread messages come before paints: what is waiting to be painted is
+// painted now, so that the shot shows what the user would see.
+BOOL CALLBACK PaintNow(HWND hwnd, LPARAM) {
+  RedrawWindow(hwnd, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+  return TRUE;
+}
+
 void Answer(WPARAM kind, LPARAM number) {
   const std::string base = os::JoinPath(g_folder, std::to_string(static_cast<long long>(number)));
   if (kind == kShot) {
+    EnumThreadWindows(GetCurrentThreadId(), PaintNow, 0);
     device::ScreenMetrics screen = device::Screen();
     SaveScreenPng(screen.width, screen.height, base + ".png");
   } else if (kind == kState) {

@@ -54,8 +54,8 @@ void PaintKeys(HDC dc, const RECT& client) {
       RECT k = KeyRect(row, column, client);
       FillRect(dc, &k, key);
       wchar_t label[4] = {static_cast<wchar_t>(keys[column]), 0};
-      if (keys[column] == '\b') std::wcscpy(label, L"\x2190");
-      if (keys[column] == ' ') std::wcscpy(label, L"\x2423");
+      if (keys[column] == '\b') std::wcscpy(label, L"\x2039");
+      if (keys[column] == ' ') std::wcscpy(label, L"sp");
       DrawTextW(dc, label, -1, &k, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
     }
   }

@@ -2,6 +2,7 @@
 #include <mmsystem.h>
 #include <shellapi.h>
 
+#include "platform/device.h"
 #include "platform/services.h"
 
 namespace platform {
@@ -10,8 +11,33 @@ namespace {
 
 std::wstring W(const std::u16string& s) { return std::wstring(s.begin(), s.end()); }
 
+HHOOK g_box_hook = nullptr;
+
+// The box comes up in the middle of the device's screen, not of the desktop's.
+LRESULT CALLBACK CentreOnDevice(int code, WPARAM wp, LPARAM lp) {
+  if (code == HCBT_ACTIVATE) {
+    HWND box = reinterpret_cast<HWND>(wp);
+    RECT r;
+    GetWindowRect(box, &r);
+    platform::device::Rect screen = platform::device::ScreenRect();
+    int w = r.right - r.left, h = r.bottom - r.top;
+    int x = (screen.Width() - w) / 2, y = (screen.Height() - h) / 2;
+    SetWindowPos(box, nullptr, x > 0 ? x : 0, y > 0 ? y : 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    UnhookWindowsHookEx(g_box_hook);
+    g_box_hook = nullptr;
+    return 0;
+  }
+  return CallNextHookEx(g_box_hook, code, wp, lp);
+}
+
 int MessageBoxWin(void* owner, const std::u16string& text, const std::u16string& caption, std::uint32_t flags) {
-  return MessageBoxW(static_cast<HWND>(owner), W(text).c_str(), W(caption).c_str(), flags);
+  if (!g_box_hook) g_box_hook = SetWindowsHookExW(WH_CBT, CentreOnDevice, nullptr, GetCurrentThreadId());
+  int answer = MessageBoxW(static_cast<HWND>(owner), W(text).c_str(), W(caption).c_str(), flags);
+  if (g_box_hook) {
+    UnhookWindowsHookEx(g_box_hook);
+    g_box_hook = nullptr;
+  }
+  return answer;
 }
 
 bool ShellExecuteWin(const std::u16string& file, const std::u16string& parameters) {
