@@ -115,12 +115,13 @@ void CKorvelLifeContentArea::SetFramePainting(bool on) {
 }
 
 void CKorvelLifeContentArea::SetView(CKorvelLifeViewInterface* view, const char* parameter, int length) {
-  if (view_) {
+  if (CKorvelLifeViewInterface* old = view_) {
     if (GetHandle() && InputPanelUp()) SHSipPreference(GetHandle(), SIP_DOWN);
     bool was = SetShown(false, true);
-    view_->Deactivate(0, 0);
+    old->Deactivate(0, 0);
     SetShown(was, true);
-    if (view_ != view) view_->Detach();
+    view_ = nullptr;  // a deactivated view hears nothing more, its detaching included
+    if (old != view) old->Detach();
   }
   view_ = view;
   if (view) {
@@ -174,7 +175,8 @@ void CKorvelLifeContentArea::PerformSwitch(CKorvelLifeViewInterface* view) {
   view->DiscardRequests();
   if (plugin.empty() || !plugin_host_) return;
   view_->Deactivate(0, 0);
-  if (view_ != plugin_host_) view_->Detach();
+  view_ = nullptr;
+  if (view != plugin_host_) view->Detach();
   plugin_host_->AttachTo(this);
   plugin_host_->LoadPlugin(plugin.c_str(), database.c_str());
   std::string parameter = plugin + "|" + database + "|" + Narrow(CurrentTitle());
@@ -191,9 +193,10 @@ void CKorvelLifeContentArea::ShowInputPanelButtonByTitle() {
 
 void CKorvelLifeContentArea::Step(const CKorvelLifeNavigationHistory::Entry* entry, bool) {
   SetFramePainting(false);
-  if (view_) {
-    view_->Deactivate(0, 0);
-    if (view_ != entry->view) view_->Detach();
+  if (CKorvelLifeViewInterface* old = view_) {
+    old->Deactivate(0, 0);
+    view_ = nullptr;
+    if (old != entry->view) old->Detach();
   }
   view_ = entry->view;
   if (view_) {
