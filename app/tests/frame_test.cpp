@@ -119,6 +119,7 @@ class FrameTest : public ::testing::Test {
     content_.SetCommandTable(Table::Handle, &table_);
     content_.SetPluginHost(&host_);
     ASSERT_TRUE(content_.Create(true, &frame_, nullptr, false));
+    ShowWindow(frame_.GetHandle(), SW_SHOWNOACTIVATE);
     for (RecordingView* v : {&a_, &b_, &c_}) v->SetMenu(&menu_);
   }
   void TearDown() override {
@@ -421,6 +422,42 @@ TEST_F(FrameTest, AlertButtonShowsUnreadAndNewAlertsAndRings) {
   frame_.RefreshAlertButton(true, 1);
   EXPECT_TRUE(Visible(dynamic_, 2));
   platform::SetServices(old);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(FrameTest, TurningTheScreenLaysTheFrameOutAgain) {
+  frame_.ShowView(&a_, L"Channels", 0, true, true);
+  platform::device::ScreenMetrics landscape;
+  ASSERT_TRUE(platform::device::ParseScreen("landscape", &landscape));
+  platform::device::ChangeScreen(landscape);
+  EXPECT_EQ(frame_.Width(), 320);
+  EXPECT_EQ(content_.Width(), 320 - 4);
+  EXPECT_EQ(static_.GetOffsetIn(&frame_, 0), (320 - static_.Width()) / 2);
+  platform::device::SetScreenOverride(nullptr);
+  SendMessageW(frame_.GetHandle(), WM_SETTINGCHANGE, platform::device::kSettingChangeReset, 0);
+  EXPECT_EQ(frame_.Width(), 240);
+  EXPECT_EQ(content_.Width(), 240 - 4);
+}
+
+TEST_F(FrameTest, TheInputPanelCutsTheContentAreaAtItsTop) {
+  frame_.ShowView(&b_, L"Add channel", 0, true, true);
+  const int full = content_.Height();
+  frame_.ToggleInputPanel();
+  EXPECT_TRUE(CKorvelLifeUIFrame::InputPanelFlag());
+  SIPINFO sip = {};
+  sip.cbSize = sizeof sip;
+  ASSERT_TRUE(SHSipInfo(SPI_GETSIPINFO, 0, &sip, 0));
+  ASSERT_TRUE(sip.fdwFlags & SIPF_ON);
+  RECT frame;
+  GetWindowRect(frame_.GetHandle(), &frame);
+  EXPECT_EQ(frame.top + content_.GetOffsetIn(&frame_, 1) + content_.Height(), sip.rcSipRect.top);
+  EXPECT_LT(content_.Height(), full);
+  frame_.ToggleInputPanel();
+  EXPECT_FALSE(CKorvelLifeUIFrame::InputPanelFlag());
+  EXPECT_EQ(content_.Height(), full);
 }
 
 }  // namespace
