@@ -40,7 +40,17 @@ int MessageBoxWin(void* owner, const std::u16string& text, const std::u16string&
   return answer;
 }
 
+// The shell and the sound library are loaded when first used: importing
+// them costs every start of the program a good part of its time under Wine.
+template <typename Function>
+Function Resolve(const wchar_t* library, const char* name) {
+  HMODULE module = LoadLibraryW(library);
+  return module ? reinterpret_cast<Function>(GetProcAddress(module, name)) : nullptr;
+}
+
 bool ShellExecuteWin(const std::u16string& file, const std::u16string& parameters) {
+  static const auto shell_execute = Resolve<BOOL(WINAPI*)(SHELLEXECUTEINFOW*)>(L"shell32.dll", "ShellExecuteExW");
+  if (!shell_execute) return false;
   std::wstring f = W(file), p = W(parameters);
   SHELLEXECUTEINFOW info = {};
   info.cbSize = sizeof info;
@@ -49,13 +59,14 @@ bool ShellExecuteWin(const std::u16string& file, const std::u16string& parameter
   info.lpFile = f.c_str();
   info.lpParameters = p.empty() ? nullptr : p.c_str();
   info.nShow = SW_SHOWNORMAL;
-  if (!ShellExecuteExW(&info)) return false;
+  if (!shell_execute(&info)) return false;
   if (info.hProcess) CloseHandle(info.hProcess);
   return true;
 }
 
 bool PlaySoundWin(const std::u16string& path) {
-  return PlaySoundW(W(path).c_str(), nullptr, SND_FILENAME | SND_ASYNC | SND_NODEFAULT) != FALSE;
+  static const auto play = Resolve<BOOL(WINAPI*)(LPCWSTR, HMODULE, DWORD)>(L"winmm.dll", "PlaySoundW");
+  return play && play(W(path).c_str(), nullptr, SND_FILENAME | SND_ASYNC | SND_NODEFAULT) != FALSE;
 }
 
 const Services kDefault = {MessageBoxWin, ShellExecuteWin, PlaySoundWin};
