@@ -208,31 +208,23 @@ void CKorvelLifeContentArea::Step(const CKorvelLifeNavigationHistory::Entry* ent
   ExecuteRequests();
 }
 
-void CKorvelLifeContentArea::Back() {
-  if (view_ && view_->ProcessButton(commands::kBack, 0) != 0) {
+// Back and forward: the view may take the command itself (an article
+// going back to its list); otherwise the history moves one entry.
+void CKorvelLifeContentArea::Go(int command, const CKorvelLifeNavigationHistory::Entry* (CKorvelLifeNavigationHistory::*move)()) {
+  if (view_ && view_->ProcessButton(command, 0) != 0) {
     ExecuteRequests();
     return;
   }
-  const CKorvelLifeNavigationHistory::Entry* entry = history_.Back();
+  const CKorvelLifeNavigationHistory::Entry* entry = (history_.*move)();
   if (!entry) {
     ExecuteRequests();
     return;
   }
-  Step(entry, true);
+  Step(entry, command == commands::kBack);
 }
 
-void CKorvelLifeContentArea::Forward() {
-  if (view_ && view_->ProcessButton(commands::kForward, 0) != 0) {
-    ExecuteRequests();
-    return;
-  }
-  const CKorvelLifeNavigationHistory::Entry* entry = history_.Forward();
-  if (!entry) {
-    ExecuteRequests();
-    return;
-  }
-  Step(entry, false);
-}
+void CKorvelLifeContentArea::Back() { Go(commands::kBack, &CKorvelLifeNavigationHistory::Back); }
+void CKorvelLifeContentArea::Forward() { Go(commands::kForward, &CKorvelLifeNavigationHistory::Forward); }
 
 int CKorvelLifeContentArea::CommandTable(int command) {
   return table_ ? table_(command, table_context_, VexaAppGUISystem::EventCommand) : 0;

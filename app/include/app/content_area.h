@@ -105,6 +105,7 @@ class CKorvelLifeContentArea : public VexaAppGUISystem::WindowBox {
   int CommandTable(int command);
   bool RunQueue(CKorvelLifeViewInterface* view);
   void PerformSwitch(CKorvelLifeViewInterface* view);
+  void Go(int command, const CKorvelLifeNavigationHistory::Entry* (CKorvelLifeNavigationHistory::*move)());
   void Step(const CKorvelLifeNavigationHistory::Entry* entry, bool back);
   void ShowInputPanelButtonByTitle();
 
