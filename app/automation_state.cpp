@@ -5,6 +5,7 @@
 #include "app/app.h"
 #include "platform/aygshell.h"
 #include "platform/os.h"
+#include "resources/dialogs.h"
 
 namespace {
 
@@ -55,6 +56,20 @@ std::string DescribeAppState() {
   if (app.Eula().GetHandle()) {
     line("eula_accept", Rect(&app.Eula().AcceptButton(), &app.Eula()));
     line("eula_decline", Rect(&app.Eula().DeclineButton(), &app.Eula()));
+  }
+  // A running sync: the progress values and text, and the cancel button in screen coordinates.
+  CKorvelLifeSyncState& sync = app.SyncState();
+  line("sync", sync.Running() ? "1" : "0");
+  line("sync_connection", std::to_string(sync.connection.LastStatus()));
+  if (HWND window = sync.window.load()) {
+    SyncProgress::Values v = sync.progress.Read();
+    line("sync_progress", std::to_string(v.first) + " " + std::to_string(v.second) + " " +
+                              std::to_string(v.longest_second) + " " + std::to_string(v.state));
+    line("sync_text", v.text);
+    RECT r;
+    if (GetWindowRect(GetDlgItem(window, IDC_SYNC_CANCEL), &r))
+      line("sync_cancel", std::to_string(r.left) + " " + std::to_string(r.top) + " " + std::to_string(r.right - r.left) +
+                              " " + std::to_string(r.bottom - r.top));
   }
   line("input_panel", SHSipInfo(SPI_GETSIPINFO, 0, &sip, 0) && (sip.fdwFlags & SIPF_ON) ? "1" : "0");
   // Every bar button: "<x> <y> <w> <h> <visible> <state>" in frame coordinates.

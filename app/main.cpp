@@ -9,6 +9,9 @@
 std::string DescribeAppState();
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
-  if (platform::automation::InstallIfAsked()) platform::automation::SetReporter(DescribeAppState);
+  if (platform::automation::InstallIfAsked()) {
+    platform::automation::SetReporter(DescribeAppState);
+    platform::automation::SetCommander([](int command) { GetApp().ContentArea().RouteCommand(command); });
+  }
   return TidelarkMain();
 }

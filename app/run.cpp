@@ -68,9 +68,25 @@ void CKorvelLifeApp::HandOutParts() {
     s->SetMenu(&menu_);
   }
   CKorvelLifeViewInterface::SetTitleBox(&title_);
+  HandOutSyncHost();
   content_.SetPluginHost(&plugin_);
   content_.SetDynamicBar(&dynamic_bar_);
   content_.SetCommandTable(TableHandler, this);
+}
+
+void CKorvelLifeApp::HandOutSyncHost() {
+  SyncHost host;
+  host.state = &sync_state_;
+  host.frame = &frame_;
+  host.ads = &ads_;
+  host.commands = TableHandler;
+  host.context = this;
+  host.resources = GetModuleHandleW(nullptr);
+  host.load_image = LoadAppImage;
+  host.text_style = [](int index) -> const VexaAppGUISystem::TextStyle& { return GetApp().TextStyle(index); };
+  sync_.SetHost(host);
+  sync_settings_.SetHost(host);
+  connection_settings_.SetHost(host);
 }
 
 void CKorvelLifeApp::ShowFrame() {
@@ -122,6 +138,8 @@ void CKorvelLifeApp::ShowFirstRunHint() {
 }
 
 void CKorvelLifeApp::EndRun() {
+  // A sync still running when the frame closes is cancelled, so that it ends before the program does.
+  sync_screens::StopSync(&sync_state_, 20000);
   frame_.DeleteDecorations();
   ads_.Close();
   for (CKorvelLifeButtonsBar* bar : {&dynamic_bar_, &static_bar_, &navigation_bar_})

@@ -75,6 +75,10 @@ int SetUserAgent(SyncSession* session, const char* product, const char* version)
 int Synchronize(SyncSession* session, SyncCallback callback);
 int EndSession(SyncSession* session, int force);
 
+// The server the store's "ServerSettings" name, else the defaults given.
+void ServerOf(SyncStore* store, const std::string& default_host, std::uint32_t default_port, std::string* host,
+              std::uint32_t* port);
+
 // The date-time anchor stored when the server sends an empty one:
 // yyyyMMdd followed by HH'mm (24-hour).
 std::string DateTimeAnchor(const platform::os::DateTime& now);
