@@ -76,7 +76,8 @@ std::vector<std::pair<std::string, std::string>> CKorvelLifeSyncScreen::QueryCha
   if (!store_) return found;
   store::Database* db = nullptr;
   if (store_->Open(&db, "TavoRss", false) != store::kStoreOk) return found;
-  StoredObject low(nullptr), high(nullptr);
+  // Query examples carry no name.
+  StoredObject low(static_cast<const char*>(nullptr)), high(static_cast<const char*>(nullptr));
   low.SetText("Plugin", plugin).SetText("ChName", " ").SetText("Subscr", "Yes");
   high.SetText("Plugin", plugin).SetText("Subscr", "Yes");
   store::ResultSet* result = nullptr;

@@ -131,7 +131,9 @@ TEST(CellcoreRequests, VerdictsFromTheHostAndFromTheTestWords) {
     std::vector<DWORD> seen = WatchUntilSettled(h, 10000);
     ASSERT_FALSE(seen.empty()) << c.url;
     EXPECT_EQ(seen.back(), c.verdict) << c.url << " " << (c.words ? c.words : "");
-    if (c.probe) EXPECT_EQ(seen.size(), 1u) << "a probe only reports its verdict";
+    if (c.probe) {
+      EXPECT_EQ(seen.size(), 1u) << "a probe only reports its verdict";
+    }
     ConnMgrReleaseConnection(h, 0);
   }
 }
