@@ -71,6 +71,15 @@ std::string DescribeAppState() {
       line("sync_cancel", std::to_string(r.left) + " " + std::to_string(r.top) + " " + std::to_string(r.right - r.left) +
                               " " + std::to_string(r.bottom - r.top));
   }
+  line("sync_result", std::to_string(sync.result.load()));
+  // The sync screen: its rows ("<count> <checked>") and the "sync all" button.
+  if (app.ContentArea().GetView() == &app.SyncScreen()) {
+    CKorvelLifeSyncScreen& screen = app.SyncScreen();
+    int checked = 0;
+    for (int i = 0; i < screen.RowCount(); ++i) checked += screen.Row(i)->IsChecked() ? 1 : 0;
+    line("sync_rows", std::to_string(screen.RowCount()) + " " + std::to_string(checked));
+    line("sync_all", Rect(&screen.SyncAllButton(), &app.Frame()));
+  }
   line("input_panel", SHSipInfo(SPI_GETSIPINFO, 0, &sip, 0) && (sip.fdwFlags & SIPF_ON) ? "1" : "0");
   // Every bar button: "<x> <y> <w> <h> <visible> <state>" in frame coordinates.
   for (CKorvelLifeButtonsBar* bar : {&app.DynamicBar(), &app.StaticBar(), &app.NavigationBar()}) {

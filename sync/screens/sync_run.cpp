@@ -50,7 +50,8 @@ bool WaitForConnection(const CConnection& connection, DWORD timeout_ms) {
   bool connected = false;
   for (;;) {
     connected = connection.LastStatus() == CONNMGR_STATUS_CONNECTED;
-    if (connected || GetTickCount() - start >= timeout_ms) break;
+    // A worker that gave up reports nothing more: waiting on would only keep the user waiting.
+    if (connected || connection.WorkerEnded() || GetTickCount() - start >= timeout_ms) break;
     MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_PAINT | QS_SENDMESSAGE);
     MSG msg;
     while (PeekMessageW(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE)) DispatchMessageW(&msg);

@@ -12,8 +12,8 @@ namespace sync_screens {
 void CountSync(const CObjectStore& store);
 // The placeholder alerts: "Alert 1" goes, "Alert 2" to "Alert 4" are read.
 void MarkPlaceholderAlertsRead(const CObjectStore& store);
-// Polls the connection's last status until it says connected or `timeout_ms`
-// have passed; windows are repainted meanwhile, and what the user typed or
+// Polls the connection's last status until it says connected, its worker
+// has given up, or `timeout_ms` have passed; windows are repainted meanwhile, and what the user typed or
 // tapped during the wait is dropped.
 bool WaitForConnection(const CConnection& connection, DWORD timeout_ms);
 // The frame's window as it shows now (the screen below the task bar).

@@ -86,6 +86,8 @@ class CConnection {
   const GUID& Destination() const { return destination_; }
   const std::wstring& Address() const { return address_; }
   bool HasWorker() const { return worker_ != nullptr; }
+  // A worker was started and has ended: its last status is final.
+  bool WorkerEnded() const { return worker_ && WaitForSingleObject(worker_, 0) == WAIT_OBJECT_0; }
   const ConnectionProxy& Proxy() const { return proxy_info_; }
 
  protected:

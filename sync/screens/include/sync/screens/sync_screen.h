@@ -74,6 +74,7 @@ class CKorvelLifeSyncScreen : public CKorvelLifeViewInterface {
   // The list's rows: each channel's database name and whether it is checked.
   int RowCount() const { return static_cast<int>(rows_.size()); }
   VexaAppGUISystem::CCheckBoxEx* Row(int i) const { return rows_[static_cast<size_t>(i)]; }
+  VexaAppGUISystem::TextButtonRounded& SyncAllButton() { return sync_all_; }
   // The database names to sync: every row's (all) or the checked rows'.
   std::vector<std::string> Names(bool all) const;
 

@@ -1,7 +1,7 @@
-// The real sync server for tests under Wine: the native tidelark-server,
-// started through the host's shell (Wine runs Unix programs it is handed),
-// with the device's ads on a free 127.0.0.1 port. Files are exchanged
-// through the test's output folder, which both sides see.
+// The real sync server for tests and the walk under Wine: the native
+// tidelark-server, started through the host's shell (Wine runs Unix programs
+// it is handed), on free 127.0.0.1 ports. Files are exchanged through a
+// folder both sides see.
 #pragma once
 
 #include <windows.h>
@@ -12,7 +12,7 @@
 
 #include "platform/os.h"
 
-namespace pyra_test {
+namespace walk {
 
 // A Unix path as a Windows program names it.
 inline std::string WinePath(const std::string& unix_path) { return "Z:" + unix_path; }
@@ -45,13 +45,23 @@ class UnixServer {
  public:
   ~UnixServer() { Stop(); }
 
-  // dir: a Unix folder for the server's data, logs and files.
-  bool Start(const std::string& server, const std::string& dir, const std::string& ad_catalogue) {
+  // dir: a Unix folder for the server's data, logs and files; `flags`: its
+  // flags beyond the data folder and the news port, for instance
+  // "--catalogue FILE --fetch-interval 0". Waits until it listens.
+  bool Start(const std::string& server, const std::string& dir, const std::string& flags) {
     dir_ = dir;
+    for (const char* stale : {"/port", "/ad-port", "/stopped"}) platform::os::RemoveFile(WinePath(dir + stale));
     std::string cmd = "echo $$ > " + dir + "/pid; exec " + server + " --data " + dir + " --port 0 --port-file " +
-                      dir + "/port --ad-catalogue " + ad_catalogue + " --ad-port 0 --ad-port-file " + dir +
-                      "/ad-port --fetch-interval 0 --session-timeout 5 2> " + dir + "/server.log";
+                      dir + "/port " + flags + " 2> " + dir + "/server.log";
     if (!RunUnixShell(cmd)) return false;
+    port_ = std::atoi(WaitForFile(dir + "/port", 20).c_str());
+    return port_ > 0;
+  }
+  // The ad service as well, its port written to "ad-port" in the folder.
+  bool StartWithAds(const std::string& server, const std::string& dir, const std::string& ad_catalogue) {
+    if (!Start(server, dir, "--ad-catalogue " + ad_catalogue + " --ad-port 0 --ad-port-file " + dir +
+                                "/ad-port --fetch-interval 0 --session-timeout 5"))
+      return false;
     ad_port_ = std::atoi(WaitForFile(dir + "/ad-port", 20).c_str());
     return ad_port_ > 0;
   }
@@ -77,11 +87,12 @@ class UnixServer {
     platform::os::ReadWholeFile(WinePath(dir_ + "/server.log"), &text);
     return text;
   }
+  int port() const { return port_; }
   int ad_port() const { return ad_port_; }
 
  private:
   std::string dir_;
-  int ad_port_ = 0;
+  int port_ = 0, ad_port_ = 0;
 };
 
-}  // namespace pyra_test
+}  // namespace walk
