@@ -50,22 +50,24 @@ void CKorvelLifeConnectionSettings::Build() {
     f.field->SetCaption(L"", f.kind, content_area_, true, false);
     f.field->SetSize(0, inner, nullptr, 1);
     f.field->SetSize(1, kFieldHeight, nullptr, 1);
-    column_.Add(f.field, kMargin, 2);
-    inner_.AddToFocusOrder(f.field, &inner_, VexaAppGUISystem::FocusItem);
+    column_.Add(f.field, kMargin, 2, VexaAppGUISystem::FocusItem);
   }
   sync_screens::StyleRoundedButton(&save_, AppString(5), Style(1), Style(7), width / 4, kButtonHeight);
-  column_.Add(&save_, (width - width / 4) / 2, 2 * kGap);
-  inner_.AddToFocusOrder(&save_, &inner_, VexaAppGUISystem::FocusItem);
+  column_.Add(&save_, (width - width / 4) / 2, 2 * kGap, VexaAppGUISystem::FocusItem);
 }
 
 int CKorvelLifeConnectionSettings::Activate(const char*) {
   SetTitle(AppString(99));
   QueueScrollBars(2);
-  inner_.SetLayoutEnabled(false, false);
-  Build();
-  inner_.SetLayoutEnabled(true, true);
-  for (VexaAppGUISystem::TextFieldBox* f : {&email_, &user_, &password_})
-    if (HWND control = f->Control().GetHandle()) SendMessageW(control, EM_LIMITTEXT, kMaxValue, 0);
+  // Built on the first visit; later visits show the same fields again.
+  if (column_.Empty()) {
+    inner_.SetLayoutEnabled(false, false);
+    Build();
+    inner_.SetLayoutEnabled(true, true);
+    for (VexaAppGUISystem::TextFieldBox* f : {&email_, &user_, &password_})
+      if (HWND control = f->Control().GetHandle()) SendMessageW(control, EM_LIMITTEXT, kMaxValue, 0);
+  }
+  sync_screens::ShowFields({&email_, &user_, &password_}, true);
   Show();
   inner_.SetFocus(&email_);
   return 0;
@@ -118,6 +120,6 @@ int CKorvelLifeConnectionSettings::ProcessButton(int command, int) {
 }
 
 int CKorvelLifeConnectionSettings::Deactivate(int, int) {
-  column_.Clear();
+  sync_screens::ShowFields({&email_, &user_, &password_}, false);
   return 0;
 }

@@ -12,21 +12,23 @@ namespace {
 constexpr COLORREF kPressedFill = 0xFF0000;
 }
 
-void Column::Add(Box* box, int x, int gap) {
+void Column::Add(Box* box, int x, int gap, int focus) {
   parent_->AddChild(box, parent_);
   box->SetPosition(0, x, EdgeLeading, parent_, EdgeLeading);
   if (last_)
     box->SetPosition(1, gap, EdgeLeading, last_, EdgeTrailing);
   else
     box->SetPosition(1, gap, EdgeLeading, parent_, EdgeLeading);
+  if (focus) parent_->AddToFocusOrder(box, parent_, focus);
   last_ = box;
   placed_.push_back(box);
 }
 
-void Column::AddBeside(Box* box, Box* beside, int gap) {
+void Column::AddBeside(Box* box, Box* beside, int gap, int focus) {
   parent_->AddChild(box, parent_);
   box->SetPosition(0, gap, EdgeLeading, beside, EdgeTrailing);
   box->SetPosition(1, 0, EdgeLeading, beside, EdgeLeading);
+  if (focus) parent_->AddToFocusOrder(box, parent_, focus);
   placed_.push_back(box);
 }
 
@@ -37,6 +39,11 @@ void Column::Clear() {
   }
   placed_.clear();
   last_ = nullptr;
+}
+
+void ShowFields(std::initializer_list<VexaAppGUISystem::TextFieldBox*> fields, bool shown) {
+  for (VexaAppGUISystem::TextFieldBox* f : fields)
+    if (HWND control = f->Control().GetHandle()) ShowWindow(control, shown ? SW_SHOWNA : SW_HIDE);
 }
 
 int Column::Bottom() const { return last_ ? last_->GetOffsetIn(parent_, 1) + last_->Height() : 0; }

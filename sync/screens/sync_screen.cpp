@@ -67,8 +67,7 @@ void CKorvelLifeSyncScreen::BuildHeader() {
   explanation_.SetText(AppString(118));
   column_.Add(&explanation_, kMargin, kMargin);
   sync_screens::StyleRoundedButton(&sync_all_, AppString(119), Style(1), Style(7), width / 4, kButtonHeight);
-  column_.Add(&sync_all_, kMargin, kMargin);
-  view_box_.AddToFocusOrder(&sync_all_, &view_box_, VexaAppGUISystem::FocusItem);
+  column_.Add(&sync_all_, kMargin, kMargin, VexaAppGUISystem::FocusItem);
 }
 
 std::vector<std::pair<std::string, std::string>> CKorvelLifeSyncScreen::QueryChannels(const char* plugin) const {
@@ -133,15 +132,13 @@ void CKorvelLifeSyncScreen::AddRow(const std::string& name, const std::string& d
   row->SetUserData(db_name);
   databases_.push_back(db_name);
   rows_.push_back(row);
-  column_.Add(row, kRowIndent, kMargin);
-  view_box_.AddToFocusOrder(row, &view_box_, VexaAppGUISystem::FocusGroup);
+  column_.Add(row, kRowIndent, kMargin, VexaAppGUISystem::FocusGroup);
 }
 
 void CKorvelLifeSyncScreen::BuildFooter() {
   const int width = platform::device::Screen().width;
   sync_screens::StyleRoundedButton(&sync_checked_, AppString(98), Style(1), Style(7), width / 4, kButtonHeight);
-  column_.Add(&sync_checked_, kMargin, 2 * kMargin);
-  view_box_.AddToFocusOrder(&sync_checked_, &view_box_, VexaAppGUISystem::FocusItem);
+  column_.Add(&sync_checked_, kMargin, 2 * kMargin, VexaAppGUISystem::FocusItem);
   // An invisible line closes the list, so the last button scrolls clear of the edge.
   spacer_.SetText(L"dgdfgdfgdfg", 0, 14, true, 0, false, false, false, true);
   spacer_.SetVisible(false);

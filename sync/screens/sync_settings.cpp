@@ -34,7 +34,11 @@ CKorvelLifeSyncSettings::CKorvelLifeSyncSettings()
     : column_(&inner_), over_the_air_("over the air", kShowOverTheAir), desktop_("desktop", kShowDesktop),
       save_("save", kSave) {}
 
-CKorvelLifeSyncSettings::~CKorvelLifeSyncSettings() { column_.Clear(); }
+CKorvelLifeSyncSettings::~CKorvelLifeSyncSettings() {
+  column_.Clear();
+  for (HBITMAP b : {radio_off_, radio_on_})
+    if (b) DeleteObject(b);
+}
 
 VexaAppGUISystem::TextStyle CKorvelLifeSyncSettings::Style(int index) const {
   return host_.text_style ? host_.text_style(index) : VexaAppGUISystem::TextStyle();
@@ -62,8 +66,8 @@ void CKorvelLifeSyncSettings::Build() {
   VexaAppGUISystem::TextStyle button = Style(1), pressed = Style(7);
   sync_screens::StyleRoundedButton(&over_the_air_, AppString(30), button, pressed, (inner - kMargin) / 2, kButtonHeight);
   sync_screens::StyleRoundedButton(&desktop_, AppString(29), button, pressed, (inner - kMargin) / 2, kButtonHeight);
-  column_.Add(&over_the_air_, kMargin, kMargin);
-  column_.AddBeside(&desktop_, &over_the_air_, kMargin);
+  column_.Add(&over_the_air_, kMargin, kMargin, FocusItem);
+  column_.AddBeside(&desktop_, &over_the_air_, kMargin, FocusItem);
   caption_.SetStyle(Style(13));
   caption_.SetMaximumSize(inner, 0);
   column_.Add(&caption_, kMargin, kGap);
@@ -76,7 +80,7 @@ void CKorvelLifeSyncSettings::Build() {
   selector_.SetCaption(L"", VexaAppGUISystem::FieldItems, content_area_, true, false);
   selector_.SetSize(0, inner, nullptr, 1);
   selector_.SetSize(1, kFieldHeight, nullptr, 1);
-  column_.Add(&selector_, kMargin, kGap);
+  column_.Add(&selector_, kMargin, kGap, FocusItem);
   int radio_width = 0;
   VexaAppGUISystem::GetBitmapSize(radio_off_, &radio_width, nullptr);
   struct {
@@ -90,28 +94,29 @@ void CKorvelLifeSyncSettings::Build() {
     r.radio->SetImages(radio_off_, radio_on_, radio_off_, true, IDG_COLOUR_KEY, false);
     r.radio->SetLabelText(AppString(r.label), RGB(0, 0, 0), -1, RGB(255, 255, 255), true, false, false, false);
     r.radio->SetCommandValue(static_cast<std::uint32_t>(r.command));
-    column_.Add(r.radio, kMargin, kGap);
+    column_.Add(r.radio, kMargin, kGap, VexaAppGUISystem::FocusGroup);
   }
   limit_field_.SetCaption(L"", VexaAppGUISystem::FieldNumber, content_area_, true, false);
   limit_field_.SetSize(0, kLimitWidth, nullptr, 1);
   limit_field_.SetSize(1, kFieldHeight, nullptr, 1);
-  column_.AddBeside(&limit_field_, &limit_, kMargin);
+  column_.AddBeside(&limit_field_, &limit_, kMargin, FocusItem);
   sync_screens::StyleRoundedButton(&save_, AppString(5), button, pressed, width / 4, kButtonHeight);
-  column_.Add(&save_, (width - width / 4) / 2, 2 * kGap);
-  for (VexaAppGUISystem::Box* b : std::initializer_list<VexaAppGUISystem::Box*>{
-           &over_the_air_, &desktop_, &selector_, &no_limit_, &limit_, &limit_field_, &save_})
-    inner_.AddToFocusOrder(b, &inner_, b == &no_limit_ || b == &limit_ ? VexaAppGUISystem::FocusGroup : FocusItem);
+  column_.Add(&save_, (width - width / 4) / 2, 2 * kGap, FocusItem);
 }
 
 int CKorvelLifeSyncSettings::Activate(const char*) {
   SetTitle(AppString(107));
-  radio_off_ = host_.load_image ? host_.load_image(IDG_RADIO_OFF) : nullptr;
-  radio_on_ = host_.load_image ? host_.load_image(IDG_RADIO_ON) : nullptr;
   QueueScrollBars(2);
   Read();
-  inner_.SetLayoutEnabled(false, false);
-  Build();
-  inner_.SetLayoutEnabled(true, true);
+  // Built on the first visit; later visits show the same fields again.
+  if (column_.Empty()) {
+    radio_off_ = host_.load_image ? host_.load_image(IDG_RADIO_OFF) : nullptr;
+    radio_on_ = host_.load_image ? host_.load_image(IDG_RADIO_ON) : nullptr;
+    inner_.SetLayoutEnabled(false, false);
+    Build();
+    inner_.SetLayoutEnabled(true, true);
+  }
+  sync_screens::ShowFields({&selector_, &limit_field_}, true);
   ShowMode(kOverTheAir);
   inner_.SetFocus(&over_the_air_);
   return 0;
@@ -185,10 +190,6 @@ int CKorvelLifeSyncSettings::ProcessSystemMessage(HWND, UINT message, WPARAM wPa
 }
 
 int CKorvelLifeSyncSettings::Deactivate(int, int) {
-  column_.Clear();
-  for (HBITMAP* b : {&radio_off_, &radio_on_}) {
-    if (*b) DeleteObject(*b);
-    *b = nullptr;
-  }
+  sync_screens::ShowFields({&selector_, &limit_field_}, false);
   return 0;
 }

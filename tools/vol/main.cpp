@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "app/stored_object.h"
+#include "app/server_settings.h"
 #include "inspect.h"
 #include "platform/cedb.h"
 #include "platform/os.h"
@@ -65,14 +65,7 @@ int PointAtServer(const std::string& server, const std::string& volume) {
     std::fprintf(stderr, "tidelark-vol: %s: not HOST:PORT\n", server.c_str());
     return 2;
   }
-  store::Database* db = nullptr;
-  store::StoreCode rc = store::OpenDatabase(&db, "_sysSettings", 1, 0, store::kCreatorPyra, 0, store::kVersionMajor,
-                                            store::kVersionMinor, volume.c_str());
-  if (rc == store::kStoreOk) {
-    rc = static_cast<store::StoreCode>(
-        StoredObject("ServerSettings").SetText("ServerIP", host).SetText("ServerPort", std::to_string(number)).Write(db));
-    store::CloseDatabase(&db);
-  }
+  const std::int32_t rc = WriteServerSettings(volume, host, static_cast<std::uint32_t>(number));
   if (rc != store::kStoreOk) {
     std::fprintf(stderr, "tidelark-vol: %s: cannot write the server settings (store code %d)\n", volume.c_str(), rc);
     return 1;

@@ -1,6 +1,7 @@
 #include "device_folder.h"
 
 #include "app/object_store.h"
+#include "app/server_settings.h"
 #include "app/stored_object.h"
 #include "platform/os.h"
 
@@ -69,13 +70,7 @@ int DeviceFolder::Count(const char* database) const {
 }
 
 std::int32_t DeviceFolder::SetServer(const std::string& host, int port) const {
-  CObjectStore access(Volume());
-  store::Database* db = nullptr;
-  std::int32_t rc = access.Open(&db, "_sysSettings", true, false, 0);
-  if (rc != store::kStoreOk) return rc;
-  rc = StoredObject("ServerSettings").SetText("ServerIP", host).SetText("ServerPort", std::to_string(port)).Write(db);
-  store::CloseDatabase(&db);
-  return rc;
+  return WriteServerSettings(Volume(), host, static_cast<std::uint32_t>(port));
 }
 
 bool DeviceFolder::Copy(const std::string& from, const std::string& to) {

@@ -1,14 +1,19 @@
 // tidelark-walk: starts Tidelark.exe, walks its main screens through real
 // window messages, writes a screenshot of each into a folder, prints their
 // paths and closes the program. Exit 0 when every step worked.
-//   tidelark-walk.exe PROGRAM OUTDIR
+//   tidelark-walk.exe PROGRAM OUTDIR [--server PORT]
+// With --server the walk syncs from the sync screen with the sync server on
+// 127.0.0.1:PORT, through a relay that slows the answers so that the
+// progress window is photographed mid-sync; then the channel list it leaves.
 #include <windows.h>
 
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "app/server_settings.h"
 #include "platform/os.h"
+#include "relay.h"
 #include "walk.h"
 
 namespace {
@@ -38,16 +43,56 @@ std::string Narrow(const wchar_t* w) {
   return platform::os::Utf16ToUtf8(u);
 }
 
+// The server's answers pass at this rate, so that a sync of the demo
+// catalogue lasts a few seconds.
+constexpr int kRelayBytesPerSecond = 16 * 1024;
+
+// From the sync screen: "sync all", the progress window held mid-sync, and
+// the screen the program shows when the sync has ended.
+bool SyncAll(Walk* walk, HWND frame, walk::Relay* relay) {
+  if (!walk::TapSyncAll(walk->driver, frame)) {
+    std::fprintf(stderr, "tidelark-walk: no sync screen\n");
+    return false;
+  }
+  if (walk::WaitUntilUnderWay(walk->driver, 60000, nullptr)) {
+    relay->Hold();
+    walk->Shoot("sync-progress");
+    relay->Release();
+  } else {
+    std::fprintf(stderr, "tidelark-walk: the sync did not get under way\n");
+    walk->ok = false;
+  }
+  walk::State end = walk::WaitForState(walk->driver, "sync", "0", 300000);
+  if (end["sync"] != "0" || end["sync_result"] != "0") {
+    std::fprintf(stderr, "tidelark-walk: the sync ended with %s\n", end["sync_result"].c_str());
+    return false;
+  }
+  walk->Shoot("after-sync");
+  return true;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: tidelark-walk.exe PROGRAM OUTDIR\n");
+  const bool syncing = argc == 5 && lstrcmpW(argv[3], L"--server") == 0;
+  if (argc != 3 && !syncing) {
+    std::fprintf(stderr, "usage: tidelark-walk.exe PROGRAM OUTDIR [--server PORT]\n");
     return 2;
   }
   Walk walk;
   walk.folder = Narrow(argv[2]);
   platform::os::MakeDirectories(walk.folder);
+  walk::Relay relay;
+  if (syncing) {
+    const int port = _wtoi(argv[4]);
+    std::string program = Narrow(argv[1]);
+    const std::string volume = platform::os::JoinPath(program.substr(0, program.find_last_of("\\/") + 1), "Reader.vol");
+    if (port <= 0 || port > 65535 || !relay.Start(port, kRelayBytesPerSecond) ||
+        WriteServerSettings(volume, "127.0.0.1", static_cast<std::uint32_t>(relay.port())) != 0) {
+      std::fprintf(stderr, "tidelark-walk: cannot point the device at the server on port %d\n", port);
+      return 1;
+    }
+  }
   if (!walk.driver.Start(argv[1])) {
     std::fprintf(stderr, "tidelark-walk: cannot start %s\n", Narrow(argv[1]).c_str());
     return 1;
@@ -71,6 +116,7 @@ int wmain(int argc, wchar_t** argv) {
       continue;
     }
     if (s.name) walk.Shoot(s.name);
+    if (syncing && s.command == 5017 && !SyncAll(&walk, frame, &relay)) walk.ok = false;
   }
   PostMessageW(frame, WM_CLOSE, 0, 0);
   int code = walk.driver.WaitExit(20000);

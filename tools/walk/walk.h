@@ -3,6 +3,7 @@
 #pragma once
 
 #include <map>
+#include <set>
 #include <string>
 
 #include "platform/automation.h"
@@ -27,5 +28,16 @@ bool DismissMessageBox(platform::automation::Driver& driver, DWORD timeout_ms);
 // with a name at each of those screens when given.
 bool StartToChannels(platform::automation::Driver& driver, HWND* frame,
                      void (*shoot)(void* context, const char* name), void* context);
+
+// Polls the program's state until `key` has `value` or `timeout_ms` have
+// passed; the last state read. The progress values seen meanwhile are added
+// to `progress` when given.
+State WaitForState(platform::automation::Driver& driver, const std::string& key, const std::string& value,
+                   DWORD timeout_ms, std::set<std::string>* progress = nullptr);
+// Waits until a running sync has its upper bar part way (0 < first < 100);
+// false when the sync ended or `timeout_ms` passed first.
+bool WaitUntilUnderWay(platform::automation::Driver& driver, DWORD timeout_ms, std::set<std::string>* progress);
+// The sync screen's "sync all" button, tapped as the user taps it.
+bool TapSyncAll(platform::automation::Driver& driver, HWND frame);
 
 }  // namespace walk

@@ -70,7 +70,7 @@ std::string MessageText(HWND box) {
   for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
     wchar_t cls[32] = {}, t[512] = {};
     GetClassNameW(child, cls, 32);
-    if (lstrcmpiW(cls, L"Static") != 0 || !GetWindowTextW(child, t, 512)) continue;
+    if (lstrcmpiW(cls, L"Static") != 0 || !SendMessageW(child, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(t))) continue;
     std::u16string u(t, t + lstrlenW(t));
     text += platform::os::Utf16ToUtf8(u);
   }
@@ -81,20 +81,6 @@ HWND ProgressWindow(Driver& driver) {
   for (HWND w : driver.Windows(walk::kDialogClass))
     if (GetDlgItem(w, 1002)) return w;
   return nullptr;
-}
-
-// Polls the program's state until `key` has `value`; the last state seen.
-State WaitForState(Driver& driver, const std::string& key, const std::string& value, DWORD timeout_ms,
-                   std::set<std::string>* progress = nullptr) {
-  const DWORD start = GetTickCount();
-  State s;
-  do {
-    s = driver.State();
-    if (progress && s.count("sync_progress")) progress->insert(s["sync_progress"]);
-    if (s[key] == value) break;
-    Sleep(30);
-  } while (GetTickCount() - start < timeout_ms);
-  return s;
 }
 
 int Close(Driver& driver, HWND frame) {
@@ -147,16 +133,10 @@ class SyncScreen : public ::testing::Test {
     EXPECT_TRUE(walk::TapButton(driver_, frame, 5017));
     EXPECT_EQ(driver_.State()["title"], "Synchronize");
   }
-  // Taps "sync all" as the user does.
-  void TapSyncAll(HWND frame) {
-    int x, y, w, h;
-    ASSERT_TRUE(walk::ParseRect(driver_.State(), "sync_all", &x, &y, &w, &h));
-    driver_.Tap(frame, x + w / 2, y + h / 2);
-  }
   // Syncs the checked channels (none) and waits for the end; the state then.
   State SyncFixedDatabases() {
     EXPECT_TRUE(driver_.Command(3041));
-    return WaitForState(driver_, "sync", "0", 120000);
+    return walk::WaitForState(driver_, "sync", "0", 120000);
   }
 
   static std::string server_dir_;
@@ -193,17 +173,10 @@ TEST_F(SyncScreen, BringsTheChannelListThenEveryChannelWithMovingProgress) {
 
   // All channels: held once under way, the window answers and shows its progress.
   std::set<std::string> progress;
-  TapSyncAll(frame);
-  State s = WaitForState(driver_, "sync", "1", kWait);
+  ASSERT_TRUE(walk::TapSyncAll(driver_, frame));
+  State s = walk::WaitForState(driver_, "sync", "1", kWait);
   ASSERT_EQ(s["sync"], "1");
-  const DWORD start = GetTickCount();
-  while (GetTickCount() - start < 60000) {
-    s = driver_.State();
-    if (s.count("sync_progress")) progress.insert(s["sync_progress"]);
-    int first = 0, second = 0;
-    if (std::sscanf(s["sync_progress"].c_str(), "%d %d", &first, &second) == 2 && first > 0 && first < 100) break;
-    Sleep(20);
-  }
+  ASSERT_TRUE(walk::WaitUntilUnderWay(driver_, 60000, &progress)) << "the upper bar moves";
   relay.Hold();
   Sleep(300);  // what was under way arrives
   const DWORD ping = GetTickCount();
@@ -215,7 +188,7 @@ TEST_F(SyncScreen, BringsTheChannelListThenEveryChannelWithMovingProgress) {
   EXPECT_TRUE(ProgressWindow(driver_)) << "the progress window is up";
   EXPECT_FALSE(held["sync_text"].empty());
   relay.Release();
-  after = WaitForState(driver_, "sync", "0", 180000, &progress);
+  after = walk::WaitForState(driver_, "sync", "0", 180000, &progress);
   EXPECT_EQ(after["sync_result"], "0");
   EXPECT_GE(progress.size(), 3u) << "the progress values moved";
   EXPECT_FALSE(ProgressWindow(driver_));
@@ -250,8 +223,8 @@ TEST_F(SyncScreen, CancelMidSyncIsSilentAndLeavesTheVolumeConsistent) {
   ASSERT_EQ(SyncFixedDatabases()["sync_result"], "0");
   ShowSyncScreen(frame);
   relay.Hold();
-  TapSyncAll(frame);
-  State s = WaitForState(driver_, "sync", "1", kWait);
+  ASSERT_TRUE(walk::TapSyncAll(driver_, frame));
+  State s = walk::WaitForState(driver_, "sync", "1", kWait);
   ASSERT_EQ(s["sync"], "1");
   HWND window = ProgressWindow(driver_);
   ASSERT_TRUE(window);
@@ -262,15 +235,15 @@ TEST_F(SyncScreen, CancelMidSyncIsSilentAndLeavesTheVolumeConsistent) {
   driver_.Tap(window, p.x, p.y);
   driver_.Sync();
   relay.Release();
-  State after = WaitForState(driver_, "sync", "0", 60000);
+  State after = walk::WaitForState(driver_, "sync", "0", 60000);
   EXPECT_EQ(after["sync_result"], "15005");
   EXPECT_FALSE(FindMessageBox(driver_, 1500)) << "a cancelled sync says nothing";
   EXPECT_EQ(after["title"], "Channels");
   // The next sync runs whole on what the cancelled one left.
   ShowSyncScreen(frame);
-  TapSyncAll(frame);
-  WaitForState(driver_, "sync", "1", kWait);
-  after = WaitForState(driver_, "sync", "0", 180000);
+  ASSERT_TRUE(walk::TapSyncAll(driver_, frame));
+  walk::WaitForState(driver_, "sync", "1", kWait);
+  after = walk::WaitForState(driver_, "sync", "0", 180000);
   EXPECT_EQ(after["sync_result"], "0");
   EXPECT_EQ(Close(driver_, frame), 0);
   EXPECT_GT(device.Count("Tavo 40001"), 0);
@@ -304,7 +277,7 @@ TEST_F(SyncScreen, FailuresShowTheirMessage) {
     EXPECT_STREQ(caption, L"Tidelark");
     EXPECT_TRUE(driver_.Shot(Output(std::string("message-") + c.result + ".png")));
     PostMessageW(box, WM_COMMAND, IDOK, 0);
-    State after = WaitForState(driver_, "sync", "0", kWait);
+    State after = walk::WaitForState(driver_, "sync", "0", kWait);
     EXPECT_EQ(after["sync_result"], c.result);
     EXPECT_EQ(after["title"], "Channels");
     EXPECT_EQ(Close(driver_, frame), 0);
@@ -390,11 +363,11 @@ TEST_F(SyncScreen, SettingsScreensStoreWhatTheyShow) {
 
   // Connection settings: a new e-mail keeps the anchors, a new user name removes them.
   ASSERT_TRUE(driver_.Command(3026));
-  EXPECT_EQ(driver_.State()["title"], "Connection settings");
+  EXPECT_EQ(driver_.State()["title"], "Connection");
   edits = EditControls(frame);
   ASSERT_EQ(edits.size(), 3u);
   wchar_t shown[64] = {};
-  GetWindowTextW(edits[1], shown, 64);
+  SendMessageW(edits[1], WM_GETTEXT, 64, reinterpret_cast<LPARAM>(shown));
   EXPECT_STREQ(shown, L"") << "the placeholder user name shows as an empty field";
   SendMessageW(edits[0], WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"reader@example.net"));
   EXPECT_TRUE(driver_.Shot(Output("connection-settings.png")));

@@ -5,7 +5,9 @@
 
 #include <windows.h>
 
+#include <initializer_list>
 #include <string>
+#include <vector>
 
 #include "gui/button.h"
 #include "gui/text_field.h"
@@ -16,12 +18,14 @@ namespace sync_screens {
 class Column {
  public:
   explicit Column(VexaAppGUISystem::Box* parent) : parent_(parent) {}
-  // `box` at `x` from the parent's left, `gap` below the last box (or the top).
-  void Add(VexaAppGUISystem::Box* box, int x, int gap);
+  // `box` at `x` from the parent's left, `gap` below the last box (or the
+  // top); in the parent's focus order with `focus` (a FocusMode) when given.
+  void Add(VexaAppGUISystem::Box* box, int x, int gap, int focus = 0);
   // `box` at `gap` right of `beside`, on its line (not a step of the column).
-  void AddBeside(VexaAppGUISystem::Box* box, VexaAppGUISystem::Box* beside, int gap);
+  void AddBeside(VexaAppGUISystem::Box* box, VexaAppGUISystem::Box* beside, int gap, int focus = 0);
   // Takes every box placed out of the parent and its focus order.
   void Clear();
+  bool Empty() const { return placed_.empty(); }
   // The bottom of the last box in the parent's content.
   int Bottom() const;
 
@@ -30,6 +34,11 @@ class Column {
   VexaAppGUISystem::Box* last_ = nullptr;
   std::vector<VexaAppGUISystem::Box*> placed_;
 };
+
+// Shows or hides the native controls of fields: a screen that is left keeps
+// its fields (and what they hold) but must not leave their windows on the
+// screen that follows.
+void ShowFields(std::initializer_list<VexaAppGUISystem::TextFieldBox*> fields, bool shown);
 
 // The program's rounded button: black frame, white, blue while pressed.
 void StyleRoundedButton(VexaAppGUISystem::TextButtonRounded* button, const wchar_t* label,
