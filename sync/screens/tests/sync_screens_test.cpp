@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -123,27 +124,27 @@ class SyncScreen : public ::testing::Test {
 
   // Starts the program on `device` and brings it to the sync screen.
   HWND StartAtSyncScreen(const Device& device, const std::vector<std::wstring>& env = {}) {
-    EXPECT_TRUE(driver_.Start(device.Program(), env));
+    EXPECT_TRUE(driver_->Start(device.Program(), env));
     HWND frame = nullptr;
-    EXPECT_TRUE(walk::StartToChannels(driver_, &frame, nullptr, nullptr));
+    EXPECT_TRUE(walk::StartToChannels(*driver_, &frame, nullptr, nullptr));
     ShowSyncScreen(frame);
     return frame;
   }
   void ShowSyncScreen(HWND frame) {
-    EXPECT_TRUE(walk::TapButton(driver_, frame, 5017));
-    EXPECT_EQ(driver_.State()["title"], "Synchronize");
+    EXPECT_TRUE(walk::TapButton(*driver_, frame, 5017));
+    EXPECT_EQ(driver_->State()["title"], "Synchronize");
   }
   // Syncs the checked channels (none) and waits for the end; the state then.
   State SyncFixedDatabases() {
-    EXPECT_TRUE(driver_.Command(3041));
-    return walk::WaitForState(driver_, "sync", "0", 120000);
+    EXPECT_TRUE(driver_->Command(3041));
+    return walk::WaitForState(*driver_, "sync", "0", 120000);
   }
 
   static std::string server_dir_;
   static std::size_t feeds_;
   static walk::UnixServer* server_;
   static bool started_;
-  Driver driver_;
+  std::unique_ptr<Driver> driver_ = std::make_unique<Driver>();
 };
 
 std::string SyncScreen::server_dir_;
@@ -158,43 +159,43 @@ TEST_F(SyncScreen, BringsTheChannelListThenEveryChannelWithMovingProgress) {
   ASSERT_EQ(device.SetServer("127.0.0.1", relay.port()), 0);
   HWND frame = StartAtSyncScreen(device);
   ASSERT_TRUE(frame);
-  const int seeded = std::atoi(driver_.State()["sync_rows"].c_str());
+  const int seeded = std::atoi(driver_->State()["sync_rows"].c_str());
 
   // Nothing checked: the six fixed databases alone, which bring the channel list.
   State after = SyncFixedDatabases();
   EXPECT_EQ(after["sync_result"], "0");
   EXPECT_EQ(after["title"], "Channels") << "the news view follows the sync";
-  EXPECT_FALSE(FindMessageBox(driver_, 500)) << "a sync that worked says nothing";
+  EXPECT_FALSE(FindMessageBox(*driver_, 500)) << "a sync that worked says nothing";
   EXPECT_EQ(device.ReadInt("TavoInfo", "SyncStats", "SyncCount"), 1);
   EXPECT_EQ(device.Count("Tavo 40001"), -1) << "no channel database was synchronised";
   ShowSyncScreen(frame);
-  const int rows = std::atoi(driver_.State()["sync_rows"].c_str());
+  const int rows = std::atoi(driver_->State()["sync_rows"].c_str());
   EXPECT_GE(rows, static_cast<int>(feeds_)) << "the server's channels are listed (seeded: " << seeded << ")";
 
   // All channels: held once under way, the window answers and shows its progress.
   std::set<std::string> progress;
-  ASSERT_TRUE(walk::TapSyncAll(driver_, frame));
-  State s = walk::WaitForState(driver_, "sync", "1", kWait);
+  ASSERT_TRUE(walk::TapSyncAll(*driver_, frame));
+  State s = walk::WaitForState(*driver_, "sync", "1", kWait);
   ASSERT_EQ(s["sync"], "1");
-  ASSERT_TRUE(walk::WaitUntilUnderWay(driver_, 60000, &progress)) << "the upper bar moves";
+  ASSERT_TRUE(walk::WaitUntilUnderWay(*driver_, 60000, &progress)) << "the upper bar moves";
   relay.Hold();
   Sleep(300);  // what was under way arrives
   const DWORD ping = GetTickCount();
-  EXPECT_TRUE(driver_.Sync(2000)) << "the window answers while the sync thread works";
+  EXPECT_TRUE(driver_->Sync(2000)) << "the window answers while the sync thread works";
   EXPECT_LT(GetTickCount() - ping, 2000u);
-  EXPECT_TRUE(driver_.Shot(Output("progress-mid-sync.png")));
-  State held = driver_.State();
+  EXPECT_TRUE(driver_->Shot(Output("progress-mid-sync.png")));
+  State held = driver_->State();
   EXPECT_EQ(held["sync"], "1");
-  EXPECT_TRUE(ProgressWindow(driver_)) << "the progress window is up";
+  EXPECT_TRUE(ProgressWindow(*driver_)) << "the progress window is up";
   EXPECT_FALSE(held["sync_text"].empty());
   relay.Release();
-  after = walk::WaitForState(driver_, "sync", "0", 180000, &progress);
+  after = walk::WaitForState(*driver_, "sync", "0", 180000, &progress);
   EXPECT_EQ(after["sync_result"], "0");
   EXPECT_GE(progress.size(), 3u) << "the progress values moved";
-  EXPECT_FALSE(ProgressWindow(driver_));
+  EXPECT_FALSE(ProgressWindow(*driver_));
   EXPECT_EQ(after["title"], "Channels");
   EXPECT_EQ(device.ReadInt("TavoInfo", "SyncStats", "SyncCount"), 2);
-  EXPECT_EQ(Close(driver_, frame), 0);
+  EXPECT_EQ(Close(*driver_, frame), 0);
 
   // Every channel of the catalogue came with its articles (a few feeds of the
   // shared data are broken on purpose and bring none).
@@ -223,29 +224,29 @@ TEST_F(SyncScreen, CancelMidSyncIsSilentAndLeavesTheVolumeConsistent) {
   ASSERT_EQ(SyncFixedDatabases()["sync_result"], "0");
   ShowSyncScreen(frame);
   relay.Hold();
-  ASSERT_TRUE(walk::TapSyncAll(driver_, frame));
-  State s = walk::WaitForState(driver_, "sync", "1", kWait);
+  ASSERT_TRUE(walk::TapSyncAll(*driver_, frame));
+  State s = walk::WaitForState(*driver_, "sync", "1", kWait);
   ASSERT_EQ(s["sync"], "1");
-  HWND window = ProgressWindow(driver_);
+  HWND window = ProgressWindow(*driver_);
   ASSERT_TRUE(window);
   int x, y, w, h;
   ASSERT_TRUE(walk::ParseRect(s, "sync_cancel", &x, &y, &w, &h));
   POINT p = {x + w / 2, y + h / 2};
   ScreenToClient(window, &p);
-  driver_.Tap(window, p.x, p.y);
-  driver_.Sync();
+  driver_->Tap(window, p.x, p.y);
+  driver_->Sync();
   relay.Release();
-  State after = walk::WaitForState(driver_, "sync", "0", 60000);
+  State after = walk::WaitForState(*driver_, "sync", "0", 60000);
   EXPECT_EQ(after["sync_result"], "15005");
-  EXPECT_FALSE(FindMessageBox(driver_, 1500)) << "a cancelled sync says nothing";
+  EXPECT_FALSE(FindMessageBox(*driver_, 1500)) << "a cancelled sync says nothing";
   EXPECT_EQ(after["title"], "Channels");
   // The next sync runs whole on what the cancelled one left.
   ShowSyncScreen(frame);
-  ASSERT_TRUE(walk::TapSyncAll(driver_, frame));
-  walk::WaitForState(driver_, "sync", "1", kWait);
-  after = walk::WaitForState(driver_, "sync", "0", 180000);
+  ASSERT_TRUE(walk::TapSyncAll(*driver_, frame));
+  walk::WaitForState(*driver_, "sync", "1", kWait);
+  after = walk::WaitForState(*driver_, "sync", "0", 180000);
   EXPECT_EQ(after["sync_result"], "0");
-  EXPECT_EQ(Close(driver_, frame), 0);
+  EXPECT_EQ(Close(*driver_, frame), 0);
   EXPECT_GT(device.Count("Tavo 40001"), 0);
   EXPECT_EQ(CheckVolume(device.Volume()), 0);
 }
@@ -264,23 +265,24 @@ TEST_F(SyncScreen, FailuresShowTheirMessage) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
+    driver_ = std::make_unique<Driver>();
     Device device;
     ASSERT_EQ(device.SetServer("127.0.0.1", c.port), 0);
     HWND frame = StartAtSyncScreen(device);
     ASSERT_TRUE(frame);
-    ASSERT_TRUE(driver_.Command(3041));
-    HWND box = FindMessageBox(driver_, 60000);
+    ASSERT_TRUE(driver_->Command(3041));
+    HWND box = FindMessageBox(*driver_, 60000);
     ASSERT_TRUE(box);
     EXPECT_EQ(MessageText(box), c.text);
     wchar_t caption[64] = {};
     GetWindowTextW(box, caption, 64);
     EXPECT_STREQ(caption, L"Tidelark");
-    EXPECT_TRUE(driver_.Shot(Output(std::string("message-") + c.result + ".png")));
+    EXPECT_TRUE(driver_->Shot(Output(std::string("message-") + c.result + ".png")));
     PostMessageW(box, WM_COMMAND, IDOK, 0);
-    State after = walk::WaitForState(driver_, "sync", "0", kWait);
+    State after = walk::WaitForState(*driver_, "sync", "0", kWait);
     EXPECT_EQ(after["sync_result"], c.result);
     EXPECT_EQ(after["title"], "Channels");
-    EXPECT_EQ(Close(driver_, frame), 0);
+    EXPECT_EQ(Close(*driver_, frame), 0);
   }
 }
 
@@ -292,16 +294,16 @@ TEST_F(SyncScreen, NoConnectionStartsNothing) {
   HWND frame = StartAtSyncScreen(device, {L"TIDELARK_CONNECTION=disconnected"});
   ASSERT_TRUE(frame);
   const DWORD start = GetTickCount();
-  ASSERT_TRUE(driver_.Command(3041, 60000));
+  ASSERT_TRUE(driver_->Command(3041, 60000));
   EXPECT_LT(GetTickCount() - start, 40000u) << "a connection that was refused is not waited for";
-  State s = driver_.State();
+  State s = driver_->State();
   EXPECT_EQ(s["sync"], "0");
   EXPECT_EQ(s["sync_connection"], std::to_string(0x20));
   EXPECT_EQ(s["title"], "Synchronize") << "the screen stays";
-  EXPECT_FALSE(ProgressWindow(driver_));
-  EXPECT_FALSE(FindMessageBox(driver_, 500)) << "nothing is shown";
+  EXPECT_FALSE(ProgressWindow(*driver_));
+  EXPECT_FALSE(FindMessageBox(*driver_, 500)) << "nothing is shown";
   EXPECT_EQ(relay.connections(), 0) << "no request reached the server";
-  EXPECT_EQ(Close(driver_, frame), 0);
+  EXPECT_EQ(Close(*driver_, frame), 0);
 }
 
 // The program's edit controls, top to bottom.
@@ -334,54 +336,54 @@ TEST_F(SyncScreen, SettingsScreensStoreWhatTheyShow) {
     StoredObject("TavoRss").SetText("LastAnchor", "20261201 1000").Write(db);
     store::CloseDatabase(&db);
   }
-  EXPECT_TRUE(driver_.Start(device.Program()));
+  EXPECT_TRUE(driver_->Start(device.Program()));
   HWND frame = nullptr;
-  ASSERT_TRUE(walk::StartToChannels(driver_, &frame, nullptr, nullptr));
+  ASSERT_TRUE(walk::StartToChannels(*driver_, &frame, nullptr, nullptr));
 
   // Sync settings: "limit" with an empty field stores 20; the other mode keeps its defaults.
-  ASSERT_TRUE(driver_.Command(3024));
-  EXPECT_EQ(driver_.State()["title"], "Sync settings");
-  EXPECT_TRUE(driver_.Shot(Output("sync-settings.png")));
-  ASSERT_TRUE(driver_.Command(3104));
-  ASSERT_TRUE(driver_.Command(3102));
+  ASSERT_TRUE(driver_->Command(3024));
+  EXPECT_EQ(driver_->State()["title"], "Sync settings");
+  EXPECT_TRUE(driver_->Shot(Output("sync-settings.png")));
+  ASSERT_TRUE(driver_->Command(3104));
+  ASSERT_TRUE(driver_->Command(3102));
   EXPECT_EQ(device.ReadInt("TavoSets", "SyncOTA", "DataLimit"), 20);
   EXPECT_EQ(device.ReadInt("TavoSets", "SyncOTA", "Data"), 3);
   EXPECT_EQ(device.ReadInt("TavoSets", "SyncOTA", "UnreadArticles"), 1);
   EXPECT_EQ(device.ReadInt("TavoSets", "SyncDesktop", "DataLimit"), -1);
   // The desktop mode: a typed limit, kept over a switch of modes.
-  ASSERT_TRUE(driver_.Command(3024));
-  ASSERT_TRUE(driver_.Command(3101));
+  ASSERT_TRUE(driver_->Command(3024));
+  ASSERT_TRUE(driver_->Command(3101));
   std::vector<HWND> edits = EditControls(frame);
   ASSERT_FALSE(edits.empty());
   SendMessageW(edits.back(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"75"));
-  ASSERT_TRUE(driver_.Command(3104));
-  ASSERT_TRUE(driver_.Command(3100));
-  ASSERT_TRUE(driver_.Command(3103));
-  ASSERT_TRUE(driver_.Command(3102));
+  ASSERT_TRUE(driver_->Command(3104));
+  ASSERT_TRUE(driver_->Command(3100));
+  ASSERT_TRUE(driver_->Command(3103));
+  ASSERT_TRUE(driver_->Command(3102));
   EXPECT_EQ(device.ReadInt("TavoSets", "SyncDesktop", "DataLimit"), 75);
   EXPECT_EQ(device.ReadInt("TavoSets", "SyncOTA", "DataLimit"), -1);
 
   // Connection settings: a new e-mail keeps the anchors, a new user name removes them.
-  ASSERT_TRUE(driver_.Command(3026));
-  EXPECT_EQ(driver_.State()["title"], "Connection");
+  ASSERT_TRUE(driver_->Command(3026));
+  EXPECT_EQ(driver_->State()["title"], "Connection");
   edits = EditControls(frame);
   ASSERT_EQ(edits.size(), 3u);
   wchar_t shown[64] = {};
   SendMessageW(edits[1], WM_GETTEXT, 64, reinterpret_cast<LPARAM>(shown));
   EXPECT_STREQ(shown, L"") << "the placeholder user name shows as an empty field";
   SendMessageW(edits[0], WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"reader@example.net"));
-  EXPECT_TRUE(driver_.Shot(Output("connection-settings.png")));
-  ASSERT_TRUE(driver_.Command(3050));
+  EXPECT_TRUE(driver_->Shot(Output("connection-settings.png")));
+  ASSERT_TRUE(driver_->Command(3050));
   EXPECT_EQ(device.ReadText("TavoPrefs", "TavoUser", "Email"), "reader@example.net");
   EXPECT_EQ(device.Count("TavoSyncDBAnchors"), 1) << "the e-mail alone keeps the anchors";
-  ASSERT_TRUE(driver_.Command(3026));
+  ASSERT_TRUE(driver_->Command(3026));
   edits = EditControls(frame);
   ASSERT_EQ(edits.size(), 3u);
   SendMessageW(edits[1], WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"reader "));
-  ASSERT_TRUE(driver_.Command(3050));
+  ASSERT_TRUE(driver_->Command(3050));
   EXPECT_EQ(device.ReadText("TavoPrefs", "TavoUser", "User"), "reader") << "one trailing blank goes";
   EXPECT_EQ(device.Count("TavoSyncDBAnchors"), -1) << "a new user name starts without anchors";
-  EXPECT_EQ(Close(driver_, frame), 0);
+  EXPECT_EQ(Close(*driver_, frame), 0);
 }
 
 }  // namespace
