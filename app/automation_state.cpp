@@ -72,6 +72,7 @@ std::string DescribeAppState() {
                               " " + std::to_string(r.bottom - r.top));
   }
   line("sync_result", std::to_string(sync.result.load()));
+  line("sync_channels", std::to_string(sync.channels.size()));
   // The sync screen: its rows ("<count> <checked>") and the "sync all" button.
   if (app.ContentArea().GetView() == &app.SyncScreen()) {
     CKorvelLifeSyncScreen& screen = app.SyncScreen();
@@ -79,6 +80,11 @@ std::string DescribeAppState() {
     for (int i = 0; i < screen.RowCount(); ++i) checked += screen.Row(i)->IsChecked() ? 1 : 0;
     line("sync_rows", std::to_string(screen.RowCount()) + " " + std::to_string(checked));
     line("sync_all", Rect(&screen.SyncAllButton(), &app.Frame()));
+    // Each row: "<x> <y> <w> <h> <database>".
+    for (int i = 0; i < screen.RowCount(); ++i) {
+      auto* database = static_cast<const std::string*>(screen.Row(i)->GetUserData());
+      line("sync_row " + std::to_string(i), Rect(screen.Row(i), &app.Frame()) + " " + (database ? *database : ""));
+    }
   }
   line("input_panel", SHSipInfo(SPI_GETSIPINFO, 0, &sip, 0) && (sip.fdwFlags & SIPF_ON) ? "1" : "0");
   // Every bar button: "<x> <y> <w> <h> <visible> <state>" in frame coordinates.

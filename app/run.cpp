@@ -138,8 +138,10 @@ void CKorvelLifeApp::ShowFirstRunHint() {
 }
 
 void CKorvelLifeApp::EndRun() {
-  // A sync still running when the frame closes is cancelled, so that it ends before the program does.
+  // A sync still running when the frame closes is cancelled, and the connection's watch ends,
+  // so that no worker outlives what it uses.
   sync_screens::StopSync(&sync_state_, 20000);
+  sync_state_.connection.StopWorker();
   frame_.DeleteDecorations();
   ads_.Close();
   for (CKorvelLifeButtonsBar* bar : {&dynamic_bar_, &static_bar_, &navigation_bar_})

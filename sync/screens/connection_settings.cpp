@@ -64,6 +64,7 @@ int CKorvelLifeConnectionSettings::Activate(const char*) {
     inner_.SetLayoutEnabled(false, false);
     Build();
     inner_.SetLayoutEnabled(true, true);
+    inner_.Relayout(true);  // enabling alone lays nothing out
     for (VexaAppGUISystem::TextFieldBox* f : {&email_, &user_, &password_})
       if (HWND control = f->Control().GetHandle()) SendMessageW(control, EM_LIMITTEXT, kMaxValue, 0);
   }

@@ -191,7 +191,7 @@ void OnCancel(HWND hwnd) {
 int MessageFor(int result) {
   switch (result) {
     case sync_engine::kSyncTransferFailed: return 224;
-    case 15003: return 225;
+    case sync_engine::kSyncServerRefused: return 225;
     case sync_engine::kSyncConnectFailed: return 226;
     default: return 0;
   }

@@ -33,7 +33,7 @@ VexaAppGUISystem::TextStyle CKorvelLifeSyncScreen::Style(int index) const {
 }
 
 CKorvelLifeSyncScreen::CKorvelLifeSyncScreen()
-    : column_(&view_box_), sync_all_("sync all", sync_screens::kSyncAll),
+    : column_(&inner_), sync_all_("sync all", sync_screens::kSyncAll),
       sync_checked_("synchronize", sync_screens::kSyncChecked) {}
 
 CKorvelLifeSyncScreen::~CKorvelLifeSyncScreen() { Clear(); }
@@ -43,19 +43,14 @@ int CKorvelLifeSyncScreen::Activate(const char*) {
   SetTitle(AppString(98));
   check_off_ = host_.load_image ? host_.load_image(IDG_CHECK_OFF) : nullptr;
   check_on_ = host_.load_image ? host_.load_image(IDG_CHECK_ON) : nullptr;
-  view_box_.SetLayoutEnabled(false, false);
   QueueScrollBars(2);  // vertical only
+  inner_.SetLayoutEnabled(false, false);
   BuildHeader();
   BuildSections();
   BuildFooter();
-  view_box_.SetLayoutEnabled(true, true);
-  // The box grows with the list, so that the content area scrolls over all of it.
-  if (content_area_) {
-    const int bottom = spacer_.GetOffsetIn(&view_box_, 1) + spacer_.Height() + kMargin;
-    const int height = content_area_->Height();
-    QueueContentSize(content_area_->Width(), bottom > height ? bottom : height);
-  }
-  if (!rows_.empty()) view_box_.SetFocus(rows_.front());
+  inner_.SetLayoutEnabled(true, true);
+  inner_.Relayout(true);  // enabling alone lays nothing out
+  if (!rows_.empty()) inner_.SetFocus(rows_.front());
   return 0;
 }
 

@@ -64,8 +64,9 @@ void CKorvelLifeSyncSettings::Build() {
   const int width = content_area_ ? content_area_->Width() : platform::device::Screen().width;
   const int inner = width - 2 * kMargin;
   VexaAppGUISystem::TextStyle button = Style(1), pressed = Style(7);
-  sync_screens::StyleRoundedButton(&over_the_air_, AppString(30), button, pressed, (inner - kMargin) / 2, kButtonHeight);
-  sync_screens::StyleRoundedButton(&desktop_, AppString(29), button, pressed, (inner - kMargin) / 2, kButtonHeight);
+  // The mode buttons carry the short names; the heading below says the long one.
+  sync_screens::StyleRoundedButton(&over_the_air_, AppString(250), button, pressed, (inner - kMargin) / 2, kButtonHeight);
+  sync_screens::StyleRoundedButton(&desktop_, AppString(251), button, pressed, (inner - kMargin) / 2, kButtonHeight);
   column_.Add(&over_the_air_, kMargin, kMargin, FocusItem);
   column_.AddBeside(&desktop_, &over_the_air_, kMargin, FocusItem);
   caption_.SetStyle(Style(13));
@@ -115,6 +116,7 @@ int CKorvelLifeSyncSettings::Activate(const char*) {
     inner_.SetLayoutEnabled(false, false);
     Build();
     inner_.SetLayoutEnabled(true, true);
+    inner_.Relayout(true);  // enabling alone lays nothing out
   }
   sync_screens::ShowFields({&selector_, &limit_field_}, true);
   ShowMode(kOverTheAir);

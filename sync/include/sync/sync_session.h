@@ -20,6 +20,8 @@ enum SyncCode : int {
   kSyncAllocFailed = 1011,
   kSyncBusy = 15001,
   kSyncTransferFailed = 15002,
+  // Never returned by this engine; screens still have a message for it.
+  kSyncServerRefused = 15003,
   kSyncConnectFailed = 15004,
   kSyncCancelled = 15005,
   kSyncDataLimit = 15006,

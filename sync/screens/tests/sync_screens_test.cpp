@@ -137,6 +137,7 @@ class SyncScreen : public ::testing::Test {
   // Syncs the checked channels (none) and waits for the end; the state then.
   State SyncFixedDatabases() {
     EXPECT_TRUE(driver_->Command(3041));
+    EXPECT_EQ(driver_->State()["sync_channels"], "0");
     return walk::WaitForState(*driver_, "sync", "0", 120000);
   }
 
@@ -172,11 +173,29 @@ TEST_F(SyncScreen, BringsTheChannelListThenEveryChannelWithMovingProgress) {
   const int rows = std::atoi(driver_->State()["sync_rows"].c_str());
   EXPECT_GE(rows, static_cast<int>(feeds_)) << "the server's channels are listed (seeded: " << seeded << ")";
 
+  // One channel checked: that channel's database joins the fixed ones.
+  State screen = driver_->State();
+  int x, y, w, h;
+  char database[64] = {};
+  ASSERT_EQ(std::sscanf(screen["sync_row 0"].c_str(), "%d %d %d %d %63[^\n]", &x, &y, &w, &h, database), 5);
+  driver_->Tap(frame, x + 8, y + h / 2);
+  driver_->Sync();
+  EXPECT_EQ(driver_->State()["sync_rows"], std::to_string(rows) + " 1");
+  relay.Hold();
+  ASSERT_TRUE(driver_->Command(3041));
+  EXPECT_EQ(driver_->State()["sync_channels"], "1") << "the checked channel joins the fixed databases";
+  relay.Release();
+  after = walk::WaitForState(*driver_, "sync", "0", 120000);
+  EXPECT_EQ(after["sync_result"], "0");
+  EXPECT_GT(device.Count(database), 0) << database;
+  ShowSyncScreen(frame);
+
   // All channels: held once under way, the window answers and shows its progress.
   std::set<std::string> progress;
   ASSERT_TRUE(walk::TapSyncAll(*driver_, frame));
   State s = walk::WaitForState(*driver_, "sync", "1", kWait);
   ASSERT_EQ(s["sync"], "1");
+  EXPECT_EQ(s["sync_channels"], std::to_string(rows)) << "every listed channel";
   ASSERT_TRUE(walk::WaitUntilUnderWay(*driver_, 60000, &progress)) << "the upper bar moves";
   relay.Hold();
   Sleep(300);  // what was under way arrives
@@ -194,7 +213,7 @@ TEST_F(SyncScreen, BringsTheChannelListThenEveryChannelWithMovingProgress) {
   EXPECT_GE(progress.size(), 3u) << "the progress values moved";
   EXPECT_FALSE(ProgressWindow(*driver_));
   EXPECT_EQ(after["title"], "Channels");
-  EXPECT_EQ(device.ReadInt("TavoInfo", "SyncStats", "SyncCount"), 2);
+  EXPECT_EQ(device.ReadInt("TavoInfo", "SyncStats", "SyncCount"), 3);
   EXPECT_EQ(Close(*driver_, frame), 0);
 
   // Every channel of the catalogue came with its articles (a few feeds of the
@@ -303,6 +322,24 @@ TEST_F(SyncScreen, NoConnectionStartsNothing) {
   EXPECT_FALSE(ProgressWindow(*driver_));
   EXPECT_FALSE(FindMessageBox(*driver_, 500)) << "nothing is shown";
   EXPECT_EQ(relay.connections(), 0) << "no request reached the server";
+  EXPECT_EQ(Close(*driver_, frame), 0);
+}
+
+TEST_F(SyncScreen, ASlowConnectionIsWaitedFor) {
+  walk::Relay relay;
+  ASSERT_TRUE(relay.Start(server_->port(), 0));
+  Device device;
+  ASSERT_EQ(device.SetServer("127.0.0.1", relay.port()), 0);
+  // The probe gets no answer in time; the connection made on the worker comes 1.5 s later.
+  HWND frame = StartAtSyncScreen(device, {L"TIDELARK_CONNECTION=slow:1500"});
+  ASSERT_TRUE(frame);
+  const DWORD start = GetTickCount();
+  ASSERT_TRUE(driver_->Command(3041, 60000));
+  EXPECT_GE(GetTickCount() - start, 1400u) << "the sync waited for the connection";
+  State after = walk::WaitForState(*driver_, "sync", "0", 120000);
+  EXPECT_EQ(after["sync_result"], "0");
+  EXPECT_EQ(after["sync_connection"], std::to_string(0x10));
+  EXPECT_GT(relay.connections(), 0);
   EXPECT_EQ(Close(*driver_, frame), 0);
 }
 

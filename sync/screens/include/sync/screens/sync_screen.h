@@ -59,7 +59,7 @@ std::wstring ConnectionAddress(const CObjectStore& store);
 
 }  // namespace sync_screens
 
-class CKorvelLifeSyncScreen : public CKorvelLifeViewInterface {
+class CKorvelLifeSyncScreen : public CKorvelLifeInternalView {
  public:
   CKorvelLifeSyncScreen();
   ~CKorvelLifeSyncScreen() override;
