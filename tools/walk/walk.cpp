@@ -95,8 +95,11 @@ bool WaitUntilUnderWay(platform::automation::Driver& driver, DWORD timeout_ms, s
     State s = driver.State();
     if (s["sync"] != "1") return false;
     if (progress && s.count("sync_progress")) progress->insert(s["sync_progress"]);
-    int first = 0;
-    if (std::sscanf(s["sync_progress"].c_str(), "%d", &first) == 1 && first > 0 && first < 100) return true;
+    int first = 0, second = 0, longest = 0;
+    if (std::sscanf(s["sync_progress"].c_str(), "%d %d %d", &first, &second, &longest) == 3) {
+      const int lower = second > longest ? second : longest;
+      if (lower >= 20 && lower <= 95) return true;
+    }
     Sleep(kStep);
   }
   return false;
