@@ -24,7 +24,8 @@ struct Walk {
   int shots = 0;
   bool ok = true;
 
-  void Shoot(const char* name) {
+  // The screenshot's path.
+  std::string Shoot(const char* name) {
     char file[64];
     std::snprintf(file, sizeof file, "%02d-%s.png", ++shots, name);
     std::string path = platform::os::JoinPath(folder, file);
@@ -35,6 +36,7 @@ struct Walk {
       ok = false;
     }
     std::fflush(stdout);
+    return path;
   }
 };
 
@@ -45,22 +47,30 @@ std::string Narrow(const wchar_t* w) {
 
 // The server's answers pass at this rate, so that a sync of the demo
 // catalogue lasts a few seconds.
-constexpr int kRelayBytesPerSecond = 16 * 1024;
+constexpr int kRelayBytesPerSecond = 4 * 1024;
 
-// From the sync screen: "sync all", the progress window held mid-sync, and
-// the screen the program shows when the sync has ended.
-bool SyncAll(Walk* walk, HWND frame, walk::Relay* relay) {
-  if (!walk::TapSyncAll(walk->driver, frame)) {
-    std::fprintf(stderr, "tidelark-walk: no sync screen\n");
+// From the sync screen: "sync all"; when shooting, the progress window photographed while
+// the relay holds the sync (once at its start, again when a bar is part
+// way, which a sync that has little to bring may never reach), and the
+// screen the program shows when the sync has ended.
+bool SyncAll(Walk* walk, HWND frame, walk::Relay* relay, bool shoot) {
+  if (!shoot) {
+    walk::State end;
+    if (walk::TapSyncAll(walk->driver, frame)) end = walk::WaitForState(walk->driver, "sync", "0", 300000);
+    return end["sync"] == "0" && end["sync_result"] == "0";
+  }
+  relay->Hold();
+  if (!walk::TapSyncAll(walk->driver, frame) || walk::WaitForState(walk->driver, "sync", "1", 20000)["sync"] != "1") {
+    relay->Release();
+    std::fprintf(stderr, "tidelark-walk: no sync started from the sync screen\n");
     return false;
   }
+  const std::string shot = walk->Shoot("sync-progress");
+  relay->Release();
   if (walk::WaitUntilUnderWay(walk->driver, 60000, nullptr)) {
     relay->Hold();
-    walk->Shoot("sync-progress");
+    walk->driver.Shot(shot);
     relay->Release();
-  } else {
-    std::fprintf(stderr, "tidelark-walk: the sync did not get under way\n");
-    walk->ok = false;
   }
   walk::State end = walk::WaitForState(walk->driver, "sync", "0", 300000);
   if (end["sync"] != "0" || end["sync_result"] != "0") {
@@ -115,8 +125,14 @@ int wmain(int argc, wchar_t** argv) {
       walk.ok = false;
       continue;
     }
+    // The first sync of a new device brings its channel list, the second their articles.
+    if (syncing && s.command == 5017 &&
+        (!SyncAll(&walk, frame, &relay, false) || !walk::TapButton(walk.driver, frame, s.command))) {
+      std::fprintf(stderr, "tidelark-walk: the first sync failed\n");
+      walk.ok = false;
+    }
     if (s.name) walk.Shoot(s.name);
-    if (syncing && s.command == 5017 && !SyncAll(&walk, frame, &relay)) walk.ok = false;
+    if (syncing && s.command == 5017 && !SyncAll(&walk, frame, &relay, true)) walk.ok = false;
   }
   PostMessageW(frame, WM_CLOSE, 0, 0);
   int code = walk.driver.WaitExit(20000);

@@ -98,7 +98,7 @@ bool WaitUntilUnderWay(platform::automation::Driver& driver, DWORD timeout_ms, s
     int first = 0, second = 0, longest = 0;
     if (std::sscanf(s["sync_progress"].c_str(), "%d %d %d", &first, &second, &longest) == 3) {
       const int lower = second > longest ? second : longest;
-      if (lower >= 20 && lower <= 95) return true;
+      if ((first >= 20 && first <= 95) || (lower >= 20 && lower <= 95)) return true;
     }
     Sleep(kStep);
   }

@@ -34,9 +34,8 @@ bool StartToChannels(platform::automation::Driver& driver, HWND* frame,
 // to `progress` when given.
 State WaitForState(platform::automation::Driver& driver, const std::string& key, const std::string& value,
                    DWORD timeout_ms, std::set<std::string>* progress = nullptr);
-// Waits until a running sync has its lower bar (the one that never shrinks)
-// part way, between a fifth and nearly full; false when the sync ended or
-// `timeout_ms` passed first.
+// Waits until a running sync has one of its bars part way, between a fifth
+// and nearly full; false when the sync ended or `timeout_ms` passed first.
 bool WaitUntilUnderWay(platform::automation::Driver& driver, DWORD timeout_ms, std::set<std::string>* progress);
 // The sync screen's "sync all" button, tapped as the user taps it.
 bool TapSyncAll(platform::automation::Driver& driver, HWND frame);

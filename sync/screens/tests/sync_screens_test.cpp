@@ -196,7 +196,7 @@ TEST_F(SyncScreen, BringsTheChannelListThenEveryChannelWithMovingProgress) {
   State s = walk::WaitForState(*driver_, "sync", "1", kWait);
   ASSERT_EQ(s["sync"], "1");
   EXPECT_EQ(s["sync_channels"], std::to_string(rows)) << "every listed channel";
-  ASSERT_TRUE(walk::WaitUntilUnderWay(*driver_, 60000, &progress)) << "the lower bar moves";
+  ASSERT_TRUE(walk::WaitUntilUnderWay(*driver_, 60000, &progress)) << "the bars move";
   relay.Hold();
   Sleep(300);  // what was under way arrives
   const DWORD ping = GetTickCount();
