@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "host_conditions.h"
 #include "platform/services.h"
 #include "sync/connection.h"
 
@@ -12,11 +13,8 @@ namespace {
 
 constexpr wchar_t kLoopback[] = L"http://127.0.0.1:8001/";
 
-class ConnectionWords {
- public:
-  explicit ConnectionWords(const char* words) { SetEnvironmentVariableA(platform::cellcore::kVariable, words); }
-  ~ConnectionWords() { SetEnvironmentVariableA(platform::cellcore::kVariable, nullptr); }
-};
+using cellcore_test::ConnectionWords;
+using cellcore_test::HostProxy;
 
 // What the program would have started, recorded.
 std::mutex g_mu;
@@ -81,6 +79,13 @@ class NotingConnection : public CConnectionState {
   std::string calls_;
 };
 
+// The stand-in reports "waiting" and, without a delay, its verdict right
+// after it on the same auto-reset event: the worker may wake once for both.
+std::string WithoutWaiting(std::string calls) {
+  for (size_t at; (at = calls.find(" waiting")) != std::string::npos;) calls.erase(at, 8);
+  return calls;
+}
+
 TEST(ConnectionProbe, AnswersFromTheNetworkWithinItsWait) {
   const struct {
     const char* words;
@@ -107,12 +112,12 @@ TEST(ConnectionWorker, ConnectsAndKeepsWatchingUntilStopped) {
   NotingConnection connection;
   ASSERT_EQ(connection.StartConnection(kLoopback, FALSE), kConnectionOk);
   ASSERT_TRUE(connection.WaitFor("connected", 5000)) << connection.Calls();
-  EXPECT_EQ(connection.Calls(), "requested waiting connected");
+  EXPECT_EQ(WithoutWaiting(connection.Calls()), "requested connected");
   EXPECT_EQ(connection.LastStatus(), static_cast<DWORD>(CONNMGR_STATUS_CONNECTED));
   Sleep(100);
-  EXPECT_EQ(connection.Calls(), "requested waiting connected") << "connected: the watch goes on";
+  EXPECT_EQ(WithoutWaiting(connection.Calls()), "requested connected") << "connected: the watch goes on";
   connection.StopWorker();
-  EXPECT_EQ(connection.Calls(), "requested waiting connected end");
+  EXPECT_EQ(WithoutWaiting(connection.Calls()), "requested connected end");
   EXPECT_FALSE(connection.HasWorker());
   EXPECT_TRUE(recorded.Started().empty());
 }
@@ -125,8 +130,8 @@ TEST(ConnectionWorker, FailuresGoToTheErrorReporterAndDisconnectionDoesNot) {
     bool cached;
     const char* reporter;  // "" when it is not started
   } cases[] = {
-      {"fail", "requested waiting failed end", CONNMGR_STATUS_CONNECTIONFAILED, false, ":MSREMNET -CMERROR 0x21 -report"},
-      {"disconnected", "requested waiting disconnected end", CONNMGR_STATUS_DISCONNECTED, true, ""},
+      {"fail", "requested failed end", CONNMGR_STATUS_CONNECTIONFAILED, false, ":MSREMNET -CMERROR 0x21 -report"},
+      {"disconnected", "requested disconnected end", CONNMGR_STATUS_DISCONNECTED, true, ""},
       {"refuse", "failed end", 0x80004005, false, ":MSREMNET -CMERROR 0x80004005 -report"},
   };
   for (const auto& c : cases) {
@@ -136,7 +141,7 @@ TEST(ConnectionWorker, FailuresGoToTheErrorReporterAndDisconnectionDoesNot) {
     NotingConnection connection;
     ASSERT_EQ(connection.StartConnection(kLoopback, FALSE), kConnectionOk);
     ASSERT_TRUE(connection.WaitFor("end", 5000)) << connection.Calls();
-    EXPECT_EQ(connection.Calls(), c.calls);
+    EXPECT_EQ(WithoutWaiting(connection.Calls()), c.calls);
     EXPECT_EQ(connection.LastStatus(), c.last);
     EXPECT_EQ(connection.ReleasedAsCached(), c.cached);
     std::vector<std::string> started = recorded.Started();
@@ -168,31 +173,11 @@ TEST(ConnectionWorker, AMappingFailureStartsNothing) {
   EXPECT_FALSE(connection.HasWorker());
 }
 
-class HostProxy {
- public:
-  HostProxy() {
-    RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_, nullptr);
-    DWORD on = 1;
-    const wchar_t server[] = L"proxy.example:8080";
-    RegSetValueExW(key_, L"ProxyEnable", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&on), sizeof on);
-    RegSetValueExW(key_, L"ProxyServer", 0, REG_SZ, reinterpret_cast<const BYTE*>(server), sizeof server);
-  }
-  ~HostProxy() {
-    RegDeleteValueW(key_, L"ProxyEnable");
-    RegDeleteValueW(key_, L"ProxyServer");
-    RegCloseKey(key_);
-  }
-
- private:
-  static constexpr const wchar_t* kKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
-  HKEY key_ = nullptr;
-};
-
 TEST(ConnectionProxySettings, AConnectionReadsTheProxyWithoutCredentials) {
   CConnectionState without;
   ASSERT_EQ(without.CheckConnection(kLoopback, FALSE), kConnectionOk);
   EXPECT_FALSE(without.Proxy().Valid());
-  HostProxy proxy;
+  HostProxy proxy(L"proxy.example:8080", 1);
   NotingConnection with;
   ASSERT_EQ(with.CheckConnection(kLoopback, TRUE), kConnectionOk);
   ASSERT_TRUE(with.Proxy().Valid());

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "host_conditions.h"
 #include "platform/cellcore.h"
 
 namespace {
@@ -10,12 +11,8 @@ namespace {
 using platform::cellcore::Conditions;
 using platform::cellcore::ParseConditions;
 
-// Sets TIDELARK_CONNECTION for one scope.
-class ConnectionWords {
- public:
-  explicit ConnectionWords(const char* words) { SetEnvironmentVariableA(platform::cellcore::kVariable, words); }
-  ~ConnectionWords() { SetEnvironmentVariableA(platform::cellcore::kVariable, nullptr); }
-};
+using cellcore_test::ConnectionWords;
+using cellcore_test::HostProxy;
 
 GUID Map(const wchar_t* url) {
   GUID g = {};
@@ -186,25 +183,6 @@ TEST(CellcoreRequests, AReleaseDuringASlowVerdictEndsTheWatcherQuietly) {
 }
 
 // The per-user proxy setting of the host, set and removed again.
-class HostProxy {
- public:
-  HostProxy(const wchar_t* servers, DWORD enable) {
-    RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_, nullptr);
-    RegSetValueExW(key_, L"ProxyEnable", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&enable), sizeof enable);
-    RegSetValueExW(key_, L"ProxyServer", 0, REG_SZ, reinterpret_cast<const BYTE*>(servers),
-                   static_cast<DWORD>((wcslen(servers) + 1) * sizeof(wchar_t)));
-  }
-  ~HostProxy() {
-    RegDeleteValueW(key_, L"ProxyEnable");
-    RegDeleteValueW(key_, L"ProxyServer");
-    RegCloseKey(key_);
-  }
-
- private:
-  static constexpr const wchar_t* kKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
-  HKEY key_ = nullptr;
-};
-
 HRESULT AskProxy(PROXY_CONFIG* config) {
   *config = PROXY_CONFIG();
   config->dwType = PROXY_CONFIG_TYPE_HTTP;

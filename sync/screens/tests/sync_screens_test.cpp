@@ -130,6 +130,13 @@ class SyncScreen : public ::testing::Test {
     ShowSyncScreen(frame);
     return frame;
   }
+  // The same, with the device syncing through `relay`, started here at `rate`.
+  HWND StartThroughRelay(walk::Relay* relay, int rate, const Device& device,
+                         const std::vector<std::wstring>& env = {}) {
+    EXPECT_TRUE(relay->Start(server_->port(), rate));
+    EXPECT_EQ(device.SetServer("127.0.0.1", relay->port()), 0);
+    return StartAtSyncScreen(device, env);
+  }
   void ShowSyncScreen(HWND frame) {
     EXPECT_TRUE(walk::TapButton(*driver_, frame, 5017));
     EXPECT_EQ(driver_->State()["title"], "Synchronize");
@@ -155,10 +162,8 @@ bool SyncScreen::started_ = false;
 
 TEST_F(SyncScreen, BringsTheChannelListThenEveryChannelWithMovingProgress) {
   walk::Relay relay;
-  ASSERT_TRUE(relay.Start(server_->port(), 256 * 1024));
   Device device;
-  ASSERT_EQ(device.SetServer("127.0.0.1", relay.port()), 0);
-  HWND frame = StartAtSyncScreen(device);
+  HWND frame = StartThroughRelay(&relay, 256 * 1024, device);
   ASSERT_TRUE(frame);
   const int seeded = std::atoi(driver_->State()["sync_rows"].c_str());
 
@@ -235,10 +240,8 @@ TEST_F(SyncScreen, BringsTheChannelListThenEveryChannelWithMovingProgress) {
 
 TEST_F(SyncScreen, CancelMidSyncIsSilentAndLeavesTheVolumeConsistent) {
   walk::Relay relay;
-  ASSERT_TRUE(relay.Start(server_->port(), 128 * 1024));
   Device device;
-  ASSERT_EQ(device.SetServer("127.0.0.1", relay.port()), 0);
-  HWND frame = StartAtSyncScreen(device);
+  HWND frame = StartThroughRelay(&relay, 128 * 1024, device);
   ASSERT_TRUE(frame);
   ASSERT_EQ(SyncFixedDatabases()["sync_result"], "0");
   ShowSyncScreen(frame);
@@ -307,10 +310,8 @@ TEST_F(SyncScreen, FailuresShowTheirMessage) {
 
 TEST_F(SyncScreen, NoConnectionStartsNothing) {
   walk::Relay relay;
-  ASSERT_TRUE(relay.Start(server_->port(), 0));
   Device device;
-  ASSERT_EQ(device.SetServer("127.0.0.1", relay.port()), 0);
-  HWND frame = StartAtSyncScreen(device, {L"TIDELARK_CONNECTION=disconnected"});
+  HWND frame = StartThroughRelay(&relay, 0, device, {L"TIDELARK_CONNECTION=disconnected"});
   ASSERT_TRUE(frame);
   const DWORD start = GetTickCount();
   ASSERT_TRUE(driver_->Command(3041, 60000));
@@ -327,11 +328,9 @@ TEST_F(SyncScreen, NoConnectionStartsNothing) {
 
 TEST_F(SyncScreen, ASlowConnectionIsWaitedFor) {
   walk::Relay relay;
-  ASSERT_TRUE(relay.Start(server_->port(), 0));
   Device device;
-  ASSERT_EQ(device.SetServer("127.0.0.1", relay.port()), 0);
   // The probe gets no answer in time; the connection made on the worker comes 1.5 s later.
-  HWND frame = StartAtSyncScreen(device, {L"TIDELARK_CONNECTION=slow:1500"});
+  HWND frame = StartThroughRelay(&relay, 0, device, {L"TIDELARK_CONNECTION=slow:1500"});
   ASSERT_TRUE(frame);
   const DWORD start = GetTickCount();
   ASSERT_TRUE(driver_->Command(3041, 60000));
