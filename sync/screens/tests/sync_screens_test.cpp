@@ -309,21 +309,32 @@ TEST_F(SyncScreen, FailuresShowTheirMessage) {
 }
 
 TEST_F(SyncScreen, NoConnectionStartsNothing) {
-  walk::Relay relay;
-  Device device;
-  HWND frame = StartThroughRelay(&relay, 0, device, {L"TIDELARK_CONNECTION=disconnected"});
-  ASSERT_TRUE(frame);
-  const DWORD start = GetTickCount();
-  ASSERT_TRUE(driver_->Command(3041, 60000));
-  EXPECT_LT(GetTickCount() - start, 40000u) << "a connection that was refused is not waited for";
-  State s = driver_->State();
-  EXPECT_EQ(s["sync"], "0");
-  EXPECT_EQ(s["sync_connection"], std::to_string(0x20));
-  EXPECT_EQ(s["title"], "Synchronize") << "the screen stays";
-  EXPECT_FALSE(ProgressWindow(*driver_));
-  EXPECT_FALSE(FindMessageBox(*driver_, 500)) << "nothing is shown";
-  EXPECT_EQ(relay.connections(), 0) << "no request reached the server";
-  EXPECT_EQ(Close(*driver_, frame), 0);
+  const struct {
+    const wchar_t* words;
+    DWORD status;
+  } cases[] = {
+      {L"TIDELARK_CONNECTION=disconnected", 0x20},
+      {L"TIDELARK_CONNECTION=fail", 0x21},  // the platform's error reporter is asked to explain
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.status);
+    driver_ = std::make_unique<Driver>();
+    walk::Relay relay;
+    Device device;
+    HWND frame = StartThroughRelay(&relay, 0, device, {c.words});
+    ASSERT_TRUE(frame);
+    const DWORD start = GetTickCount();
+    ASSERT_TRUE(driver_->Command(3041, 60000));
+    EXPECT_LT(GetTickCount() - start, 40000u) << "a connection that was refused is not waited for";
+    State s = driver_->State();
+    EXPECT_EQ(s["sync"], "0");
+    EXPECT_EQ(s["sync_connection"], std::to_string(c.status));
+    EXPECT_EQ(s["title"], "Synchronize") << "the screen stays";
+    EXPECT_FALSE(ProgressWindow(*driver_));
+    EXPECT_FALSE(FindMessageBox(*driver_, 1000)) << "nothing is shown";
+    EXPECT_EQ(relay.connections(), 0) << "no request reached the server";
+    EXPECT_EQ(Close(*driver_, frame), 0);
+  }
 }
 
 TEST_F(SyncScreen, ASlowConnectionIsWaitedFor) {
