@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cctype>
 
-#include "app/content_area.h"
 #include "app/stored_object.h"
 #include "gui/bitmap.h"
 #include "platform/device.h"
@@ -70,8 +69,7 @@ std::vector<std::pair<std::string, std::string>> CKorvelLifeSyncScreen::QueryCha
   if (!store_) return found;
   store::Database* db = nullptr;
   if (store_->Open(&db, "TavoRss", false) != store::kStoreOk) return found;
-  // Query examples carry no name.
-  StoredObject low(static_cast<const char*>(nullptr)), high(static_cast<const char*>(nullptr));
+  StoredObject low, high;
   low.SetText("Plugin", plugin).SetText("ChName", " ").SetText("Subscr", "Yes");
   high.SetText("Plugin", plugin).SetText("Subscr", "Yes");
   store::ResultSet* result = nullptr;

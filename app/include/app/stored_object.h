@@ -12,6 +12,8 @@
 
 class StoredObject {
  public:
+  // Without a name: an example for a query.
+  StoredObject() : StoredObject(static_cast<const char*>(nullptr)) {}
   explicit StoredObject(const char* name);
   // Takes over an object the store handed out (a query's result).
   explicit StoredObject(store::Object* adopted);

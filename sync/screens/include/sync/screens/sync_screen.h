@@ -1,7 +1,8 @@
 // The sync screen: the subscribed channels with check boxes, "Sync all"
 // (3040) and "Synchronize" (3041, the checked channels). A started sync
 // counts itself, marks the placeholder alerts read, makes sure of a data
-// connection (waiting up to kConnectionWaitMillis) and then runs on a worker
+// connection (waiting up to kConnectionWaitMillis, or until the connection
+// gives up) and then runs on a worker
 // thread behind the progress window, which the user can only cancel.
 #pragma once
 
