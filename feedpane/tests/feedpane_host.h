@@ -20,6 +20,18 @@
 
 namespace feedpane_test {
 
+// Records `name` as the selected language pack, as the program does at
+// its start (UTF-16 text in the registry).
+inline bool SelectLanguage(const std::string& name) {
+  std::string bytes;
+  for (char ch : name + std::string(2, '\0')) {
+    bytes.push_back(ch);
+    bytes.push_back('\0');
+  }
+  return platform::os::RegistryWrite(platform::os::kLocalMachine, "SOFTWARE\\Korvel\\Lang", "Language",
+                                     platform::os::kRegMultiSz, bytes) == 0;
+}
+
 // Article objects as the sync server writes them.
 struct Article {
   std::string key;  // the object is "Item <key>"

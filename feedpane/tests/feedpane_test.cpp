@@ -33,16 +33,7 @@ const platform::Services kRecording = {NoMessageBox, RecordLaunch, NoSound};
 
 std::string Narrow(const std::wstring& w) { return std::string(w.begin(), w.end()); }
 
-// "Language" under the language key, as the program records its pack.
-void SelectLanguage(const std::string& name) {
-  std::string bytes;
-  for (char ch : name + std::string(2, '\0')) {
-    bytes.push_back(ch);
-    bytes.push_back('\0');
-  }
-  ASSERT_EQ(0, platform::os::RegistryWrite(platform::os::kLocalMachine, "SOFTWARE\\Korvel\\Lang", "Language",
-                                           platform::os::kRegMultiSz, bytes));
-}
+void SelectLanguage(const std::string& name) { ASSERT_TRUE(feedpane_test::SelectLanguage(name)); }
 
 // The article's link part; null when it has none.
 const Element* LinkOf(const Context& c) {
