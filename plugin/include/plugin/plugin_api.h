@@ -164,4 +164,6 @@ typedef std::int32_t (*ActivateFocusedProc)(KorvelPluginServices* services, std:
 // The export names, in the same order; the first ten are required.
 constexpr int kPluginExportCount = 12;
 constexpr int kPluginRequiredExports = 10;
-extern const char* const kPluginExportNames[kPluginExportCount];
+inline constexpr const char* kPluginExportNames[kPluginExportCount] = {
+    "GetPluginVersion", "GetPluginName", "GetAPIVersion", "LoadContent", "UnloadContent", "Scroll", "Refresh",
+    "ProcessButton", "ProcessMenuCommand", "ProcessSystemMessage", "MoveFocus", "ActivateFocused"};
