@@ -94,7 +94,7 @@ int CKorvelLifePlugin::Activate(const char* parameter) {
   CKorvelLifeContentArea* area = GetContentArea();
   if (area) {
     area->SetScrollable(1, true);
-    area->SetLineStep(1, area->GetSize(1) - kKeptLine);
+    area->SetLineStep(1, area->Height() - kKeptLine);
   }
   QueueContentSize(0, 0);
   if (parameter) {
