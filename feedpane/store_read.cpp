@@ -8,18 +8,22 @@ namespace {
 
 constexpr std::uint32_t kFirstTry = 30;
 
-// Reads with a small buffer and again at the size asked for; `retry_code`
-// is the answer that means "too small" for this kind of read.
+// Reads a zero-terminated text with a small buffer and again at the size
+// asked for; `retry_code` is the answer that means "too small" for this
+// kind of read.
 template <typename Call>
-store::StoreCode ReadGrowing(Call call, store::StoreCode retry_code, std::vector<char>* buffer,
-                             std::uint32_t* size) {
-  buffer->resize(kFirstTry);
-  *size = kFirstTry;
-  store::StoreCode code = call(buffer->data(), size);
-  if (code == retry_code && *size > kFirstTry) {
-    buffer->resize(*size);
-    code = call(buffer->data(), size);
+store::StoreCode ReadGrowingText(Call call, store::StoreCode retry_code, std::string* out) {
+  std::vector<char> buffer(kFirstTry);
+  std::uint32_t size = kFirstTry;
+  store::StoreCode code = call(buffer.data(), &size);
+  if (code == retry_code && size > kFirstTry) {
+    buffer.resize(size);
+    code = call(buffer.data(), &size);
   }
+  if (code != store::kStoreOk) return code;
+  std::size_t n = 0;
+  while (n < size && n < buffer.size() && buffer[n]) ++n;
+  out->assign(buffer.data(), n);
   return code;
 }
 
@@ -44,16 +48,9 @@ void StoredObject::Reset() {
 }
 
 store::StoreCode ReadText(KorvelPluginDBInterface* db, store::Object* object, const char* name, std::string* out) {
-  std::vector<char> buffer;
-  std::uint32_t size = 0;
-  store::StoreCode code = ReadGrowing(
+  return ReadGrowingText(
       [&](char* b, std::uint32_t* s) { return db->GetProperty(object, name, store::kTypeText, b, s); },
-      store::kStoreBufferTooSmall, &buffer, &size);
-  if (code != store::kStoreOk) return code;
-  std::size_t n = 0;
-  while (n < size && n < buffer.size() && buffer[n]) ++n;
-  out->assign(buffer.data(), n);
-  return code;
+      store::kStoreBufferTooSmall, out);
 }
 
 store::StoreCode ReadBinary(KorvelPluginDBInterface* db, store::Object* object, const char* name, std::string* out) {
@@ -75,30 +72,16 @@ store::StoreCode ReadInteger(KorvelPluginDBInterface* db, store::Object* object,
 }
 
 store::StoreCode ReadObjectName(KorvelPluginDBInterface* db, store::Object* object, std::string* out) {
-  std::vector<char> buffer;
-  std::uint32_t size = 0;
   // The store answers "bad argument" when the name does not fit.
-  store::StoreCode code = ReadGrowing([&](char* b, std::uint32_t* s) { return db->GetObjectName(object, b, s); },
-                                      store::kStoreBadArgument, &buffer, &size);
-  if (code != store::kStoreOk) return code;
-  std::size_t n = 0;
-  while (n < size && n < buffer.size() && buffer[n]) ++n;
-  out->assign(buffer.data(), n);
-  return code;
+  return ReadGrowingText([&](char* b, std::uint32_t* s) { return db->GetObjectName(object, b, s); },
+                         store::kStoreBadArgument, out);
 }
 
 store::StoreCode ReadPropertyName(KorvelPluginDBInterface* db, store::Object* object, std::uint32_t index,
                                   std::string* out, std::uint16_t* type) {
-  std::vector<char> buffer;
-  std::uint32_t size = 0;
-  store::StoreCode code = ReadGrowing(
+  return ReadGrowingText(
       [&](char* b, std::uint32_t* s) { return db->GetPropertyName(object, index, b, s, type); },
-      store::kStoreBufferTooSmall, &buffer, &size);
-  if (code != store::kStoreOk) return code;
-  std::size_t n = 0;
-  while (n < size && n < buffer.size() && buffer[n]) ++n;
-  out->assign(buffer.data(), n);
-  return code;
+      store::kStoreBufferTooSmall, out);
 }
 
 store::StoreCode ReadPictureBytes(KorvelPluginDBInterface* db, store::Object* object, const char* name,

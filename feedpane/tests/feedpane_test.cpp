@@ -104,6 +104,17 @@ class FeedpaneTest : public ::testing::Test {
     }
   }
 
+  // A channel of `count` numbered articles, its list loaded.
+  FeedpaneHost& LoadedChannel(int count) {
+    {
+      ChannelWriter c = Channel();
+      WriteArticles(&c, count);
+    }
+    FeedpaneHost& h = Host();
+    EXPECT_EQ(0, h.Load());
+    return h;
+  }
+
   std::string dir_, volume_;
   std::unique_ptr<FeedpaneHost> host_;
 };
@@ -251,12 +262,8 @@ TEST_F(FeedpaneTest, LongTitlesFitInTwoLines) {
 // Opening an article marks it read: grey in the list at once, "READ" = 1
 // in the store, and still grey after the next activation.
 TEST_F(FeedpaneTest, OpeningMarksReadAtOnceAndAfterReload) {
-  {
-    ChannelWriter c = Channel();
-    WriteArticles(&c, 3);
-  }
-  FeedpaneHost& h = Host();
-  ASSERT_EQ(0, h.Load());
+  FeedpaneHost& h = LoadedChannel(3);
+  ASSERT_NE(nullptr, ContextOf());
   h.Refresh();
   POINT p = Inside(Item(1));
   EXPECT_EQ(1000, h.Tap(p.x, p.y));
@@ -338,12 +345,8 @@ TEST_F(FeedpaneTest, ArticleShowsItsPartsInOrder) {
 // list, with the article read last at the top and focused; back returns
 // to where the list was left.
 TEST_F(FeedpaneTest, PagingForwardAndBack) {
-  {
-    ChannelWriter c = Channel();
-    WriteArticles(&c, 30);
-  }
-  FeedpaneHost& h = Host();
-  ASSERT_EQ(0, h.Load());
+  FeedpaneHost& h = LoadedChannel(30);
+  ASSERT_NE(nullptr, ContextOf());
   h.ScrollBy(200);
   const int list_y = h.scroll_y;
   ASSERT_GT(list_y, 0);
@@ -375,12 +378,8 @@ TEST_F(FeedpaneTest, PagingForwardAndBack) {
 // The pen: a tap opens; a tap that ends on another item opens nothing and
 // leaves no item pressed; moving without a press is not handled.
 TEST_F(FeedpaneTest, PenOpensOnlyWhatItWentDownOn) {
-  {
-    ChannelWriter c = Channel();
-    WriteArticles(&c, 5);
-  }
-  FeedpaneHost& h = Host();
-  ASSERT_EQ(0, h.Load());
+  FeedpaneHost& h = LoadedChannel(5);
+  ASSERT_NE(nullptr, ContextOf());
   h.Refresh();
   POINT a = Inside(Item(0)), b = Inside(Item(1));
   EXPECT_EQ(0, h.Pen(WM_MOUSEMOVE, a.x, a.y)) << "no press";
@@ -410,12 +409,8 @@ TEST_F(FeedpaneTest, PenOpensOnlyWhatItWentDownOn) {
 // ones move on and scroll it into view; left-arrow without a focus leaves
 // the channel and the plug-in stops painting.
 TEST_F(FeedpaneTest, DirectionKeys) {
-  {
-    ChannelWriter c = Channel();
-    WriteArticles(&c, 40);
-  }
-  FeedpaneHost& h = Host();
-  ASSERT_EQ(0, h.Load());
+  FeedpaneHost& h = LoadedChannel(40);
+  ASSERT_NE(nullptr, ContextOf());
   h.ScrollBy(300);
   Context* c = ContextOf();
   int top = -1;
@@ -460,12 +455,8 @@ TEST_F(FeedpaneTest, DirectionKeys) {
 }
 
 TEST_F(FeedpaneTest, LeftArrowFirstLeavesTheChannel) {
-  {
-    ChannelWriter c = Channel();
-    WriteArticles(&c, 3);
-  }
-  FeedpaneHost& h = Host();
-  ASSERT_EQ(0, h.Load());
+  FeedpaneHost& h = LoadedChannel(3);
+  ASSERT_NE(nullptr, ContextOf());
   EXPECT_EQ(1, h.Focus(-1));
   EXPECT_EQ(1, h.view.backs);
 }
@@ -578,12 +569,8 @@ TEST_F(FeedpaneTest, LinksOpenTheBrowser) {
 // Without a language pack the link shows its address rather than nothing.
 TEST_F(FeedpaneTest, LinkWithoutLanguagePackShowsTheAddress) {
   SelectLanguage("Klingon");
-  {
-    ChannelWriter c = Channel();
-    WriteArticles(&c, 1);
-  }
-  FeedpaneHost& h = Host();
-  ASSERT_EQ(0, h.Load());
+  FeedpaneHost& h = LoadedChannel(1);
+  ASSERT_NE(nullptr, ContextOf());
   ASSERT_EQ(1000, h.Tap(Inside(Item(0)).x, Inside(Item(0)).y));
   ASSERT_NE(nullptr, LinkOf(*ContextOf()));
   EXPECT_EQ(L"http://example.com/story", LinkOf(*ContextOf())->wide);
