@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "article_list.h"
-#include "feedpane/clean_text.h"
+#include "feedpane/display_text.h"
 #include "lang/ansi.h"
 #include "layout.h"
 #include "paint.h"
@@ -21,9 +21,15 @@ constexpr COLORREF kLinkColour = RGB(0, 0, 255);
 constexpr COLORREF kLinkPressedColour = RGB(247, 146, 0);
 constexpr int kBodyFontHeight = 13;
 
-void SetText(Element* e, std::string text) {
-  if (!text.empty()) CleanText(&text[0]);
-  e->text.assign(text.c_str());
+// The body reads as paragraphs; every other part is one line of text that
+// may wrap.
+void SetText(Element* e, std::string text, bool body) {
+  if (body) {
+    CleanArticleText(&text);
+  } else {
+    CleanTitle(&text);
+  }
+  e->text = text;
   std::u16string wide = lang::AnsiToWide(e->text);
   e->wide.assign(wide.begin(), wide.end());
 }
@@ -58,7 +64,7 @@ std::unique_ptr<Element> MakePart(KorvelPluginServices* services, store::Object*
     e->focusable = true;
     return e;
   }
-  SetText(e.get(), value);
+  SetText(e.get(), value, name != "Title" && name != "Author" && name != "Date");
   if (name == "Title") {
     e->font_height = kTitleFontHeight;
     e->bold = true;
@@ -70,7 +76,7 @@ std::unique_ptr<Element> MakePart(KorvelPluginServices* services, store::Object*
 
 std::unique_ptr<Element> MakeChannelName(const std::string& channel) {
   auto e = std::make_unique<Element>();
-  SetText(e.get(), channel);
+  SetText(e.get(), channel, false);
   e->second = "Channel";
   e->font_height = kTitleFontHeight;
   e->bold = true;

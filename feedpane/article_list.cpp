@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "feedpane/clean_text.h"
+#include "feedpane/display_text.h"
 #include "lang/ansi.h"
 #include "layout.h"
 #include "paint.h"
@@ -35,8 +35,8 @@ std::unique_ptr<Element> MakeItem(KorvelPluginDBInterface* db, store::Object* ob
   if (ReadText(db, object, "Title", &title) != store::kStoreOk || title.empty()) return nullptr;
   auto item = std::make_unique<Element>();
   if (ReadObjectName(db, object, &item->second) != store::kStoreOk) return nullptr;
-  CleanText(&title[0]);
-  item->text.assign(title.c_str());
+  CleanTitle(&title);
+  item->text = title;
   if (item->text.empty()) return nullptr;
   std::u16string wide = lang::AnsiToWide(item->text);
   item->wide.assign(wide.begin(), wide.end());

@@ -35,14 +35,6 @@ void DeleteLocale(KorvelPluginServices* services) {
   services->plugin = nullptr;
 }
 
-// "ChannelName" is read again from the store at the next activation.
-void ForgetChannelName(KorvelPluginServices* services) {
-  store::Object* object = nullptr;
-  if (services->db->CreateObject(&object, "ChannelName") != store::kStoreOk) return;
-  services->db->DeleteObject(object, 0);
-  services->db->FreeObject(object);
-}
-
 }  // namespace
 
 FEEDPANE_EXPORT std::int32_t GetPluginVersion(std::int32_t* major, std::int32_t* minor) {
@@ -80,7 +72,9 @@ FEEDPANE_EXPORT std::int32_t LoadContent(KorvelPluginServices* services, const c
 FEEDPANE_EXPORT std::int32_t UnloadContent(KorvelPluginServices* services, std::int32_t, std::int32_t) {
   if (!services) return kPluginOk;
   DeleteLocale(services);
-  if (services->db) ForgetChannelName(services);
+  // The stored "ChannelName" stays: the server sends it once and again only
+  // when the name changes, so a device that deleted it would never show the
+  // channel's name in an article again.
   if (services->view) services->view->SetContentSize(0, 0);
   FreeContext(services);
   return kPluginOk;

@@ -328,8 +328,7 @@ TEST_F(FeedpaneTest, ArticleShowsItsPartsInOrder) {
   EXPECT_TRUE(Part(4).IsLink());
   EXPECT_EQ(RGB(0, 0, 255), Part(4).colour);
   EXPECT_EQ(RGB(247, 146, 0), Part(4).pressed_colour);
-  // The paragraph break gets the room its tag left: three characters.
-  EXPECT_EQ("First paragraph.\r\n\rSecond paragraph - with a dash.", Part(5).text);
+  EXPECT_EQ("First paragraph.\r\n\r\nSecond paragraph - with a dash.", Part(5).text);
   EXPECT_EQ(0, Part(6).height) << "Sort is not shown";
   EXPECT_EQ(0, Part(7).height) << "READ is not shown";
   EXPECT_GE(Part(5).height, 3 * 13) << "three lines of body text";
@@ -577,7 +576,7 @@ TEST_F(FeedpaneTest, LinkWithoutLanguagePackShowsTheAddress) {
 }
 
 // Command 4026 reopens the database and drops the content; UnloadContent
-// frees everything and deletes the stored channel name.
+// frees everything but keeps the stored channel name for the next visit.
 TEST_F(FeedpaneTest, ReloadAndUnload) {
   {
     ChannelWriter c = Channel();
@@ -598,8 +597,13 @@ TEST_F(FeedpaneTest, ReloadAndUnload) {
   EXPECT_EQ(nullptr, h.services.context);
   EXPECT_EQ(nullptr, h.services.plugin);
   EXPECT_EQ(0, h.content_height);
-  ChannelWriter check = Channel();
-  EXPECT_EQ(-1, check.PropertyCount("ChannelName"));
+  {
+    ChannelWriter check = Channel();
+    EXPECT_EQ(1, check.PropertyCount("ChannelName"));
+  }
+  ASSERT_EQ(0, h.Load());
+  ASSERT_EQ(1000, h.Tap(Inside(Item(0)).x, Inside(Item(0)).y));
+  EXPECT_EQ("Name", Part(1).text) << "the channel's name on the next visit too";
 }
 
 // Screenshots of a list and an article on the three screen shapes.
