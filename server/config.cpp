@@ -7,7 +7,6 @@
 #include <sstream>
 
 namespace tidelark_server {
-namespace {
 
 std::string Trim(const std::string& s) {
   std::size_t b = s.find_first_not_of(" \t\r\n");
@@ -25,6 +24,8 @@ bool ToInt(const std::string& v, int lo, int hi, int* out) {
   return true;
 }
 
+namespace {
+
 bool ToBool(const std::string& v, bool* out) {
   if (v != "yes" && v != "no") return false;
   *out = v == "yes";
@@ -40,6 +41,10 @@ bool Apply(const std::string& key, const std::string& value, ServerConfig* c) {
   else if (key == "retention") return ToInt(value, 1, 10000, &c->retention);
   else if (key == "port-file") c->port_file = value;
   else if (key == "session-timeout") return ToInt(value, 1, 3600, &c->session_timeout);
+  else if (key == "ad-port") return ToInt(value, 0, 65535, &c->ad_port);
+  else if (key == "ad-catalogue") c->ad_catalogue = value;
+  else if (key == "ad-port-file") c->ad_port_file = value;
+  else if (key == "ad-report") c->ad_report = value;
   else if (key == "allow-file-addresses") return ToBool(value, &c->allow_file_addresses);
   else if (key == "fetch-pictures") return ToBool(value, &c->fetch_pictures);
   else return false;
@@ -176,13 +181,17 @@ bool LoadCatalogue(const std::string& path, Catalogue* catalogue, std::string* e
     *error = "cannot read catalogue " + path;
     return false;
   }
+  return ParseCatalogueText(text, FolderOf(path), catalogue, error);
+}
+
+std::string FolderOf(const std::string& path) {
   std::size_t slash = path.rfind('/');
   std::string base = slash == std::string::npos ? "." : path.substr(0, slash);
   if (base.empty() || base[0] != '/') {
     char cwd[4096];
     if (getcwd(cwd, sizeof cwd)) base = std::string(cwd) + "/" + base;
   }
-  return ParseCatalogueText(text, base, catalogue, error);
+  return base;
 }
 
 }  // namespace tidelark_server

@@ -35,6 +35,13 @@ struct ServerConfig {
   // Fetch the pictures that feed items name (no: a server that must not
   // reach out beyond its feeds, such as one in a test).
   bool fetch_pictures = true;
+  // The ad service, on when a catalogue is named: its port and port file;
+  // and the file the impression report goes to ("-": standard output)
+  // instead of serving.
+  int ad_port = 8002;
+  std::string ad_catalogue;
+  std::string ad_port_file;
+  std::string ad_report;
 };
 
 // Applies "key = value" lines; false with *error naming the first bad line.
@@ -53,6 +60,12 @@ bool ParseCatalogueText(const std::string& text, const std::string& base_dir, Ca
 bool LoadCatalogue(const std::string& path, Catalogue* catalogue, std::string* error);
 
 bool ReadWholeFile(const std::string& path, std::string* bytes);
+// Without surrounding blanks and line ends.
+std::string Trim(const std::string& s);
+// The absolute folder of a file, for paths written relative to it.
+std::string FolderOf(const std::string& path);
+// A decimal number within [lo, hi], the whole text.
+bool ToInt(const std::string& v, int lo, int hi, int* out);
 
 // The channel id alerts are stored under.
 constexpr std::int64_t kAlertChannel = 0;

@@ -44,14 +44,13 @@ bool SendAll(int fd, const std::string& bytes) {
 
 }  // namespace
 
-void ServeConnection(int fd, SyncService* service, int timeout_seconds, const std::string& peer) {
+void ServeConnection(int fd, PhasedSession* session, int timeout_seconds, const std::string& peer) {
   timeval tv{timeout_seconds, 0};
   setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
   setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
   auto begin = std::chrono::steady_clock::now();
   SocketSource source(fd, timeout_seconds);
   RequestReader reader(&source);
-  ServerSession session(service);
   std::string agent, end = "closed by the device";
   int requests = 0;
   for (;;) {
@@ -67,7 +66,7 @@ void ServeConnection(int fd, SyncService* service, int timeout_seconds, const st
     ++requests;
     if (agent.empty()) agent = request.user_agent;
     std::string response;
-    bool keep = session.Handle(request, &response);
+    bool keep = session->Handle(request, &response);
     if (!SendAll(fd, response)) {
       end = "send failed";
       break;
@@ -76,15 +75,15 @@ void ServeConnection(int fd, SyncService* service, int timeout_seconds, const st
       end = "ended by the server";
       break;
     }
-    if (session.finished()) end = "complete";
+    if (session->finished()) end = "complete";
   }
   shutdown(fd, SHUT_RDWR);
   close(fd);
   long ms = static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
                                   std::chrono::steady_clock::now() - begin).count());
   std::string line = "session " + peer + " [" + agent + "] " + std::to_string(requests) + " requests, " +
-                     std::to_string(ms) + " ms, " + (session.finished() ? "complete" : end);
-  for (const std::string& l : session.log()) line += "\n  " + l;
+                     std::to_string(ms) + " ms, " + (session->finished() ? "complete" : end);
+  for (const std::string& l : session->log()) line += "\n  " + l;
   std::fprintf(stderr, "%s\n", line.c_str());
 }
 

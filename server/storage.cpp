@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "sqlite_stmt.h"
+
 namespace tidelark_server {
 namespace {
 
@@ -29,41 +31,6 @@ CREATE TABLE IF NOT EXISTS anchors(
 CREATE TABLE IF NOT EXISTS snapshots(anchor TEXT PRIMARY KEY, data BLOB NOT NULL);
 )";
 
-// A prepared statement that finalises itself.
-class Stmt {
- public:
-  Stmt(sqlite3* db, const char* sql) { sqlite3_prepare_v2(db, sql, -1, &s_, nullptr); }
-  ~Stmt() { sqlite3_finalize(s_); }
-  bool ok() const { return s_ != nullptr; }
-  Stmt& Bind(int i, std::int64_t v) {
-    sqlite3_bind_int64(s_, i, v);
-    return *this;
-  }
-  Stmt& Bind(int i, const std::string& v) {
-    sqlite3_bind_text(s_, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
-    return *this;
-  }
-  Stmt& BindBlob(int i, const std::string& v) {
-    sqlite3_bind_blob(s_, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
-    return *this;
-  }
-  bool Step() { return s_ && sqlite3_step(s_) == SQLITE_ROW; }
-  bool Run() {
-    if (!s_) return false;
-    int rc = sqlite3_step(s_);
-    return rc == SQLITE_DONE || rc == SQLITE_ROW;
-  }
-  std::int64_t Int(int i) { return sqlite3_column_int64(s_, i); }
-  std::string Text(int i) {
-    const void* p = sqlite3_column_blob(s_, i);
-    int n = sqlite3_column_bytes(s_, i);
-    return p ? std::string(static_cast<const char*>(p), static_cast<std::size_t>(n)) : std::string();
-  }
-
- private:
-  sqlite3_stmt* s_ = nullptr;
-};
-
 Channel ChannelFrom(Stmt& s) {
   Channel c;
   c.id = s.Int(0);
@@ -83,21 +50,10 @@ Storage::~Storage() {
   if (db_) sqlite3_close(db_);
 }
 
-bool Storage::Exec(const char* sql) { return sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
+bool Storage::Exec(const char* sql) { return ExecSql(db_, sql); }
 
 bool Storage::Open(const std::string& dir, std::string* error) {
-  std::string path = dir == ":memory:" ? dir : dir + "/tidelark-server.db";
-  if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
-                      nullptr) != SQLITE_OK) {
-    *error = db_ ? sqlite3_errmsg(db_) : "cannot open " + path;
-    return false;
-  }
-  sqlite3_busy_timeout(db_, 5000);
-  if (!Exec("PRAGMA journal_mode=WAL;") || !Exec("PRAGMA synchronous=NORMAL;") || !Exec(kSchema)) {
-    *error = sqlite3_errmsg(db_);
-    return false;
-  }
-  return true;
+  return OpenSqlite(dir == ":memory:" ? dir : dir + "/tidelark-server.db", kSchema, &db_, error);
 }
 
 bool Storage::Begin() { return Exec("BEGIN IMMEDIATE;"); }

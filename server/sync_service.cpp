@@ -12,17 +12,11 @@
 
 namespace tidelark_server {
 
-using sync_engine::ObjectParser;
 using sync_engine::WireObject;
 using sync_engine::WireProperty;
 
-const char kRequestObjectName[] = "Sync-Request";
-
 namespace {
 
-// The most raw bytes one slice carries: a full work buffer of the device,
-// rounded down to whole Base64 groups.
-constexpr std::uint64_t kMaxSliceBytes = sync_engine::kPieceBytes / 3 * 3;
 // Values stay well under the device's 10000-byte work buffer with their header.
 constexpr std::size_t kMaxText = 8000;
 constexpr std::size_t kMaxShort = 1000;
@@ -49,23 +43,6 @@ std::int64_t ChannelOfDb(const std::string& db) {
     id = id * 10 + (db[i] - '0');
   }
   return id;
-}
-
-WireObject Header(const std::string& db, const std::string& op, const std::string& objects_op,
-                  const std::string& anchor) {
-  WireObject h;
-  h.name = "Sync-Database";
-  h.properties.push_back(WireProperty::Text("Name", db));
-  h.properties.push_back(WireProperty::Text("Operation", op));
-  h.properties.push_back(WireProperty::Text("Objects Operation", objects_op));
-  h.properties.push_back(WireProperty::Text("NewAnchor", anchor));
-  return h;
-}
-
-WireObject NameOnly(const std::string& name) {
-  WireObject o;
-  o.name = name;
-  return o;
 }
 
 std::string Text(const WireObject& o, const char* name) {
@@ -266,56 +243,8 @@ void SyncService::RefreshAll(std::vector<std::string>* log) {
   }
 }
 
-bool ServerSession::ParseStream(const std::vector<std::string>& chunks, std::vector<WireObject>* objects,
-                                std::string* error) {
-  ObjectParser parser(sync_engine::kPieceBytes);
-  std::string pending;
-  for (const std::string& chunk : chunks) {
-    std::string bytes;
-    if (!DecodeBase64Segment(chunk, &bytes)) {
-      *error = "invalid Base64 segment";
-      return false;
-    }
-    pending += bytes;
-    std::size_t consumed = 0;
-    for (;;) {
-      WireObject object;
-      ObjectParser::Step step = parser.Next(reinterpret_cast<const std::uint8_t*>(pending.data()),
-                                            pending.size(), &consumed, &object);
-      if (step == ObjectParser::kObject) {
-        objects->push_back(std::move(object));
-        continue;
-      }
-      if (step == ObjectParser::kMalformed) {
-        *error = "malformed object";
-        return false;
-      }
-      break;
-    }
-    pending.erase(0, consumed);
-    if (pending.size() > sync_engine::kPieceBytes) {
-      *error = "object item larger than the work buffer";
-      return false;
-    }
-  }
-  if (!pending.empty() || parser.object_open()) {
-    *error = "stream ends inside an object";
-    return false;
-  }
-  return true;
-}
-
 bool ServerSession::Phase1(const std::vector<WireObject>& objects, std::string* error) {
-  requested_.clear();
-  for (const WireObject& o : objects) {
-    std::string db;
-    if (o.name != "Sync-Database" || !o.GetText("Name", &db)) continue;
-    if (db.empty() || db.size() > 150) {
-      *error = "bad database name";
-      return false;
-    }
-    requested_.push_back({db, Text(o, "LastAnchor")});
-  }
+  if (!ReadRequests(objects, error)) return false;
   // Phase 2 always asks for the account and the subscriptions.
   auto want = [&](const std::string& db) {
     for (auto& r : requested_)
@@ -587,10 +516,10 @@ bool ServerSession::Phase3(const std::vector<WireObject>& objects, std::string* 
     bool create = !known && held.empty() && d.db != "TavoRss" && d.db != "TavoCats";
     DbReport rep{d.db, create ? "Create" : "Update", adds.size(), deletes.size()};
     if (!deletes.empty()) {
-      resource_ += EncodeForDevice(Header(d.db, "Update", "Delete", anchor));
-      for (const std::string& n : deletes) resource_ += EncodeForDevice(NameOnly(n));
+      resource_ += EncodeForDevice(DatabaseHeader(d.db, "Update", "Delete", anchor));
+      for (const std::string& n : deletes) resource_ += EncodeForDevice(NameOnlyObject(n));
     }
-    resource_ += EncodeForDevice(Header(d.db, rep.op, "Add", anchor));
+    resource_ += EncodeForDevice(DatabaseHeader(d.db, rep.op, "Add", anchor));
     for (const std::string* o : adds) resource_ += *o;
     reports.push_back(rep);
   }
@@ -607,71 +536,6 @@ bool ServerSession::Phase3(const std::vector<WireObject>& objects, std::string* 
     line += " " + r.db + " " + r.op + " +" + std::to_string(r.adds) + " -" + std::to_string(r.deletes) + ";";
   log_.push_back(line);
   return true;
-}
-
-bool ServerSession::Slice(const HttpRequest& request, std::string* response) {
-  // The device counts Base64 characters. Every slice but the last carries a
-  // multiple of three raw bytes and so needs no padding: character offset c
-  // is raw offset c / 4 * 3 whatever lengths the device asked for, and the
-  // resource's size in characters never changes.
-  const std::uint64_t raw_total = resource_.size();
-  const std::uint64_t total = sync_engine::Base64EncodedSize(resource_.size());
-  std::uint64_t start = request.has_range ? request.range_start : 0;
-  std::uint64_t want = request.has_range ? request.range_length : sync_engine::kPieceChars;
-  if (start % 4 != 0 || start > total || (start == total && total > 0)) {
-    *response = BadRequestResponse();
-    log_.push_back("range " + std::to_string(start) + " outside the resource of " + std::to_string(total) +
-                   " characters");
-    return false;
-  }
-  std::uint64_t raw_start = start / 4 * 3;
-  std::uint64_t n = std::min<std::uint64_t>({want / 4 * 3, kMaxSliceBytes, raw_total - raw_start});
-  bool last = raw_start + n == raw_total;
-  std::string body(sync_engine::Base64EncodedSize(n), '\0');
-  sync_engine::Base64Encode(reinterpret_cast<const std::uint8_t*>(resource_.data()) + raw_start, n, &body[0]);
-  *response = SliceResponse(start, body, total, last);
-  if (last && phase_ == 4) finished_ = true;
-  return true;
-}
-
-bool ServerSession::Handle(const HttpRequest& request, std::string* response) {
-  std::string error;
-  if (request.chunked) {
-    std::vector<WireObject> objects;
-    if (!ParseStream(request.chunks, &objects, &error)) {
-      log_.push_back("phase " + std::to_string(phase_ == 0 ? 1 : 3) + " rejected: " + error);
-      *response = BadRequestResponse();
-      return false;
-    }
-    if (phase_ == 0) {
-      if (!Phase1(objects, &error)) {
-        log_.push_back("phase 1 rejected: " + error);
-        *response = BadRequestResponse();
-        return false;
-      }
-      phase_ = 2;
-      return Slice(request, response);
-    }
-    if (phase_ == 2) {
-      std::string text;
-      if (!Phase3(objects, &text, &error)) {
-        log_.push_back("phase 3 refused: " + (error.empty() ? text : error));
-        *response = ErrorTextResponse(text);
-        return false;
-      }
-      phase_ = 4;
-      return Slice(request, response);
-    }
-    log_.push_back("a third request body in one session");
-    *response = BadRequestResponse();
-    return false;
-  }
-  if (phase_ == 0) {
-    log_.push_back("range request before any request body");
-    *response = BadRequestResponse();
-    return false;
-  }
-  return Slice(request, response);
 }
 
 }  // namespace tidelark_server

@@ -1,16 +1,5 @@
-// The server's side of one sync session. A session is one keep-alive
-// connection and moves through four phases:
-//   1. a chunked POST with the device's "Sync-Database" request objects;
-//   2. range requests for the server's request objects (what to send);
-//   3. a chunked POST with, per database, our request object and its objects;
-//   4. range requests for the data: per database a "Sync-Database" header
-//      with its "NewAnchor", then deletions and additions.
-// A chunked POST starts a phase, a POST without a body asks for the next
-// slice of the current resource. Ranges count Base64 characters, as the
-// device does: each slice is one independently padded segment of at most
-// the characters asked for and at most 9999 raw bytes (one work buffer of
-// the device), every slice but the last a multiple of three raw bytes, and
-// the last one's content range ends at the total itself.
+// The news side of the server: what phases 1 and 3 of a device session
+// (phased_session.h) mean for the reader's databases.
 //
 // Choices the device leaves to the server:
 // - Channels: "TavoRss" holds the catalogue as the account sees it; default
@@ -46,6 +35,7 @@
 
 #include "config.h"
 #include "http_framing.h"
+#include "phased_session.h"
 #include "storage.h"
 #include "sync/wire_object.h"
 
@@ -97,33 +87,17 @@ class SyncService {
   std::map<std::int64_t, std::shared_ptr<const std::vector<PreparedObject>>> cache_;
 };
 
-class ServerSession {
+class ServerSession : public PhasedSession {
  public:
   explicit ServerSession(SyncService* service) : service_(service) {}
 
-  // Answers one request. *response gets the bytes to send; false means the
-  // connection closes after them (an error ends this device's session only).
-  bool Handle(const HttpRequest& request, std::string* response);
-
-  // One line per finished phase, for the log.
-  const std::vector<std::string>& log() const { return log_; }
-  bool finished() const { return finished_; }
+ protected:
+  bool Phase1(const std::vector<sync_engine::WireObject>& objects, std::string* error) override;
+  bool Phase3(const std::vector<sync_engine::WireObject>& objects, std::string* error_text,
+              std::string* error) override;
 
  private:
-  bool ParseStream(const std::vector<std::string>& chunks, std::vector<sync_engine::WireObject>* objects,
-                   std::string* error);
-  bool Phase1(const std::vector<sync_engine::WireObject>& objects, std::string* error);
-  bool Phase3(const std::vector<sync_engine::WireObject>& objects, std::string* error_text,
-              std::string* error);
-  bool Slice(const HttpRequest& request, std::string* response);
-
   SyncService* service_;
-  int phase_ = 0;  // 0 before phase 1, 2 serving the requests, 4 serving the data
-  std::string resource_;
-  bool finished_ = false;
-  std::vector<std::string> log_;
-  // From phase 1: database name -> "LastAnchor" (empty when none), in order.
-  std::vector<std::pair<std::string, std::string>> requested_;
 };
 
 // The object a device receives for an item; exposed for tests.
@@ -132,7 +106,5 @@ sync_engine::WireObject ArticleObject(const StoredItem& item, bool alert, bool w
 // parts with "Data" and one with "Feed" and "ImageMap".
 std::vector<sync_engine::WireObject> PictureObjects(const std::string& key, const std::string& image);
 std::uint64_t ContentHash(const sync_engine::WireObject& object);
-// The name of the request object the server sends in phase 2.
-extern const char kRequestObjectName[];
 
 }  // namespace tidelark_server

@@ -61,9 +61,10 @@ std::uint32_t Percent(std::uint64_t part, std::uint64_t whole) {
   return static_cast<std::uint32_t>(part * 100 / (whole + 1));
 }
 
-void ReadServerSettings(SyncStore* store, std::string* host, std::uint32_t* port) {
-  *host = kDefaultServerHost;
-  *port = kDefaultServerPort;
+void ReadServerSettings(const SyncSession* s, std::string* host, std::uint32_t* port) {
+  SyncStore* store = s->store;
+  *host = s->default_host;
+  *port = s->default_port;
   SyncStore::Database db = nullptr;
   if (!store || store->Open(kSettingsDatabase, false, false, 0, &db) != 0) return;
   WireObject settings;
@@ -526,7 +527,7 @@ int Synchronize(SyncSession* s, SyncCallback callback) {
   }
   HttpClient* c = s->client.get();
   std::uint32_t port = 0;
-  ReadServerSettings(s->store, &c->host, &port);
+  ReadServerSettings(s, &c->host, &port);
   c->port = port;
   c->user_agent_line = s->user_agent;
   c->method = "POST";

@@ -34,15 +34,23 @@ std::string Trim(const std::string& s) {
   return s.substr(b, e - b + 1);
 }
 
-bool ScreenFromSettingsFile(ScreenMetrics* out) {
+// The value of a "key=value" line of "device.ini"; false when there is none.
+bool SettingsValue(const std::string& key, std::string* value) {
   std::ifstream in(os::JoinPath(os::ProgramDirectory(), "device.ini"));
   std::string line;
   while (std::getline(in, line)) {
     size_t eq = line.find('=');
-    if (eq != std::string::npos && Trim(line.substr(0, eq)) == "screen")
-      return ParseScreen(Trim(line.substr(eq + 1)), out);
+    if (eq != std::string::npos && Trim(line.substr(0, eq)) == key) {
+      *value = Trim(line.substr(eq + 1));
+      return true;
+    }
   }
   return false;
+}
+
+bool ScreenFromSettingsFile(ScreenMetrics* out) {
+  std::string value;
+  return SettingsValue("screen", &value) && ParseScreen(value, out);
 }
 
 }  // namespace
@@ -99,6 +107,12 @@ void SetScreenOverride(const ScreenMetrics* metrics) {
   std::snprintf(value, sizeof value, "%d %d %d %d", metrics->width, metrics->height, metrics->task_bar_height,
                 metrics->menu_bar_height);
   os::SetEnv(kOverrideVariable, value);
+}
+
+std::string OemInfo() {
+  std::string value;
+  if (SettingsValue("oem", &value) && !value.empty()) return value;
+  return "Tidelark Handheld";
 }
 
 Rect ScreenRect() {

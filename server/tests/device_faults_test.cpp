@@ -25,7 +25,7 @@ TEST_F(FailingServer, AFailureWhileTheDataArrivesLeavesAConsistentVolumeThatTheN
   const Fault faults[] = {
       {"400 and Connection: close answering phase 3", {P::kBadRequest, P::kPhase3Body, 0, false}, 20000},
       {"400 and Connection: close answering phase 4", {P::kBadRequest, P::kPhase4Range, 4, false}, 20000},
-      {"stalls in the middle of the final answer", {P::kStallInBody, P::kPhase4Range, 0, true}, 3000},
+      {"stalls in the middle of the final answer", {P::kStallInBody, P::kPhase4Range, 0, true}, 8000},
       {"closes in the middle of a phase 4 answer", {P::kCloseInBody, P::kPhase4Range, 9, false}, 20000},
   };
   ExpectFailures(faults, "fault");

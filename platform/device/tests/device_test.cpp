@@ -55,8 +55,10 @@ TEST(DeviceScreen, EnvironmentThenSettingsFileThenPortrait) {
   EXPECT_EQ(240, platform::device::Screen().width);
   EXPECT_EQ(320, platform::device::Screen().height);
 
-  { std::ofstream(ini) << "# display\nscreen = landscape\n"; }
+  EXPECT_EQ("Tidelark Handheld", platform::device::OemInfo());
+  { std::ofstream(ini) << "# display\nscreen = landscape\noem = Harbour Devices PPC-7\n"; }
   EXPECT_EQ(320, platform::device::Screen().width);
+  EXPECT_EQ("Harbour Devices PPC-7", platform::device::OemInfo());
 
   SetEnv("TIDELARK_SCREEN", "square");
   EXPECT_EQ(240, platform::device::Screen().height);

@@ -58,6 +58,10 @@ struct SyncSession {
   std::string user_agent;  // complete header line; empty when not set
   SyncStore* store = DefaultSyncStore();
   int io_timeout_ms = kSocketTimeoutMs;
+  // The server when the store's "ServerSettings" name none (another
+  // program's engine talks to another service).
+  std::string default_host = kDefaultServerHost;
+  std::uint32_t default_port = kDefaultServerPort;
   // The anchor store, open from the first AddDatabase to the end of the
   // session: opened once rather than once per database, and it keeps the
   // volume in use while the phases open and close the other databases.

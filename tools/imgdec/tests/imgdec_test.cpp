@@ -37,11 +37,18 @@ struct ToolRun {
 // Runs the tool with these arguments; its error output is collected.
 ToolRun RunTool(const std::wstring& arguments) {
   ToolRun run;
-  std::string err_path = std::string(TIDELARK_TEST_OUTPUT) + "/imgdec/stderr.txt";
+  // A file per run, shared: a helper process of Wine's may still hold the last run's handle.
+  static int runs = 0;
+  std::string err_path =
+      std::string(TIDELARK_TEST_OUTPUT) + "/imgdec/stderr-" + std::to_string(++runs) + ".txt";
   SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-  HANDLE err = CreateFileW(Wide(err_path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+  HANDLE err = CreateFileW(Wide(err_path).c_str(), GENERIC_WRITE,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &inherit, CREATE_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  EXPECT_NE(INVALID_HANDLE_VALUE, err);
+  if (err == INVALID_HANDLE_VALUE) {
+    ADD_FAILURE() << "cannot create " << err_path << ": error " << GetLastError();
+    return run;
+  }
   STARTUPINFOW si = {};
   si.cb = sizeof si;
   si.dwFlags = STARTF_USESTDHANDLES;

@@ -38,6 +38,10 @@ ScreenMetrics Screen();
 // Overrides the choice for this process (tests, the gallery); null restores it.
 void SetScreenOverride(const ScreenMetrics* metrics);
 
+// The maker's text for the device (the platform's OEM information): the
+// line "oem=<text>" in "device.ini", else "Tidelark Handheld".
+std::string OemInfo();
+
 // The whole screen, and the work area between the task bar at the top and
 // the soft-key bar at the bottom.
 Rect ScreenRect();
