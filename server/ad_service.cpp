@@ -287,7 +287,7 @@ AdSession::Plan AdSession::PlanAds(const Received& sent, std::int64_t device, co
   auto it = sent.find(kAdDb);
   if (it != sent.end())
     for (const WireObject* o : it->second) held.insert(o->name);
-  Snapshot before;
+  AdSnapshot before;
   bool known = !anchor.empty() && service_->storage()->LoadSnapshot(device, kAdDb, anchor, &before);
   const std::string today = TodayUtc();
   for (const Ad& ad : service_->catalogue().ads) {

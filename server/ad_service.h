@@ -76,7 +76,7 @@ class AdSession : public PhasedSession {
     std::string db;
     std::vector<std::string> deletes;
     std::vector<const std::string*> adds;  // encoded objects
-    Snapshot after;
+    AdSnapshot after;
   };
 
   bool GroupByDatabase(const std::vector<sync_engine::WireObject>& objects, Received* sent, std::string* error);

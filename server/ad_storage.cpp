@@ -72,7 +72,7 @@ std::int64_t AdStorage::DeviceCount() {
 }
 
 bool AdStorage::LoadSnapshot(std::int64_t device, const std::string& db, const std::string& anchor,
-                             Snapshot* snapshot) {
+                             AdSnapshot* snapshot) {
   snapshot->clear();
   {
     Stmt s(db_, "SELECT 1 FROM anchors WHERE device=? AND db=? AND anchor=?");
@@ -85,7 +85,7 @@ bool AdStorage::LoadSnapshot(std::int64_t device, const std::string& db, const s
   return true;
 }
 
-std::string AdStorage::SaveSnapshot(std::int64_t device, const std::string& db, const Snapshot& snapshot) {
+std::string AdStorage::SaveSnapshot(std::int64_t device, const std::string& db, const AdSnapshot& snapshot) {
   std::int64_t seq = 1;
   {
     Stmt s(db_, "SELECT MAX(seq) FROM anchors WHERE device=? AND db=?");

@@ -15,11 +15,14 @@
 #include <string>
 #include <vector>
 
-#include "storage.h"
+#include <map>
 
 struct sqlite3;
 
 namespace tidelark_server {
+
+// Object name -> content hash: what a device holds after an ad sync.
+using AdSnapshot = std::map<std::string, std::uint64_t>;
 
 // What a device says about itself ("PyraDevice" and "PyraUser").
 struct AdDevice {
@@ -61,9 +64,9 @@ class AdStorage {
   bool UpdateDevice(std::int64_t device, const AdDevice& record, std::int64_t now);
   std::int64_t DeviceCount();
 
-  bool LoadSnapshot(std::int64_t device, const std::string& db, const std::string& anchor, Snapshot* snapshot);
+  bool LoadSnapshot(std::int64_t device, const std::string& db, const std::string& anchor, AdSnapshot* snapshot);
   // Stores a snapshot under a new anchor "P<device>.<n>" and returns it ("" on failure).
-  std::string SaveSnapshot(std::int64_t device, const std::string& db, const Snapshot& snapshot);
+  std::string SaveSnapshot(std::int64_t device, const std::string& db, const AdSnapshot& snapshot);
 
   // Returns how many were new, or -1 on failure.
   int AddEvents(std::int64_t device, const std::vector<AdEvent>& events);

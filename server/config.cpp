@@ -32,23 +32,67 @@ bool ToBool(const std::string& v, bool* out) {
   return true;
 }
 
+// Every setting: its key (the flag without "--"), the value it takes and
+// what it does. Apply() and ConfigHelp() read this one table.
+struct Setting {
+  const char* key;
+  const char* value;
+  const char* help;
+  bool (*apply)(const std::string& value, ServerConfig* c);
+};
+
+const Setting kSettings[] = {
+    {"config", "FILE", "read settings from FILE first (\"key = value\" lines, the keys below)",
+     [](const std::string&, ServerConfig*) { return true; }},
+    {"listen", "ADDR", "address to listen on (127.0.0.1)",
+     [](const std::string& v, ServerConfig* c) { c->listen = v; return !v.empty(); }},
+    {"port", "N", "port to listen on; 0 picks a free one (8001)",
+     [](const std::string& v, ServerConfig* c) { return ToInt(v, 0, 65535, &c->port); }},
+    {"port-file", "FILE", "write the bound port there once listening",
+     [](const std::string& v, ServerConfig* c) { c->port_file = v; return true; }},
+    {"data", "DIR", "folder of the server's database (.)",
+     [](const std::string& v, ServerConfig* c) { c->data_dir = v; return !v.empty(); }},
+    {"catalogue", "FILE", "the channel catalogue; channels it no longer lists stop being fetched",
+     [](const std::string& v, ServerConfig* c) { c->catalogue = v; return true; }},
+    {"fetch-interval", "SECONDS", "how often each feed is fetched; 0: once at start (900)",
+     [](const std::string& v, ServerConfig* c) { return ToInt(v, 0, 86400 * 30, &c->fetch_interval); }},
+    {"retention", "N", "newest items kept per channel (50)",
+     [](const std::string& v, ServerConfig* c) { return ToInt(v, 1, 10000, &c->retention); }},
+    {"fetch-pictures", "yes|no", "fetch the pictures feed items name (yes)",
+     [](const std::string& v, ServerConfig* c) { return ToBool(v, &c->fetch_pictures); }},
+    {"allow-file-addresses", "yes|no", "let devices add file:// addresses, for demos (no)",
+     [](const std::string& v, ServerConfig* c) { return ToBool(v, &c->allow_file_addresses); }},
+    {"allow-private-addresses", "yes|no",
+     "let added channels and pictures reach loopback, private and link-local addresses (no)",
+     [](const std::string& v, ServerConfig* c) { return ToBool(v, &c->allow_private_addresses); }},
+    {"retire-added-after", "DAYS", "retire channels added by address that nobody subscribed for so long (30)",
+     [](const std::string& v, ServerConfig* c) { return ToInt(v, 1, 3650, &c->retire_added_after); }},
+    {"session-timeout", "SECONDS", "cut a session after so long without progress (60)",
+     [](const std::string& v, ServerConfig* c) { return ToInt(v, 1, 3600, &c->session_timeout); }},
+    {"max-connections", "N", "connections served at once (512)",
+     [](const std::string& v, ServerConfig* c) { return ToInt(v, 1, 100000, &c->max_connections); }},
+    {"max-connections-per-address", "N", "connections at once from one address (16)",
+     [](const std::string& v, ServerConfig* c) { return ToInt(v, 1, 100000, &c->max_connections_per_address); }},
+    {"shutdown-grace", "SECONDS", "after SIGTERM, how long sessions may finish before they are cut (3)",
+     [](const std::string& v, ServerConfig* c) { return ToInt(v, 0, 60, &c->shutdown_grace); }},
+    {"anchor-days", "DAYS", "forget what was sent a device that has not synced for so long (180)",
+     [](const std::string& v, ServerConfig* c) { return ToInt(v, 1, 3650, &c->anchor_days); }},
+    {"anchors-per-database", "N", "anchors kept per account and database, two per device (64)",
+     [](const std::string& v, ServerConfig* c) { return ToInt(v, 2, 10000, &c->anchors_per_database); }},
+    {"ad-catalogue", "FILE", "the ad catalogue; names one to serve ads",
+     [](const std::string& v, ServerConfig* c) { c->ad_catalogue = v; return true; }},
+    {"ad-port", "N", "port of the ad service; 0 picks a free one (8002)",
+     [](const std::string& v, ServerConfig* c) { return ToInt(v, 0, 65535, &c->ad_port); }},
+    {"ad-port-file", "FILE", "write the ad service's bound port there",
+     [](const std::string& v, ServerConfig* c) { c->ad_port_file = v; return true; }},
+    {"ad-report", "FILE|-", "print the ad impressions and clicks per ad and day there (-: standard output) and exit",
+     [](const std::string& v, ServerConfig* c) { c->ad_report = v; return !v.empty(); }},
+};
+
 bool Apply(const std::string& key, const std::string& value, ServerConfig* c) {
-  if (key == "listen") c->listen = value;
-  else if (key == "port") return ToInt(value, 0, 65535, &c->port);
-  else if (key == "data") c->data_dir = value;
-  else if (key == "catalogue") c->catalogue = value;
-  else if (key == "fetch-interval") return ToInt(value, 0, 86400 * 30, &c->fetch_interval);
-  else if (key == "retention") return ToInt(value, 1, 10000, &c->retention);
-  else if (key == "port-file") c->port_file = value;
-  else if (key == "session-timeout") return ToInt(value, 1, 3600, &c->session_timeout);
-  else if (key == "ad-port") return ToInt(value, 0, 65535, &c->ad_port);
-  else if (key == "ad-catalogue") c->ad_catalogue = value;
-  else if (key == "ad-port-file") c->ad_port_file = value;
-  else if (key == "ad-report") c->ad_report = value;
-  else if (key == "allow-file-addresses") return ToBool(value, &c->allow_file_addresses);
-  else if (key == "fetch-pictures") return ToBool(value, &c->fetch_pictures);
-  else return false;
-  return true;
+  for (const Setting& s : kSettings)
+    if (key == s.key && key != "config") return s.apply(value, c);
+  return false;
 }
 
 std::string Resolve(const std::string& base, const std::string& ref) {
@@ -83,7 +127,30 @@ bool ParseConfigText(const std::string& text, ServerConfig* config, std::string*
   return true;
 }
 
-bool ParseCommandLine(int argc, char** argv, ServerConfig* config, std::string* error) {
+std::string ConfigHelp() {
+  std::string out =
+      "usage: tidelark-server [--FLAG VALUE]...\n"
+      "The news sync server: devices synchronise with it over HTTP; it fetches the\n"
+      "catalogue's feeds in the background. Log lines go to standard error.\n\n";
+  for (const Setting& s : kSettings) {
+    std::string flag = std::string("  --") + s.key + " " + s.value;
+    if (flag.size() < 36) flag.resize(36, ' ');
+    else flag += "\n" + std::string(36, ' ');
+    out += flag + s.help + "\n";
+  }
+  out += "  --help                            this text\n";
+  return out;
+}
+
+bool ParseCommandLine(int argc, char** argv, ServerConfig* config, bool* help, std::string* error) {
+  *help = false;
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    if (a == "--help" || a == "-h") {
+      *help = true;
+      return true;
+    }
+  }
   for (int i = 1; i + 1 < argc; ++i) {
     if (std::string(argv[i]) == "--config") {
       std::string text;

@@ -28,13 +28,22 @@ struct ServerConfig {
   int fetch_interval = 900;  // seconds; 0 fetches only at start
   int retention = 50;        // newest items kept per channel
   std::string port_file;     // written with the bound port (useful with port 0)
-  int session_timeout = 30;  // seconds a peer may stall
+  int session_timeout = 60;  // seconds a session may go without progress
+  int max_connections = 512;
+  int max_connections_per_address = 16;
+  int shutdown_grace = 3;  // seconds sessions get to finish after SIGTERM
   // Let devices add file addresses (demos only: the server would read its
   // own files on a device's word).
   bool allow_file_addresses = false;
+  // Let devices' addresses and feeds' pictures reach loopback, private and
+  // link-local networks (tests and closed networks only).
+  bool allow_private_addresses = false;
   // Fetch the pictures that feed items name (no: a server that must not
   // reach out beyond its feeds, such as one in a test).
   bool fetch_pictures = true;
+  int retire_added_after = 30;       // days a channel added by address may go unsubscribed
+  int anchor_days = 180;             // days an anchor a device has not presented is kept
+  int anchors_per_database = 64;     // per account and database (two per device)
   // The ad service, on when a catalogue is named: its port and port file;
   // and the file the impression report goes to ("-": standard output)
   // instead of serving.
@@ -44,10 +53,14 @@ struct ServerConfig {
   std::string ad_report;
 };
 
+// The flags and their meaning, for --help.
+std::string ConfigHelp();
+
 // Applies "key = value" lines; false with *error naming the first bad line.
 bool ParseConfigText(const std::string& text, ServerConfig* config, std::string* error);
-// Reads --config FILE first, then the other flags over it.
-bool ParseCommandLine(int argc, char** argv, ServerConfig* config, std::string* error);
+// Reads --config FILE first, then the other flags over it. *help is set
+// (and nothing else read) for --help or -h.
+bool ParseCommandLine(int argc, char** argv, ServerConfig* config, bool* help, std::string* error);
 
 struct Catalogue {
   std::vector<Channel> channels;

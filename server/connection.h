@@ -1,6 +1,8 @@
 // One device connection: reads requests with the framing limits, hands them
-// to the session and writes the answers, until the session ends, the
-// peer closes or stalls past the time-out. Errors end this connection only.
+// to its session and writes the answers, until the session ends, the peer
+// closes, or nothing moves in either direction for the idle time. A slow
+// link that keeps sending or reading is never cut. Errors end this
+// connection only. The caller closes the socket.
 #pragma once
 
 #include <string>
@@ -9,6 +11,6 @@
 
 namespace tidelark_server {
 
-void ServeConnection(int fd, PhasedSession* session, int timeout_seconds, const std::string& peer);
+void ServeConnection(int fd, PhasedSession* session, int idle_seconds, const std::string& peer);
 
 }  // namespace tidelark_server

@@ -1,7 +1,10 @@
 // RSS 0.9x/2.0, RSS 1.0 (RDF) and Atom 1.0 to feed items. libxml2 reads in its
 // recovering mode, so a truncated or ill-formed feed still gives the items
-// before the damage. Every text comes out in the device's 8-bit text; HTML is
-// kept as markup for the device's own decoder.
+// before the damage; HTML's entities are made safe for it first, so that one
+// undeclared name loses nothing after it. Texts come out as UTF-8 with every
+// entity decoded and C1 controls repaired; titles, authors and bodies are
+// markup for the device's own decoder ("<", ">" and "&" escaped where they
+// are text), links and dates plain.
 #pragma once
 
 #include <cstdint>
@@ -13,7 +16,7 @@ namespace tidelark_server {
 struct FeedItem {
   std::string key;     // stable per item: from the guid, id, link or title
   std::string title;
-  std::string author;
+  std::string author;  // the entry's, else the feed's (Atom)
   std::string date;    // as shown: "yyyy-mm-dd hh:mm" UTC, or the feed's text
   std::string link;
   std::string text;    // the article body (HTML kept)
@@ -32,8 +35,8 @@ struct Feed {
 // found at all (not a feed, or nothing recoverable).
 bool ParseFeed(const std::string& bytes, Feed* feed);
 
-// Dates as feeds write them: RFC 822 (with names in a few languages) and
-// ISO 8601 / W3CDTF. Returns 0 when the text is not understood.
+// Dates as feeds write them (see feed_date.cpp). Seconds since 1970 UTC, 0
+// when the text is not understood.
 std::int64_t ParseFeedDate(const std::string& text);
 
 // 8 hex digits naming an item within its channel.

@@ -1,8 +1,10 @@
 #include "phased_session.h"
 
 #include <algorithm>
+#include <cassert>
 
 #include "sync/base64.h"
+#include "wire_out.h"
 
 namespace tidelark_server {
 
@@ -18,7 +20,48 @@ namespace {
 // rounded down to whole Base64 groups.
 constexpr std::uint64_t kMaxSliceBytes = sync_engine::kPieceBytes / 3 * 3;
 
+// A "Sync-Database" object without "Name"; `padding` characters in a
+// property of its own set its length (-1: no property).
+std::string Nameless(int padding) {
+  WireObject o;
+  o.name = "Sync-Database";
+  if (padding >= 0)
+    o.properties.push_back(WireProperty::Text("Pad", std::string(static_cast<std::size_t>(padding), 'x')));
+  return EncodeForDevice(o);
+}
+
 }  // namespace
+
+std::string DataClosing(std::size_t data_size, std::size_t* closing_slice_start) {
+  std::string filler;
+  for (int padding = -1; data_size % 3 != 0 && padding <= 2; ++padding) {
+    std::string f = Nameless(padding);
+    if ((data_size + f.size()) % 3 == 0) {
+      filler = f;
+      break;
+    }
+  }
+  *closing_slice_start = data_size + filler.size();
+  assert(*closing_slice_start % 3 == 0);
+  return filler + Nameless(-1);
+}
+
+void PhasedSession::CloseData() {
+  if (sections_.empty()) return;
+  std::size_t cut = 0;
+  resource_ += DataClosing(resource_.size(), &cut);
+  last_cut_ = cut;
+  for (const Section& section : sections_) assert(section.end <= cut);
+}
+
+void PhasedSession::Confirm(std::uint64_t received) {
+  std::vector<std::string> tokens;
+  auto done = std::stable_partition(sections_.begin(), sections_.end(),
+                                    [&](const Section& s) { return s.end > received; });
+  for (auto it = done; it != sections_.end(); ++it) tokens.push_back(it->token);
+  sections_.erase(done, sections_.end());
+  if (!tokens.empty()) Delivered(tokens);
+}
 
 WireObject DatabaseHeader(const std::string& db, const std::string& operation, const std::string& objects_operation,
                           const std::string& anchor) {
@@ -107,7 +150,9 @@ bool PhasedSession::Slice(const HttpRequest& request, std::string* response) {
     return false;
   }
   std::uint64_t raw_start = start / 4 * 3;
+  if (phase_ == 4) Confirm(raw_start);
   std::uint64_t n = std::min<std::uint64_t>({want / 4 * 3, kMaxSliceBytes, raw_total - raw_start});
+  if (phase_ == 4 && raw_start < last_cut_) n = std::min<std::uint64_t>(n, last_cut_ - raw_start);
   bool last = raw_start + n == raw_total;
   std::string body(sync_engine::Base64EncodedSize(n), '\0');
   sync_engine::Base64Encode(reinterpret_cast<const std::uint8_t*>(resource_.data()) + raw_start, n, &body[0]);
@@ -136,11 +181,13 @@ bool PhasedSession::Handle(const HttpRequest& request, std::string* response) {
     }
     if (phase_ == 2) {
       std::string text;
+      sections_.clear();
       if (!Phase3(objects, &text, &error)) {
         log_.push_back("phase 3 refused: " + (error.empty() ? text : error));
         *response = ErrorTextResponse(text);
         return false;
       }
+      CloseData();
       phase_ = 4;
       return Slice(request, response);
     }

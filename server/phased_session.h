@@ -13,10 +13,19 @@
 // the last one's content range ends at the total itself. A service says
 // what phases 1 and 3 mean.
 //
+// Delivery, for a service that wants to know it: the device asks for the
+// next range only after it has applied the objects before it, so a range
+// request confirms every section of the data that ends before its start.
+// The data of such a service closes with a "Sync-Database" object without
+// "Name" (the device closes its database and skips it) that travels alone
+// in the last slice, so that the request for it confirms all the rest; a
+// filler of the same kind aligns it to a whole Base64 group.
+//
 // Invariant: nothing the device sends reaches a service before its phase's
 // stream has arrived whole and parsed cleanly.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
@@ -42,10 +51,16 @@ class PhasedSession {
   // The device's request objects: fills resource_ with the server's own
   // requests. False with *error for a request that makes no sense.
   virtual bool Phase1(const std::vector<sync_engine::WireObject>& objects, std::string* error) = 0;
-  // What the device sent: fills resource_ with the data it receives. False
-  // with *error_text (shown to the user) and/or *error (for the log).
+  // What the device sent: fills resource_ with the data it receives, and
+  // names with EndSection the parts whose delivery it wants to hear of.
+  // False with *error_text (shown to the user) and/or *error (for the log).
   virtual bool Phase3(const std::vector<sync_engine::WireObject>& objects, std::string* error_text,
                       std::string* error) = 0;
+  // The device holds these sections whole.
+  virtual void Delivered(const std::vector<std::string>& tokens) {}
+
+  // Phase 3: the data up to `end` completes the section named `token`.
+  void EndSection(std::size_t end, const std::string& token) { sections_.push_back({end, token}); }
 
   // Phase 1's "Sync-Database" objects into requested_; false with *error
   // for a request that makes no sense.
@@ -60,10 +75,23 @@ class PhasedSession {
   bool ParseStream(const std::vector<std::string>& chunks, std::vector<sync_engine::WireObject>* objects,
                    std::string* error);
   bool Slice(const HttpRequest& request, std::string* response);
+  // After phase 3: the closing slice, when sections are to be confirmed.
+  void CloseData();
+  void Confirm(std::uint64_t received);
 
+  struct Section {
+    std::size_t end = 0;
+    std::string token;
+  };
   int phase_ = 0;  // 0 before phase 1, 2 serving the requests, 4 serving the data
   bool finished_ = false;
+  std::vector<Section> sections_;  // phase 4: sections not yet confirmed
+  std::uint64_t last_cut_ = 0;     // phase 4: where the closing slice starts (0: none)
 };
+
+// The closing objects of phase 4's data that ends at `data_size`; the last
+// slice starts at *closing_slice_start, a multiple of three.
+std::string DataClosing(std::size_t data_size, std::size_t* closing_slice_start);
 
 // The header that opens a database's part of the phase 4 stream.
 sync_engine::WireObject DatabaseHeader(const std::string& db, const std::string& operation,

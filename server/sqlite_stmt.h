@@ -56,6 +56,7 @@ class Stmt {
   // Rows the last Run changed.
   int Changes() { return s_ ? sqlite3_changes(sqlite3_db_handle(s_)) : 0; }
   std::int64_t Int(int i) { return sqlite3_column_int64(s_, i); }
+  bool IsNull(int i) { return sqlite3_column_type(s_, i) == SQLITE_NULL; }
   std::string Text(int i) {
     const void* p = sqlite3_column_blob(s_, i);
     int n = sqlite3_column_bytes(s_, i);

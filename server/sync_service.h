@@ -1,5 +1,5 @@
-// The news side of the server: what phases 1 and 3 of a device session
-// (phased_session.h) mean for the reader's databases.
+// What every news session shares: storage, the catalogue, the feeds and the
+// articles prepared for sending, per code page.
 //
 // Choices the device leaves to the server:
 // - Channels: "TavoRss" holds the catalogue as the account sees it; default
@@ -7,35 +7,26 @@
 //   deleted from the device's "TavoRss" (their article databases are left
 //   alone). Only subscribed channels carry "Icon", since the channel list
 //   shows every channel that has one. Channels added by address (http or
-//   https only: a device must not make the server read its own files) get
-//   identifiers from 100000 on and are visible to the accounts that added them.
-// - Subscriptions: the device's "Subscr" is the truth, except on a device
-//   whose "TavoRss" anchor the server does not know (fresh seeds), which
-//   does not overrule what the account decided.
-// - Anchors: "A<account>.<seq>.<n>", one per account and database; each names a
-//   snapshot of object names and content hashes. A known anchor gets
-//   "Update" with what differs; an unknown one gets "Create" when the device
-//   holds nothing, else "Update" with everything (held objects without
-//   "READ"), so a lost anchor never turns read articles unread.
-// - Anonymous devices ("User" = "Username") get an account of their own,
-//   found again through the anchors they present.
-//
-// Invariants: nothing the device sends is stored before its phase 3 stream
-// has arrived whole and parsed cleanly; the account's changes and the new
-// anchors commit in one transaction or not at all; a device that holds an
-// article never gets "READ" for it again.
+//   https to public addresses only) get identifiers from 100000 on and are
+//   visible to the accounts that added them; nobody subscribing to one for a
+//   while retires it, as does the catalogue dropping one of its own.
+// - Feeds are fetched in the background, each on its own schedule: with its
+//   validators (ETag, Last-Modified), and after failures or "429" later and
+//   later (doubling up to a day, or what the source's Retry-After asks).
+// - Text goes to each device in its own code page (device_text.h).
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "config.h"
-#include "http_framing.h"
-#include "phased_session.h"
+#include "feed_fetch.h"
 #include "storage.h"
 #include "sync/wire_object.h"
 
@@ -43,68 +34,81 @@ namespace tidelark_server {
 
 // An object ready to send: its bytes in full, its bytes without the
 // properties that belong to the device once it holds the object ("READ" and
-// the alert flags), and the hash of the latter.
+// the alert flags), the hash of the latter, and the session's mark.
 struct PreparedObject {
   std::string name;
   std::string full, stable;
   std::uint64_t hash = 0;
+  std::string mark;
+  std::set<std::string> properties;  // the names of its properties
 };
-PreparedObject Prepare(const sync_engine::WireObject& object, const std::set<std::string>& volatile_props);
+PreparedObject Prepare(const sync_engine::WireObject& object, const std::set<std::string>& volatile_props,
+                       const std::string& mark = "");
 
-// Shared by every session: storage, catalogue and feed refresh.
+using PreparedList = std::vector<PreparedObject>;
+
+// The articles of each channel prepared for one code page, built once per
+// feed change (a change invalidates the channel's entries after storing).
+class PreparedCache {
+ public:
+  using Build = std::shared_ptr<const PreparedList> (*)(Storage*, std::int64_t channel, int code_page);
+  std::shared_ptr<const PreparedList> Get(Storage* storage, std::int64_t channel, int code_page, Build build);
+  void Invalidate(std::int64_t channel);
+
+ private:
+  std::mutex mu_;
+  std::map<std::pair<std::int64_t, int>, std::shared_ptr<const PreparedList>> entries_;
+};
+
 class SyncService {
  public:
-  SyncService(Storage* storage, int retention, bool allow_file_addresses = false)
-      : storage_(storage), retention_(retention), allow_file_addresses_(allow_file_addresses) {}
+  SyncService(Storage* storage, const ServerConfig& config) : storage_(storage), config_(config) {}
 
-  // Writes the catalogue into storage (identifiers kept).
+  // Writes the catalogue into storage (identifiers kept, dropped ones retired).
   bool InstallCatalogue(const Catalogue& catalogue);
+  using Report = std::function<void(const std::string& line)>;
+  // Fetches the feeds that are due (all of them with `all`); a line for each.
+  void RefreshDue(std::int64_t now, bool all, const Report& report);
   // Fetches and stores one channel's feed; *log says what happened.
-  bool RefreshChannel(const Channel& channel, std::string* log);
-  // Every channel and the alert feed.
-  void RefreshAll(std::vector<std::string>* log);
+  bool RefreshChannel(const Channel& channel, std::int64_t now, std::string* log);
+  // Retires idle added channels and forgets old anchors.
+  void Maintain(std::int64_t now, const Report& report);
 
-  // A channel's articles, prepared once per feed refresh. Call with the
-  // storage mutex held.
-  std::shared_ptr<const std::vector<PreparedObject>> PreparedItems(std::int64_t channel, bool alert);
-  void Invalidate(std::int64_t channel) { cache_.erase(channel); }  // storage mutex held
+  // A channel's articles as a device of this code page gets them.
+  std::shared_ptr<const PreparedList> PreparedItems(std::int64_t channel, bool alert, int code_page);
+  void Invalidate(std::int64_t channel) { cache_.Invalidate(channel); }
+
+  // The active channels, read once per change.
+  std::shared_ptr<const std::vector<Channel>> ActiveChannels();
+  void CatalogueChanged();
 
   Storage* storage() { return storage_; }
-  int retention() const { return retention_; }
-  const std::string& alerts_url() const { return alerts_url_; }
-  bool allow_file_addresses() const { return allow_file_addresses_; }
-  void set_fetch_pictures(bool fetch) { fetch_pictures_ = fetch; }
+  const ServerConfig& config() const { return config_; }
+  std::string alerts_url() const;
 
  private:
   // Fetches the pictures of the newest items that have none stored yet.
   void FetchPictures(const Channel& channel, Feed* feed);
 
   Storage* storage_;
-  int retention_;
-  bool allow_file_addresses_;
-  bool fetch_pictures_ = true;
+  ServerConfig config_;
+  PreparedCache cache_;
+  std::mutex catalogue_mu_;  // the active channels as last read
+  std::shared_ptr<const std::vector<Channel>> catalogue_;
+  mutable std::mutex alerts_mu_;  // the alert feed's address and schedule
   std::string alerts_url_;
-  std::map<std::int64_t, std::shared_ptr<const std::vector<PreparedObject>>> cache_;
+  std::int64_t alerts_next_ = 0;
 };
 
-class ServerSession : public PhasedSession {
- public:
-  explicit ServerSession(SyncService* service) : service_(service) {}
-
- protected:
-  bool Phase1(const std::vector<sync_engine::WireObject>& objects, std::string* error) override;
-  bool Phase3(const std::vector<sync_engine::WireObject>& objects, std::string* error_text,
-              std::string* error) override;
-
- private:
-  SyncService* service_;
-};
-
-// The object a device receives for an item; exposed for tests.
-sync_engine::WireObject ArticleObject(const StoredItem& item, bool alert, bool with_read);
+// The object a device receives for an item, in its code page; exposed for tests.
+sync_engine::WireObject ArticleObject(const StoredItem& item, bool alert, bool with_read, int code_page);
 // The objects that carry an item's picture: one with "Feed" and "Image", or
 // parts with "Data" and one with "Feed" and "ImageMap".
 std::vector<sync_engine::WireObject> PictureObjects(const std::string& key, const std::string& image);
 std::uint64_t ContentHash(const sync_engine::WireObject& object);
+// When to fetch a feed next after `failures` failures in a row.
+std::int64_t NextFetchTime(std::int64_t now, int interval, int failures, std::int64_t retry_after);
+// A 1x1 GIF for channels whose catalogue entry names no icon.
+std::string DefaultIcon();
 
 }  // namespace tidelark_server

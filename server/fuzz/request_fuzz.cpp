@@ -7,18 +7,19 @@
 #include <string>
 
 #include "http_framing.h"
-#include "sync_service.h"
+#include "server_session.h"
+#include "sqlite_storage.h"
 
 using namespace tidelark_server;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static Storage* storage = [] {
-    Storage* s = new Storage();
+  static SqliteStorage* storage = [] {
+    SqliteStorage* s = new SqliteStorage();
     std::string error;
     s->Open(":memory:", &error);
     return s;
   }();
-  static SyncService service(storage, 50);
+  static SyncService service(storage, ServerConfig());
   BufferSource source(std::string(reinterpret_cast<const char*>(data), size));
   RequestReader reader(&source);
   ServerSession session(&service);

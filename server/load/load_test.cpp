@@ -38,8 +38,9 @@ int main(int argc, char** argv) {
   }
   WriteFile(dir + "/cat.ini", cat);
   ServerProcess server;
+  // Every device comes from 127.0.0.1: the per-address cap must let them in.
   if (!server.Start(dir, {"--catalogue", dir + "/cat.ini", "--retention", std::to_string(articles),
-                          "--fetch-interval", "0"})) {
+                          "--fetch-interval", "0", "--max-connections-per-address", std::to_string(devices + 10)})) {
     std::fprintf(stderr, "server did not start\n%s", server.log().c_str());
     return 1;
   }

@@ -173,7 +173,7 @@ TEST(AdStorage, EventsAreKeptOnceAndReportedPerDay) {
   std::int64_t found = 0;
   ASSERT_TRUE(st.DeviceOfAnchor(anchor, &found));
   EXPECT_EQ(other, found);
-  Snapshot snapshot;
+  AdSnapshot snapshot;
   ASSERT_TRUE(st.LoadSnapshot(other, "PyraDatabase", anchor, &snapshot));
   EXPECT_EQ(5u, snapshot["Ad 101"]);
   EXPECT_FALSE(st.LoadSnapshot(device, "PyraDatabase", anchor, &snapshot));

@@ -15,7 +15,9 @@ TEST(Config, FileThenFlags) {
   EXPECT_TRUE(c.fetch_pictures);
   const char* argv[] = {"tidelark-server", "--port", "8123", "--data", "d", "--fetch-interval", "0",
                         "--fetch-pictures", "no"};
-  ASSERT_TRUE(ParseCommandLine(9, const_cast<char**>(argv), &c, &error)) << error;
+  bool help = true;
+  ASSERT_TRUE(ParseCommandLine(9, const_cast<char**>(argv), &c, &help, &error)) << error;
+  EXPECT_FALSE(help);
   EXPECT_FALSE(c.fetch_pictures);
   EXPECT_EQ(c.port, 8123);
   EXPECT_EQ(c.data_dir, "d");
@@ -33,8 +35,37 @@ TEST(Config, BadValuesAreRefused) {
   }
   ServerConfig c;
   std::string error;
+  bool help = false;
   const char* argv[] = {"tidelark-server", "--port"};
-  EXPECT_FALSE(ParseCommandLine(2, const_cast<char**>(argv), &c, &error));
+  EXPECT_FALSE(ParseCommandLine(2, const_cast<char**>(argv), &c, &help, &error));
+  const char* unknown[] = {"tidelark-server", "--colour", "blue"};
+  EXPECT_FALSE(ParseCommandLine(3, const_cast<char**>(unknown), &c, &help, &error));
+}
+
+TEST(Config, HelpListsEveryFlag) {
+  ServerConfig c;
+  std::string error;
+  bool help = false;
+  const char* argv[] = {"tidelark-server", "--port", "1", "--help"};
+  ASSERT_TRUE(ParseCommandLine(4, const_cast<char**>(argv), &c, &help, &error));
+  EXPECT_TRUE(help);
+  EXPECT_EQ(c.port, 8001) << "--help reads nothing else";
+  std::string text = ConfigHelp();
+  for (const char* flag : {"--listen", "--port", "--data", "--catalogue", "--fetch-interval", "--session-timeout",
+                           "--max-connections-per-address", "--allow-private-addresses", "--retire-added-after",
+                           "--shutdown-grace", "--help"})
+    EXPECT_NE(text.find(flag), std::string::npos) << flag;
+  // Every flag the help names is one the parser takes.
+  for (std::size_t p = text.find("  --"); p != std::string::npos; p = text.find("  --", p + 1)) {
+    std::size_t end = text.find(' ', p + 4);
+    std::string flag = text.substr(p + 2, end - p - 2);
+    if (flag == "--help" || flag == "--config") continue;
+    std::string value = text.substr(end + 1, text.find(' ', end + 1) - end - 1);
+    std::string sample = value == "yes|no" ? "no" : value == "ADDR" ? "127.0.0.1" : value == "FILE" || value == "DIR" ? "x" : "5";
+    ServerConfig d;
+    const char* args[] = {"tidelark-server", flag.c_str(), sample.c_str()};
+    EXPECT_TRUE(ParseCommandLine(3, const_cast<char**>(args), &d, &help, &error)) << flag << " " << error;
+  }
 }
 
 TEST(Catalogue, ChannelsAlertsAndRelativeAddresses) {

@@ -5,7 +5,8 @@
 #include <cstdio>
 #include <map>
 
-#include "storage.h"
+#include "sqlite_storage.h"
+#include "device_text.h"
 #include "sync_service.h"
 #include "wire_out.h"
 
@@ -55,13 +56,13 @@ Encoded DeviceDatabase(SyncStore* store, const std::string& db) {
 
 }  // namespace
 
-void ExpectChannelsAsOnTheServer(const std::string& data_dir, const std::string& volume, std::size_t channels) {
-  tidelark_server::Storage storage;
+void ExpectChannelsAsOnTheServer(const std::string& data_dir, const std::string& volume, std::size_t channels,
+                                 int code_page) {
+  tidelark_server::SqliteStorage storage;
   std::string error;
   ASSERT_TRUE(storage.Open(data_dir, &error)) << error;
-  tidelark_server::SyncService service(&storage, 50);
-  std::lock_guard<std::mutex> lock(storage.mutex());
-  std::vector<tidelark_server::Channel> all = storage.Channels();
+  tidelark_server::SyncService service(&storage, tidelark_server::ServerConfig());
+  std::vector<tidelark_server::Channel> all = storage.Channels(false);
   ASSERT_EQ(all.size(), channels);
   std::size_t objects = 0;
   StoreSyncStore device(volume);
@@ -72,9 +73,10 @@ void ExpectChannelsAsOnTheServer(const std::string& data_dir, const std::string&
     Encoded want;
     WireObject name;
     name.name = "ChannelName";
-    name.properties.push_back(sync_engine::WireProperty::Text("Channel", c.name));
+    name.properties.push_back(
+        sync_engine::WireProperty::Text("Channel", tidelark_server::ToDeviceText(c.name, code_page)));
     want[name.name] = tidelark_server::EncodeForDevice(name);
-    for (const tidelark_server::PreparedObject& p : *service.PreparedItems(c.id, false)) want[p.name] = p.full;
+    for (const tidelark_server::PreparedObject& p : *service.PreparedItems(c.id, false, code_page)) want[p.name] = p.full;
     Encoded got = DeviceDatabase(&device, db);
     EXPECT_EQ(got.size(), want.size()) << db << " (" << c.name << ")";
     std::size_t differ = 0;

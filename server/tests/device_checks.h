@@ -27,8 +27,10 @@ void ExpectConsistent(const std::string& volume);
 void ExpectConsistent(const std::string& volume, const std::string& database);
 
 // Every channel database of the volume holds exactly what the server (its
-// data folder) holds for that channel, as a fresh device gets it.
-void ExpectChannelsAsOnTheServer(const std::string& data_dir, const std::string& volume, std::size_t channels);
+// data folder) holds for that channel, as a fresh device of that code page
+// gets it.
+void ExpectChannelsAsOnTheServer(const std::string& data_dir, const std::string& volume, std::size_t channels,
+                                 int code_page = 1252);
 
 // A server with generated channels, and a device volume that has had its
 // first sync (the channel list, every channel subscribed). Each test copies

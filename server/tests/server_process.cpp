@@ -34,7 +34,7 @@ std::string ReadFile(const std::string& path) {
   return ss.str();
 }
 
-bool ServerProcess::Start(const std::string& data_dir, const std::vector<std::string>& flags) {
+bool ServerProcess::Start(const std::string& data_dir, const std::vector<std::string>& flags, bool wait_for_feeds) {
   std::string port_file = data_dir + "/port";
   unlink(port_file.c_str());
   log_path_ = data_dir + "/server.log";
@@ -50,9 +50,9 @@ bool ServerProcess::Start(const std::string& data_dir, const std::vector<std::st
     execv(argv[0], argv.data());
     _exit(127);
   }
-  for (int i = 0; i < 200; ++i) {
+  for (int i = 0; i < 1200; ++i) {
     std::string p = ReadFile(port_file);
-    if (!p.empty()) {
+    if (!p.empty() && (!wait_for_feeds || log().find("feeds: first round done") != std::string::npos)) {
       port_ = std::atoi(p.c_str());
       return port_ > 0;
     }
@@ -64,6 +64,23 @@ bool ServerProcess::Start(const std::string& data_dir, const std::vector<std::st
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
   return false;
+}
+
+void ServerProcess::Signal(int signal) {
+  if (pid_ > 0) kill(pid_, signal);
+}
+
+int ServerProcess::Wait(int ms) {
+  if (pid_ <= 0) return -1;
+  int status = 0;
+  for (int waited = 0; waited <= ms; waited += 20) {
+    if (waitpid(pid_, &status, WNOHANG) == pid_) {
+      pid_ = -1;
+      return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return -2;
 }
 
 int ServerProcess::Stop() {

@@ -12,8 +12,14 @@ class ServerProcess {
  public:
   ~ServerProcess() { Stop(); }
   // Extra flags follow the data folder and port flags. False when it did not
-  // come up within a few seconds.
-  bool Start(const std::string& data_dir, const std::vector<std::string>& flags);
+  // come up within a few seconds. With `wait_for_feeds` it returns once the
+  // first round of feed fetching is done (the server listens before that).
+  bool Start(const std::string& data_dir, const std::vector<std::string>& flags, bool wait_for_feeds = true);
+  // Sends a signal; Stop() or Wait() collect the exit.
+  void Signal(int signal);
+  // Waits up to `ms` for the exit; its status, or -2 when still running.
+  int Wait(int ms);
+  pid_t pid() const { return pid_; }
   // SIGTERM and wait; returns the exit status (-1 when it had to be killed).
   int Stop();
   int port() const { return port_; }

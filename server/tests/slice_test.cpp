@@ -4,7 +4,8 @@
 // at the end.
 #include <gtest/gtest.h>
 
-#include "storage.h"
+#include "server_session.h"
+#include "sqlite_storage.h"
 #include "sync/base64.h"
 #include "sync_service.h"
 
@@ -85,8 +86,8 @@ class SliceTest : public ::testing::Test {
     return req;
   }
   static constexpr int kChannels = 300;
-  Storage storage_;
-  SyncService service_{&storage_, 50};
+  SqliteStorage storage_;
+  SyncService service_{&storage_, ServerConfig()};
 };
 
 TEST_F(SliceTest, AnyLengthsTheDeviceAsksForJoinToTheWholeResource) {

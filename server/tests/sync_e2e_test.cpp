@@ -12,6 +12,7 @@
 #include "sync/base64.h"
 #include "sync/sync_session.h"
 #include "server_process.h"
+#include "http_stub.h"
 #include "test_device.h"
 
 namespace tidelark_test {
@@ -22,15 +23,7 @@ using sync_engine::WireProperty;
 
 const std::string kDemo = std::string(TIDELARK_SOURCE_DIR) + "/server/demo";
 
-std::string Rss(const std::string& title, int first, int count) {
-  std::string s = "<?xml version='1.0'?><rss version='2.0'><channel><title>" + title + "</title>";
-  for (int i = first + count - 1; i >= first; --i) {
-    s += "<item><title>Story " + std::to_string(i) + "</title><guid>g" + std::to_string(i) +
-         "</guid><link>http://x/" + std::to_string(i) + "</link><pubDate>" + std::to_string(1 + i) +
-         " Jan 2026 10:00:00 GMT</pubDate><description>Body " + std::to_string(i) + "</description></item>";
-  }
-  return s + "</channel></rss>";
-}
+std::string Rss(const std::string& title, int first, int count) { return RssFeed(title, first, count); }
 
 class SyncServerTest : public ::testing::Test {
  protected:
@@ -219,45 +212,11 @@ TEST_F(SyncServerTest, WrongPasswordGetsATextAndChangesNothing) {
   EXPECT_EQ(TextOf(again.Db("TavoRss")["Channel 6325"], "Subscr"), "Yes");
 }
 
-// A one-shot HTTP server that answers every GET with a feed.
-class FeedHttp {
- public:
-  explicit FeedHttp(std::string body) : body_(std::move(body)) {
-    fd_ = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    socklen_t len = sizeof a;
-    getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len);
-    port_ = ntohs(a.sin_port);
-    listen(fd_, 4);
-    thread_ = std::thread([this] {
-      int c;
-      while ((c = accept(fd_, nullptr, nullptr)) >= 0) {
-        ReadAll(c, 200);
-        SendText(c, "HTTP/1.0 200 OK\r\nContent-Type: application/rss+xml\r\nContent-Length: " +
-                        std::to_string(body_.size()) + "\r\n\r\n" + body_);
-        close(c);
-      }
-    });
-  }
-  ~FeedHttp() {
-    shutdown(fd_, SHUT_RDWR);
-    close(fd_);
-    thread_.join();
-  }
-  int port() const { return port_; }
-
- private:
-  std::string body_;
-  int fd_, port_;
-  std::thread thread_;
-};
-
 TEST_F(SyncServerTest, ChannelAddedByAddressComesBackComplete) {
-  StartDemo();
-  FeedHttp feed(Rss("Harbour Radio", 1, 5));
+  // The feed is on this machine: the operator allows private addresses.
+  ASSERT_TRUE(server_.Start(dir_, {"--catalogue", kDemo + "/catalogue.ini", "--allow-private-addresses", "yes"}));
+  std::string body = Rss("Harbour Radio", 1, 5);
+  HttpStub feed([&](const std::string&) { return HttpStub::Ok(body); });
   TestDevice d;
   d.SeedStartup();
   ASSERT_TRUE(Sync(&d).ok());

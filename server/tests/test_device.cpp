@@ -200,8 +200,44 @@ std::size_t WriteSharedFeedsCatalogue(const std::string& dir) {
   return WriteFile(dir + "/cat.ini", cat) ? names.size() : 0;
 }
 
-int ConnectLocal(int port) {
+std::string RssFeed(const std::string& title, int first, int count, std::size_t body, const std::string& version) {
+  std::string s = "<?xml version='1.0'?><rss version='2.0'><channel><title>" + title + "</title>";
+  for (int i = first + count - 1; i >= first; --i) {
+    std::string n = std::to_string(i);
+    s += "<item><title>Story " + n + version + "</title><guid>g" + n + "</guid><link>http://x/" + n +
+         "</link><pubDate>" + std::to_string(1 + i % 28) + " Jan 2026 10:00:00 GMT</pubDate><description>Body " + n +
+         version + std::string(body, 'b') + "</description></item>";
+  }
+  return s + "</channel></rss>";
+}
+
+std::string SubscrOf(const Database& rss, const std::string& channel) {
+  auto it = rss.find(channel);
+  return it == rss.end() ? "" : TextOf(it->second, "Subscr");
+}
+
+void SetSubscr(Database* rss, const std::string& channel, bool on) {
+  WireObject& o = (*rss)[channel];
+  for (WireProperty& p : o.properties)
+    if (p.name == "Subscr") p = WireProperty::Text("Subscr", on ? "Yes" : "No");
+  // Unsubscribing removes the icon, as the unsubscribe screen does.
+  if (!on)
+    o.properties.erase(std::remove_if(o.properties.begin(), o.properties.end(),
+                                      [](const WireProperty& p) { return p.name == "Icon"; }),
+                       o.properties.end());
+}
+
+int ConnectLocal(int port, const char* source) {
   int fd = socket(AF_INET, SOCK_STREAM, 0);
+  if (source) {
+    sockaddr_in s{};
+    s.sin_family = AF_INET;
+    inet_pton(AF_INET, source, &s.sin_addr);
+    if (bind(fd, reinterpret_cast<sockaddr*>(&s), sizeof s) != 0) {
+      close(fd);
+      return -1;
+    }
+  }
   sockaddr_in a{};
   a.sin_family = AF_INET;
   a.sin_port = htons(static_cast<uint16_t>(port));

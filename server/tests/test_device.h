@@ -66,8 +66,18 @@ class TestDevice {
 // shared data is missing.
 std::size_t WriteSharedFeedsCatalogue(const std::string& dir);
 
+// An RSS document with stories first..first+count-1 (newest first), each
+// dated, with a guid and a body of `body` characters; `version` goes into
+// every title and body (a feed whose stories were edited).
+std::string RssFeed(const std::string& title, int first, int count, std::size_t body = 0, const std::string& version = "");
+
+// The "Subscr" of a channel object, and setting it as the device's screens do.
+std::string SubscrOf(const Database& rss, const std::string& channel);
+void SetSubscr(Database* rss, const std::string& channel, bool on);
+
 // Raw helpers for bad-input tests.
-int ConnectLocal(int port);
+// A connection to 127.0.0.1:port, from another loopback address if given.
+int ConnectLocal(int port, const char* source = nullptr);
 bool SendText(int fd, const std::string& bytes);
 std::string ReadAll(int fd, int timeout_ms);
 

@@ -1,10 +1,12 @@
 // tidelark-sync --device DIR --server HOST:PORT [--user NAME --pass WORD]
-//               [--mark-read DB] [--add-channel URL [--name NAME]] [--list]
+//               [--lang XXX] [--mark-read DB] [--add-channel URL [--name NAME]] [--list]
 // Synchronises the device folder's "Reader.vol" as the reader's sync thread
 // does: the same databases in the same order and the same user agent. Prints
 // the progress texts, what changed and the session's result code; exits 0
 // only on success ("Done." appears only then), 1 when the sync failed, 2 on
-// bad arguments.
+// bad arguments. --lang gives the device the locale whose abbreviated
+// language name is XXX ("RUS", "ELL", "PLK" ...); its texts then arrive in
+// that locale's code page, and are shown here converted from it.
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -20,6 +22,7 @@
 #include "platform/os.h"
 #include "sync/store_adapter.h"
 #include "sync/sync_session.h"
+#include "device_text.h"
 
 using sync_engine::SyncStore;
 using sync_engine::WireObject;
@@ -34,9 +37,10 @@ const unsigned char kIcon[] = {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0x80, 0
 
 int ScreenWidth() { return platform::device::Screen().width; }
 int ScreenHeight() { return platform::device::Screen().height; }
-// The host has no device locale; the reader's English default stands in.
+// The host has no device locale: the reader's English default, or --lang.
+std::string g_language = "ENU";
 bool Language(std::u16string* text) {
-  *text = u"ENU";
+  text->assign(g_language.begin(), g_language.end());
   return true;
 }
 bool Country(std::u16string* text) {
@@ -112,21 +116,9 @@ std::vector<std::string> KnownChannelDbs(SyncStore* store) {
   return out;
 }
 
-// Device text is Windows-1252; the terminal wants UTF-8 (Latin-1 letters).
-std::string ForTerminal(const std::string& s) {
-  std::string out;
-  for (unsigned char c : s) {
-    if (c < 0x80) {
-      out.push_back(static_cast<char>(c));
-    } else if (c >= 0xA0) {
-      out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-      out.push_back('?');
-    }
-  }
-  return out;
-}
+// Device text is in the device's code page; the terminal wants UTF-8.
+int g_code_page = tidelark_server::kDefaultCodePage;
+std::string ForTerminal(const std::string& s) { return tidelark_server::FromDeviceText(s, g_code_page); }
 
 int WriteOne(SyncStore* store, const std::string& db, const WireObject& o) {
   SyncStore::Database h = nullptr;
@@ -140,11 +132,11 @@ int WriteOne(SyncStore* store, const std::string& db, const WireObject& o) {
 void Usage() {
   std::fprintf(stderr,
                "usage: tidelark-sync --device DIR --server HOST:PORT [--user NAME --pass WORD]\n"
-               "                     [--mark-read DB] [--add-channel URL [--name NAME]] [--list]\n");
+               "                     [--lang XXX] [--mark-read DB] [--add-channel URL [--name NAME]] [--list]\n");
 }
 
 struct Options {
-  std::string device, host, port, user, pass, mark_db, add_url, add_name;
+  std::string device, host, port, user, pass, lang, mark_db, add_url, add_name;
   bool list = false;
 };
 
@@ -163,6 +155,7 @@ bool ParseArguments(int argc, char** argv, Options* o) {
     else if (a == "--server") ok = next(&server);
     else if (a == "--user") ok = next(&o->user);
     else if (a == "--pass") ok = next(&o->pass);
+    else if (a == "--lang") ok = next(&o->lang);
     else if (a == "--mark-read") ok = next(&o->mark_db);
     else if (a == "--add-channel") ok = next(&o->add_url);
     else if (a == "--name") ok = next(&o->add_name);
@@ -176,6 +169,12 @@ bool ParseArguments(int argc, char** argv, Options* o) {
   std::size_t colon = server.rfind(':');
   if (o->device.empty() || colon == std::string::npos || colon == 0 || colon + 1 >= server.size()) {
     Usage();
+    return false;
+  }
+  if (!o->lang.empty() && (o->lang.size() > 8 || o->lang.find_first_not_of(
+                                                       "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz") !=
+                                                       std::string::npos)) {
+    std::fprintf(stderr, "tidelark-sync: bad language name %s (a locale's abbreviation such as RUS)\n", o->lang.c_str());
     return false;
   }
   o->host = server.substr(0, colon);
@@ -224,7 +223,8 @@ bool StartReader(const std::string& device) {
   return true;
 }
 
-void SetUser(SyncStore* store, const std::string& user, const std::string& pass) {
+// Sets text properties of the user record ("TavoUser" in "TavoPrefs").
+void SetUserTexts(SyncStore* store, const std::vector<std::pair<const char*, std::string>>& texts) {
   WireObject u;
   SyncStore::Database h = nullptr;
   if (store->Open("TavoPrefs", true, false, 0, &h) == 0) {
@@ -240,9 +240,18 @@ void SetUser(SyncStore* store, const std::string& user, const std::string& pass)
       }
     u.properties.push_back(WireProperty::Text(n, v));
   };
-  set("User", user);
-  set("Pass", pass);
+  for (const auto& [name, value] : texts) set(name, value);
   WriteOne(store, "TavoPrefs", u);
+}
+
+// The device's "Lang", as the server reads it.
+std::string DeviceLanguage(SyncStore* store) {
+  WireObject u;
+  SyncStore::Database h = nullptr;
+  if (store->Open("TavoPrefs", false, false, 0, &h) != 0) return "";
+  store->ReadObject(h, "TavoUser", &u);
+  store->Close(&h);
+  return TextOf(u, "Lang");
 }
 
 // Marks the newest unread article of the database read, as reading it does.
@@ -360,6 +369,7 @@ void PrintChanges(SyncStore* store, const std::set<std::string>& dbs, std::map<s
 int main(int argc, char** argv) {
   Options o;
   if (!ParseArguments(argc, argv, &o)) return 2;
+  if (!o.lang.empty()) g_language = o.lang;
   if (!StartReader(o.device)) return 1;
   sync_engine::StoreSyncStore store;
   WireObject settings;
@@ -373,7 +383,10 @@ int main(int argc, char** argv) {
   // opened and closed one by one.
   SyncStore::Database in_use = nullptr;
   store.Open("_sysSettings", false, false, 0, &in_use);
-  if (!o.user.empty()) SetUser(&store, o.user, o.pass);
+  if (!o.user.empty()) SetUserTexts(&store, {{"User", o.user}, {"Pass", o.pass}});
+  // A folder seeded before keeps its device record; --lang changes its locale.
+  if (!o.lang.empty() && DeviceLanguage(&store) != o.lang) SetUserTexts(&store, {{"Lang", o.lang}});
+  g_code_page = tidelark_server::CodePageOfLanguage(DeviceLanguage(&store));
   if (!o.mark_db.empty()) MarkNewestRead(&store, o.mark_db);
   if (!o.add_url.empty()) AddChannel(&store, o.add_url, o.add_name);
 
