@@ -63,6 +63,16 @@ if [[ ! -s $work/port ]]; then
   exit 1
 fi
 port=$(cat "$work/port")
+# The server fetches its feeds in the background: sync once they are in.
+for ((i = 0; i < 1200; i++)); do
+  grep -q "feeds: first round done" "$work/server.log" && break
+  sleep 0.1
+done
+if ! grep -q "feeds: first round done" "$work/server.log"; then
+  echo "sync_e2e: the server did not fetch its feeds in time" >&2
+  cat "$work/server.log" >&2
+  exit 1
+fi
 # The first sync brings the channel list, the second the channels' articles.
 for round in 1 2; do
   if ! "$native/tidelark-sync" --device "$work/device" --server "127.0.0.1:$port" >"$work/sync$round.log" 2>&1; then

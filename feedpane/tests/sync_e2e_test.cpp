@@ -276,7 +276,7 @@ TEST_F(SyncedChannels, LongArticleWithEntitiesPicturesAndLink) {
   for (const char16_t* expected :
        {u"Every morning at six the cat walks the length of the north pier,",
         u"\u201CShe was here before any of us,\u201D says the owner. \u201CWe just pretend she\u2019s ours.\u201D",
-        u"a sardine costs 2 ? at the market - the cat does not pay.", u"Afternoons",
+        u"a sardine costs 2\u00A0\u20AC at the market \u2014 the cat does not pay.", u"Afternoons",
         u"50\u00B0 in the shade \u2026 or so it feels.", u"Nobody moves her.",
         u"the ferry office & watches the last boat come in.", u"six o\u2019clock, north pier, caf\u00E9 door",
         u"opens it.\r\n\r\n\u201CShe", u"Nobody moves her.\r\n\r\nIn the evening",
