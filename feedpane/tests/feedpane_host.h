@@ -16,9 +16,21 @@
 #include "plugin/database_service.h"
 #include "plugin/plugin_api.h"
 #include "platform/os.h"
+#include "platform/services.h"
 #include "store/store.h"
 
 namespace feedpane_test {
+
+// What the plug-in launched (file, a space, the parameters), through a
+// service table that records launches instead of starting anything.
+inline std::vector<std::u16string> g_launched;
+inline bool RecordLaunch(const std::u16string& file, const std::u16string& parameters) {
+  g_launched.push_back(file + u" " + parameters);
+  return true;
+}
+inline int NoMessageBox(void*, const std::u16string&, const std::u16string&, std::uint32_t) { return platform::kIdOk; }
+inline bool NoSound(const std::u16string&) { return true; }
+inline const platform::Services kRecording = {NoMessageBox, RecordLaunch, NoSound};
 
 // Records `name` as the selected language pack, as the program does at
 // its start (UTF-16 text in the registry).

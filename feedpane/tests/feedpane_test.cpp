@@ -21,15 +21,8 @@ using feedpane_test::Article;
 using feedpane_test::ChannelWriter;
 using feedpane_test::FeedpaneHost;
 
-// Launches the library asked for, instead of starting them.
-std::vector<std::u16string> g_launched;
-bool RecordLaunch(const std::u16string& file, const std::u16string& parameters) {
-  g_launched.push_back(file + u" " + parameters);
-  return true;
-}
-int NoMessageBox(void*, const std::u16string&, const std::u16string&, std::uint32_t) { return platform::kIdOk; }
-bool NoSound(const std::u16string&) { return true; }
-const platform::Services kRecording = {NoMessageBox, RecordLaunch, NoSound};
+using feedpane_test::g_launched;
+using feedpane_test::kRecording;
 
 std::string Narrow(const std::wstring& w) { return std::string(w.begin(), w.end()); }
 

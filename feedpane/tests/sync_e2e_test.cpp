@@ -26,14 +26,8 @@ using feedpane::Context;
 using feedpane::Element;
 using feedpane_test::FeedpaneHost;
 
-std::vector<std::u16string> g_launched;
-bool RecordLaunch(const std::u16string& file, const std::u16string& parameters) {
-  g_launched.push_back(file + u" " + parameters);
-  return true;
-}
-int NoMessageBox(void*, const std::u16string&, const std::u16string&, std::uint32_t) { return platform::kIdOk; }
-bool NoSound(const std::u16string&) { return true; }
-const platform::Services kRecording = {NoMessageBox, RecordLaunch, NoSound};
+using feedpane_test::g_launched;
+using feedpane_test::kRecording;
 
 std::string Volume() {
   const char* v = std::getenv("TIDELARK_E2E_VOLUME");
