@@ -1,6 +1,8 @@
 // A plug-in that does nothing but note each call, so host tests can see
-// what reached it. Built twice: without the optional focus exports, and
-// without the required ProcessSystemMessage.
+// what reached it. Built with every export, without the optional focus
+// exports, and without the required ProcessSystemMessage. ProcessButton and MoveFocus
+// answer with their first argument, so that a test chooses the answer;
+// ProcessButton(77) asks for two switches in one call.
 #include <string>
 
 #include "plugin/plugin_api.h"
@@ -47,8 +49,13 @@ TEST_PLUGIN_EXPORT std::int32_t GetAPIVersion(std::int32_t* major, std::int32_t*
   return 0;
 }
 
+// Notes the parameter and what the store answered for a listing of the
+// current database.
 TEST_PLUGIN_EXPORT std::int32_t LoadContent(KorvelPluginServices* services, const char* parameter) {
-  Note(std::string("LoadContent(") + (parameter ? parameter : "null") + ")");
+  store::ResultSet* all = nullptr;
+  const store::StoreCode listed = services->db->ListObjects(&all, 0);
+  if (listed == store::kStoreOk) services->db->FreeResult(all);
+  Note(std::string("LoadContent(") + (parameter ? parameter : "null") + ") " + std::to_string(listed));
   return 0;
 }
 
@@ -67,9 +74,15 @@ TEST_PLUGIN_EXPORT std::int32_t Refresh(KorvelPluginServices*, std::int32_t, std
   return 0;
 }
 
-TEST_PLUGIN_EXPORT std::int32_t ProcessButton(KorvelPluginServices*, std::int32_t command, std::int32_t) {
+TEST_PLUGIN_EXPORT std::int32_t ProcessButton(KorvelPluginServices* services, std::int32_t command, std::int32_t) {
   Note("ProcessButton(" + std::to_string(command) + ")");
-  return 0;
+  if (command == 77) {
+    services->view->SwitchContent("News", "First");
+    services->view->SetContentSize(10, 10);
+    services->view->SwitchContent("News", "Second");
+    return kPluginHandled;
+  }
+  return command;
 }
 
 TEST_PLUGIN_EXPORT std::int32_t ProcessMenuCommand(KorvelPluginServices*, std::int32_t command, std::int32_t) {
@@ -88,7 +101,7 @@ TEST_PLUGIN_EXPORT std::int32_t ProcessSystemMessage(KorvelPluginServices*, HWND
 #ifndef TEST_PLUGIN_WITHOUT_FOCUS
 TEST_PLUGIN_EXPORT std::int32_t MoveFocus(KorvelPluginServices*, std::int32_t direction, std::int32_t) {
   Note("MoveFocus(" + std::to_string(direction) + ")");
-  return 0;
+  return direction;
 }
 
 TEST_PLUGIN_EXPORT std::int32_t ActivateFocused(KorvelPluginServices*, std::int32_t, std::int32_t) {
