@@ -49,6 +49,8 @@ std::string DescribeAppState() {
   // The plug-in the host view has loaded, and whether it is the screen shown.
   line("plugin", app.PluginHost().PluginName());
   line("plugin_shown", app.ContentArea().GetView() == &app.PluginHost() ? "1" : "0");
+  line("plugin_content", std::to_string(app.PluginHost().GetViewBox()->Width()) + " " +
+                             std::to_string(app.PluginHost().GetViewBox()->Height()));
   line("history", std::to_string(app.ContentArea().History().Index()) + " " +
                       std::to_string(app.ContentArea().History().Count()));
   SIPINFO sip = {};

@@ -2,7 +2,8 @@
 # The news path end to end: the real sync server reads the demo catalogue,
 # every sample feed and a feed of long articles with pictures; tidelark-sync
 # writes what it sends into a fresh device folder; then the Windows test
-# program reads every channel of that volume through Feedpane.dll.
+# program reads every channel of that volume through Feedpane.dll, and
+# Tidelark.exe, walked from outside, opens the first channel and an article.
 #   sync_e2e.sh SOURCE_DIR NATIVE_BIN WINDOWS_BUILD TEST_PROGRAM
 # NATIVE_BIN holds tidelark-server and tidelark-sync (the native build).
 set -u
@@ -84,4 +85,15 @@ done
 grep -E "^result|objects" "$work/sync2.log" | tail -n 4
 
 TIDELARK_E2E_VOLUME="Z:$work/device/Reader.vol" \
-  "$root/tools/wine-run" --prefix "$windows/wineprefix" --path "$windows/bin" "$program"
+  "$root/tools/wine-run" --prefix "$windows/wineprefix" --path "$windows/bin" "$program" || exit 1
+
+# The program itself on the same device folder: from the start through the
+# channel list into the first channel's articles and one article.
+for f in Tidelark.exe Feedpane.dll TidelarkEN.lnp TidelarkDE.lnp imgdecmp.dll aygshell.dll; do
+  cp -f "$windows/bin/$f" "$work/device/" || exit 1
+done
+shots=$windows/test-output/feedpane-e2e-program
+rm -rf "$shots"
+winpath() { echo "Z:${1//\//\\}"; }
+"$root/tools/wine-run" --prefix "$windows/wineprefix" --path "$windows/bin" "$windows/bin/tidelark-walk.exe" \
+  "$(winpath "$work/device/Tidelark.exe")" "$(winpath "$shots")"

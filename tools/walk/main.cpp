@@ -1,6 +1,7 @@
 // tidelark-walk: starts Tidelark.exe, walks its main screens through real
-// window messages, writes a screenshot of each into a folder, prints their
-// paths and closes the program. Exit 0 when every step worked.
+// window messages, reads the first channel's list and its topmost article,
+// writes a screenshot of each screen into a folder, prints their paths and
+// closes the program. Exit 0 when every step worked.
 //   tidelark-walk.exe PROGRAM OUTDIR
 #include <windows.h>
 
@@ -71,6 +72,11 @@ int wmain(int argc, wchar_t** argv) {
       continue;
     }
     if (s.name) walk.Shoot(s.name);
+  }
+  std::string why;
+  if (!walk::ReadChannel(walk.driver, frame, 0, shoot, &walk, &why)) {
+    std::fprintf(stderr, "tidelark-walk: reading the first channel: %s\n", why.c_str());
+    walk.ok = false;
   }
   PostMessageW(frame, WM_CLOSE, 0, 0);
   int code = walk.driver.WaitExit(20000);

@@ -77,4 +77,26 @@ bool StartToChannels(platform::automation::Driver& driver, HWND* frame,
   return driver.Sync();
 }
 
+bool ReadChannel(platform::automation::Driver& driver, HWND frame, int row,
+                 void (*shoot)(void* context, const char* name), void* context, std::string* why) {
+  constexpr int kFirstChannelRow = 4047, kBack = 5019;
+  if (!driver.Command(kFirstChannelRow + row) || !driver.Sync()) return *why = "no answer to the row's command", false;
+  State list = driver.State();
+  if (list["plugin"] != "News" || list["plugin_shown"] != "1")
+    return *why = "the channel did not open in the news plug-in", false;
+  if (shoot) shoot(context, "article-list");
+  // The topmost article's title sits at the top of the content area.
+  int x, y, w, h;
+  if (!ParseRect(list, "content", &x, &y, &w, &h)) return *why = "no content area", false;
+  driver.Tap(frame, x + w / 2, y + 12);
+  if (!driver.Sync()) return *why = "no answer after the tap", false;
+  State article = driver.State();
+  if (article["plugin_content"] == list["plugin_content"])
+    return *why = "the tap opened no article (the content stayed " + list["plugin_content"] + ")", false;
+  if (shoot) shoot(context, "article");
+  if (!TapButton(driver, frame, kBack)) return *why = "no back button", false;
+  if (driver.State()["plugin_content"] != list["plugin_content"]) return *why = "back did not return to the list", false;
+  return true;
+}
+
 }  // namespace walk
