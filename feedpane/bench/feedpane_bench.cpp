@@ -14,7 +14,6 @@
 #include "../tests/feed_texts.h"
 #include "../tests/feedpane_host.h"
 #include "context.h"
-#include "context.h"
 #include "feedpane/clean_text.h"
 #include "lang/ansi.h"
 #include "platform/os.h"

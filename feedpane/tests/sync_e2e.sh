@@ -87,13 +87,18 @@ grep -E "^result|objects" "$work/sync2.log" | tail -n 4
 TIDELARK_E2E_VOLUME="Z:$work/device/Reader.vol" \
   "$root/tools/wine-run" --prefix "$windows/wineprefix" --path "$windows/bin" "$program" || exit 1
 
-# The program itself on the same device folder: from the start through the
-# channel list into the first channel's articles and one article.
+# The program itself on the same device folder, in each screen shape: from
+# the start through the channel list into the first channel's articles and
+# one article.
 for f in Tidelark.exe Feedpane.dll TidelarkEN.lnp TidelarkDE.lnp imgdecmp.dll aygshell.dll; do
   cp -f "$windows/bin/$f" "$work/device/" || exit 1
 done
-shots=$windows/test-output/feedpane-e2e-program
-rm -rf "$shots"
 winpath() { echo "Z:${1//\//\\}"; }
-"$root/tools/wine-run" --prefix "$windows/wineprefix" --path "$windows/bin" "$windows/bin/tidelark-walk.exe" \
-  "$(winpath "$work/device/Tidelark.exe")" "$(winpath "$shots")"
+for shape in portrait square landscape; do
+  shots=$windows/test-output/feedpane-e2e-program/$shape
+  rm -rf "$shots"
+  TIDELARK_SCREEN=$shape "$root/tools/wine-run" --prefix "$windows/wineprefix" --path "$windows/bin" \
+    "$windows/bin/tidelark-walk.exe" "$(winpath "$work/device/Tidelark.exe")" "$(winpath "$shots")" >/dev/null \
+    || { echo "sync_e2e: the walk of Tidelark.exe failed ($shape)" >&2; exit 1; }
+done
+echo "sync_e2e: Tidelark.exe read the first channel and an article in every screen shape"
