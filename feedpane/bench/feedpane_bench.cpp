@@ -107,8 +107,6 @@ int main(int argc, char** argv) {
   }
   // The pack the program selects at its start, as the plug-in finds it.
   if (!feedpane_test::SelectLanguage("TidelarkEN")) return 1;
-  // The pack the program selects at its start, as the plug-in finds it.
-  if (!feedpane_test::SelectLanguage("TidelarkEN")) return 1;
   std::string dir;
   if (platform::os::MakeTempDirectory("feedpane-bench", &dir) != 0) return 1;
   const std::string volume = platform::os::JoinPath(dir, "Reader.vol");
