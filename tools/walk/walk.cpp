@@ -68,11 +68,18 @@ bool StartToChannels(platform::automation::Driver& driver, HWND* frame,
   }
   *frame = WaitForFrame(driver, 20000);
   if (!*frame) return false;
-  // The first-run hint comes up before the loop starts.
-  if (driver.WaitForWindow(kDialogClass, nullptr, 1500)) {
-    driver.Sync();
-    if (shoot) shoot(context, "welcome");
-    DismissMessageBox(driver, 1000);
+  // The first-run hint comes up as the loop starts; the program reports
+  // first_run=1 until it has been dismissed, so a loaded machine that is
+  // slow to show it is waited for.
+  const DWORD hint_start = GetTickCount();
+  while (GetTickCount() - hint_start < 20000) {
+    if (driver.WaitForWindow(kDialogClass, nullptr, 500)) {
+      driver.Sync();
+      if (shoot) shoot(context, "welcome");
+      DismissMessageBox(driver, 1000);
+      break;
+    }
+    if (driver.State()["first_run"] != "1") break;
   }
   return driver.Sync();
 }
