@@ -70,6 +70,8 @@ void CKorvelLifeApp::HandOutParts() {
   CKorvelLifeViewInterface::SetTitleBox(&title_);
   HandOutSyncHost();
   content_.SetPluginHost(&plugin_);
+  plugin_.SetBannerArea(&ads_);
+  plugin_.SetDynamicBar(&dynamic_bar_);
   content_.SetDynamicBar(&dynamic_bar_);
   content_.SetCommandTable(TableHandler, this);
 }

@@ -18,7 +18,7 @@ std::string g_folder;
 UINT g_message = 0;
 HHOOK g_hook = nullptr;
 Reporter g_reporter = nullptr;
-Commander g_commander = nullptr;
+CommandRunner g_runner = nullptr;
 
 // Thread messages come before paints: what is waiting to be painted is
 // painted now, so that the shot shows what the user would see.
@@ -36,8 +36,8 @@ void Answer(WPARAM request, LPARAM number) {
     SaveScreenPng(screen.width, screen.height, base + ".png");
   } else if (kind == kState) {
     os::WriteWholeFile(base + ".txt", g_reporter ? g_reporter() : std::string());
-  } else if (kind == kCommand && g_commander) {
-    g_commander(static_cast<int>(request >> kKindBits));
+  } else if (kind == kCommand && g_runner) {
+    g_runner(static_cast<int>(static_cast<INT_PTR>(request) >> kKindBits));
   }
   os::WriteWholeFile(base + ".done", "");
 }
@@ -62,7 +62,7 @@ bool InstallIfAsked() {
 }
 
 void SetReporter(Reporter reporter) { g_reporter = reporter; }
-void SetCommander(Commander commander) { g_commander = commander; }
+void SetCommandRunner(CommandRunner runner) { g_runner = runner; }
 
 }  // namespace automation
 }  // namespace platform

@@ -101,7 +101,7 @@ bool Driver::Request(RequestKind kind, DWORD timeout_ms, std::string* reply_path
   const std::string base = os::JoinPath(replies_, std::to_string(static_cast<long long>(number)));
   const DWORD start = GetTickCount();
   // The thread may not have its queue yet right after the start.
-  const WPARAM request = kind | (static_cast<WPARAM>(value) << kKindBits);
+  const WPARAM request = kind | (static_cast<WPARAM>(static_cast<INT_PTR>(value)) << kKindBits);
   while (!PostThreadMessageW(ThreadId(), message, request, number)) {
     if (GetTickCount() - start >= timeout_ms) return false;
     Sleep(kPollMs);

@@ -9,7 +9,7 @@ namespace walk {
 
 DeviceFolder::DeviceFolder(const std::string& bin, const std::string& base) : base_(base) {
   if (platform::os::MakeTempDirectory("tidelark-device", &dir_) != 0) return;
-  ok_ = Copy(bin + "/Tidelark.exe", base + ".exe") && Copy(bin + "/TidelarkEN.lnp", base + "EN.lnp") &&
+  ok_ = Copy(bin + "/Tidelark.exe", base + ".exe") && Copy(bin + "/Feedpane.dll", "Feedpane.dll") && Copy(bin + "/TidelarkEN.lnp", base + "EN.lnp") &&
         Copy(bin + "/TidelarkDE.lnp", base + "DE.lnp") && Copy(bin + "/imgdecmp.dll", "imgdecmp.dll") &&
         Copy(bin + "/aygshell.dll", "aygshell.dll");
 }

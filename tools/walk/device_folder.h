@@ -1,5 +1,5 @@
 // A device folder of its own for one run of the program: Tidelark.exe (under
-// the name given, its packs named after it), its libraries, and the volume
+// the name given, its packs named after it), its libraries and plug-in, and the volume
 // the program makes beside it. Removed with the object.
 #pragma once
 

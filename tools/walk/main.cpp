@@ -1,10 +1,14 @@
 // tidelark-walk: starts Tidelark.exe, walks its main screens through real
-// window messages, writes a screenshot of each into a folder, prints their
-// paths and closes the program. Exit 0 when every step worked.
-//   tidelark-walk.exe PROGRAM OUTDIR [--server PORT]
-// With --server the walk syncs from the sync screen with the sync server on
+// window messages, syncs from the sync screen when given a server, reads
+// the first channel's list and its topmost article, writes a screenshot of
+// each screen into a folder, prints their paths and closes the program.
+// Exit 0 when every step worked.
+//   tidelark-walk.exe PROGRAM OUTDIR [--server PORT] [--no-reading]
+// --server: the walk syncs from the sync screen with the sync server on
 // 127.0.0.1:PORT, through a relay that slows the answers so that the
 // progress window is photographed mid-sync; then the channel list it leaves.
+// --no-reading leaves out the channel and the article (a device folder that
+// has never synced has no channel to open).
 #include <windows.h>
 
 #include <cstdio>
@@ -84,9 +88,20 @@ bool SyncAll(Walk* walk, HWND frame, walk::Relay* relay, bool shoot) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  const bool syncing = argc == 5 && lstrcmpW(argv[3], L"--server") == 0;
-  if (argc != 3 && !syncing) {
-    std::fprintf(stderr, "usage: tidelark-walk.exe PROGRAM OUTDIR [--server PORT]\n");
+  bool reading = true;
+  int port = 0;
+  bool usable = argc >= 3;
+  for (int i = 3; i < argc && usable; ++i) {
+    if (std::wstring(argv[i]) == L"--no-reading")
+      reading = false;
+    else if (std::wstring(argv[i]) == L"--server" && i + 1 < argc)
+      port = _wtoi(argv[++i]);
+    else
+      usable = false;
+  }
+  const bool syncing = port != 0;
+  if (!usable || (syncing && (port < 0 || port > 65535))) {
+    std::fprintf(stderr, "usage: tidelark-walk.exe PROGRAM OUTDIR [--server PORT] [--no-reading]\n");
     return 2;
   }
   Walk walk;
@@ -94,10 +109,9 @@ int wmain(int argc, wchar_t** argv) {
   platform::os::MakeDirectories(walk.folder);
   walk::Relay relay;
   if (syncing) {
-    const int port = _wtoi(argv[4]);
     std::string program = Narrow(argv[1]);
     const std::string volume = platform::os::JoinPath(program.substr(0, program.find_last_of("\\/") + 1), "Reader.vol");
-    if (port <= 0 || port > 65535 || !relay.Start(port, kRelayBytesPerSecond) ||
+    if (!relay.Start(port, kRelayBytesPerSecond) ||
         WriteServerSettings(volume, "127.0.0.1", static_cast<std::uint32_t>(relay.port())) != 0) {
       std::fprintf(stderr, "tidelark-walk: cannot point the device at the server on port %d\n", port);
       return 1;
@@ -133,6 +147,11 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (s.name) walk.Shoot(s.name);
     if (syncing && s.command == 5017 && !SyncAll(&walk, frame, &relay, true)) walk.ok = false;
+  }
+  std::string why;
+  if (reading && !walk::ReadChannel(walk.driver, frame, 0, shoot, &walk, &why)) {
+    std::fprintf(stderr, "tidelark-walk: reading the first channel: %s\n", why.c_str());
+    walk.ok = false;
   }
   PostMessageW(frame, WM_CLOSE, 0, 0);
   int code = walk.driver.WaitExit(20000);

@@ -39,5 +39,11 @@ State WaitForState(platform::automation::Driver& driver, const std::string& key,
 bool WaitUntilUnderWay(platform::automation::Driver& driver, DWORD timeout_ms, std::set<std::string>* progress);
 // The sync screen's "sync all" button, tapped as the user taps it.
 bool TapSyncAll(platform::automation::Driver& driver, HWND frame);
+// From the channel list into the channel of row `row` (its command, as the
+// list's row sends it), then into the topmost article with a tap, then back
+// to the list. Calls `shoot` with "article-list" and "article" at those
+// screens when given. False with a reason in `*why` when a step fails.
+bool ReadChannel(platform::automation::Driver& driver, HWND frame, int row,
+                 void (*shoot)(void* context, const char* name), void* context, std::string* why);
 
 }  // namespace walk

@@ -24,6 +24,7 @@
 #include "gui/text.h"
 #include "lang/localization.h"
 #include "placeholder_screens.h"
+#include "plugin/plugin_host.h"
 #include "sync/screens/connection_settings.h"
 #include "sync/screens/sync_screen.h"
 #include "sync/screens/sync_settings.h"

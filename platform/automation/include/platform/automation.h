@@ -12,8 +12,9 @@
 //   kPing   "<n>.done"
 //   kShot   "<n>.png" (the device screen), then "<n>.done"
 //   kState  "<n>.txt" (the reporter's text, UTF-8), then "<n>.done"
-//   kCommand  runs the commander with the value in wParam's upper bits (a
-//           command of the program, as its button would), then "<n>.done"
+//   kCommand the command runner's work with the value in wParam's bits above
+//           the kind (a command value as a button of the current screen
+//           sends it, for rows that have no button yet), then "<n>.done"
 #pragma once
 
 #include <windows.h>
@@ -26,7 +27,6 @@ namespace platform {
 namespace automation {
 
 enum RequestKind : WPARAM { kPing = 1, kShot = 2, kState = 3, kCommand = 4 };
-// wParam of a request: the kind in the low byte, a value above it.
 constexpr int kKindBits = 8;
 
 extern const char kVariable[];          // "TIDELARK_AUTOMATION"
@@ -39,9 +39,9 @@ using Reporter = std::string (*)();
 bool InstallIfAsked();
 // What kState reports: "key=value" lines.
 void SetReporter(Reporter reporter);
-using Commander = void (*)(int value);
-// What kCommand runs.
-void SetCommander(Commander commander);
+using CommandRunner = void (*)(int value);
+// What kCommand does.
+void SetCommandRunner(CommandRunner runner);
 
 // ---- The driver's side -----------------------------------------------------------------
 
@@ -65,7 +65,7 @@ class Driver {
   // Waits until the program has handled everything sent to it before.
   bool Sync(DWORD timeout_ms = 10000) { return Request(kPing, timeout_ms); }
   bool Shot(const std::string& png_path, DWORD timeout_ms = 10000);
-  // Has the program run command `value` and waits until it has.
+  // Has the program run a command value (kCommand) and waits until it has.
   bool Command(int value, DWORD timeout_ms = 10000);
   std::map<std::string, std::string> State(DWORD timeout_ms = 10000);
   // A tap (pen down and up) at client coordinates of `window`, as the user's
