@@ -273,6 +273,24 @@ TEST_F(SyncScreen, CancelMidSyncIsSilentAndLeavesTheVolumeConsistent) {
   EXPECT_EQ(CheckVolume(device.Volume()), 0);
 }
 
+TEST_F(SyncScreen, ClosingTheProgramMidSyncCancelsItAndKeepsTheVolume) {
+  walk::Relay relay;
+  Device device;
+  HWND frame = StartThroughRelay(&relay, 128 * 1024, device);
+  ASSERT_TRUE(frame);
+  ASSERT_EQ(SyncFixedDatabases()["sync_result"], "0");
+  ShowSyncScreen(frame);
+  ASSERT_TRUE(walk::TapSyncAll(*driver_, frame));
+  ASSERT_TRUE(walk::WaitUntilUnderWay(*driver_, 60000, nullptr));
+  relay.Hold();
+  PostMessageW(frame, WM_CLOSE, 0, 0);
+  Sleep(500);
+  relay.Release();
+  EXPECT_EQ(driver_->WaitExit(30000), 0) << "the program ends, its sync cancelled";
+  EXPECT_EQ(CheckVolume(device.Volume()), 0);
+  EXPECT_EQ(device.ReadInt("TavoInfo", "SyncStats", "SyncCount"), 2);
+}
+
 TEST_F(SyncScreen, FailuresShowTheirMessage) {
   walk::FixedAnswerServer not_found;
   ASSERT_TRUE(not_found.Start("404 Not Found"));
