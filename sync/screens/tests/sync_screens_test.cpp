@@ -244,29 +244,37 @@ TEST_F(SyncScreen, CancelMidSyncIsSilentAndLeavesTheVolumeConsistent) {
   HWND frame = StartThroughRelay(&relay, 128 * 1024, device);
   ASSERT_TRUE(frame);
   ASSERT_EQ(SyncFixedDatabases()["sync_result"], "0");
-  ShowSyncScreen(frame);
-  relay.Hold();
-  ASSERT_TRUE(walk::TapSyncAll(*driver_, frame));
-  State s = walk::WaitForState(*driver_, "sync", "1", kWait);
-  ASSERT_EQ(s["sync"], "1");
-  HWND window = ProgressWindow(*driver_);
-  ASSERT_TRUE(window);
-  int x, y, w, h;
-  ASSERT_TRUE(walk::ParseRect(s, "sync_cancel", &x, &y, &w, &h));
-  POINT p = {x + w / 2, y + h / 2};
-  ScreenToClient(window, &p);
-  driver_->Tap(window, p.x, p.y);
-  driver_->Sync();
-  relay.Release();
-  State after = walk::WaitForState(*driver_, "sync", "0", 60000);
-  EXPECT_EQ(after["sync_result"], "15005");
-  EXPECT_FALSE(FindMessageBox(*driver_, 1500)) << "a cancelled sync says nothing";
-  EXPECT_EQ(after["title"], "Channels");
-  // The next sync runs whole on what the cancelled one left.
+  // Cancelled by a tap on the button, then by the escape key on it.
+  for (bool by_key : {false, true}) {
+    SCOPED_TRACE(by_key ? "escape key" : "tap");
+    ShowSyncScreen(frame);
+    relay.Hold();
+    ASSERT_TRUE(walk::TapSyncAll(*driver_, frame));
+    State s = walk::WaitForState(*driver_, "sync", "1", kWait);
+    ASSERT_EQ(s["sync"], "1");
+    HWND window = ProgressWindow(*driver_);
+    ASSERT_TRUE(window);
+    if (by_key) {
+      driver_->Key(GetDlgItem(window, 1002), VK_ESCAPE);
+    } else {
+      int x, y, w, h;
+      ASSERT_TRUE(walk::ParseRect(s, "sync_cancel", &x, &y, &w, &h));
+      POINT p = {x + w / 2, y + h / 2};
+      ScreenToClient(window, &p);
+      driver_->Tap(window, p.x, p.y);
+    }
+    driver_->Sync();
+    relay.Release();
+    State after = walk::WaitForState(*driver_, "sync", "0", 60000);
+    EXPECT_EQ(after["sync_result"], "15005");
+    EXPECT_FALSE(FindMessageBox(*driver_, 1500)) << "a cancelled sync says nothing";
+    EXPECT_EQ(after["title"], "Channels");
+  }
+  // The next sync runs whole on what the cancelled ones left.
   ShowSyncScreen(frame);
   ASSERT_TRUE(walk::TapSyncAll(*driver_, frame));
   walk::WaitForState(*driver_, "sync", "1", kWait);
-  after = walk::WaitForState(*driver_, "sync", "0", 180000);
+  State after = walk::WaitForState(*driver_, "sync", "0", 180000);
   EXPECT_EQ(after["sync_result"], "0");
   EXPECT_EQ(Close(*driver_, frame), 0);
   EXPECT_GT(device.Count("Tavo 40001"), 0);
