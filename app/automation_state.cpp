@@ -3,6 +3,7 @@
 #include <string>
 
 #include "app/app.h"
+#include "channels/describe.h"
 #include "platform/aygshell.h"
 #include "platform/os.h"
 
@@ -65,5 +66,6 @@ std::string DescribeAppState() {
            Rect(b, &app.Frame()) + " " + (b->IsVisible() ? "1" : "0") + " " + std::to_string(b->GetState()));
     }
   }
+  out += DescribeChannelScreen(app.ContentArea().GetView(), &app.Frame());
   return out;
 }

@@ -9,11 +9,6 @@ int CKorvelPendingScreen::Activate(const char*) {
   return 0;
 }
 
-int CKorvelLifeDataSources::Activate(const char*) {
-  SetTitle(AppString(type_ == "Weather" ? 198 : 92));
-  return 0;
-}
-
 int CKorvelLifePlugin::Activate(const char* parameter) {
   // plug-in | database | title
   if (!parameter) return 0;

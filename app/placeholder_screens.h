@@ -4,6 +4,9 @@
 #pragma once
 
 #include "app/view.h"
+#include "channels/add_channel.h"
+#include "channels/data_sources.h"
+#include "channels/list_channels.h"
 
 // An empty screen with the title of screen number `title` (0: none).
 class CKorvelPendingScreen : public CKorvelLifeViewInterface {
@@ -27,11 +30,8 @@ TIDELARK_PENDING_SCREEN(CKorvelLifeOptions, 94);
 TIDELARK_PENDING_SCREEN(CKorvelLifeAbout, 97);
 TIDELARK_PENDING_SCREEN(CKorvelLifeManual, 97);
 TIDELARK_PENDING_SCREEN(CKorvelLifeSyncScreen, 98);
-TIDELARK_PENDING_SCREEN(CKorvelRecommendChannels, 108);
-TIDELARK_PENDING_SCREEN(CKorvelDeleteChannel, 111);
 TIDELARK_PENDING_SCREEN(CKorvelLifeConnectionSettings, 99);
 TIDELARK_PENDING_SCREEN(CKorvelLifeShareSettings, 100);
-TIDELARK_PENDING_SCREEN(CKorvelAddChannel, 101);
 TIDELARK_PENDING_SCREEN(CKorvelLifeAlertsSettings, 102);
 TIDELARK_PENDING_SCREEN(CKorvelLifeDisplaySettings, 103);
 TIDELARK_PENDING_SCREEN(CKorvelLifeShareArticle, 109);
@@ -43,18 +43,6 @@ TIDELARK_PENDING_SCREEN(CKorvelLifeFaq, 197);
 TIDELARK_PENDING_SCREEN(CKorvelLifeOPML, 237);
 
 #undef TIDELARK_PENDING_SCREEN
-
-// The channel list, for one plug-in type ("News": title 92; "Weather": 198).
-class CKorvelLifeDataSources : public CKorvelPendingScreen {
- public:
-  CKorvelLifeDataSources() : CKorvelPendingScreen(92) {}
-  void SetPluginType(const char* type) { type_ = type ? type : ""; }
-  const std::string& PluginType() const { return type_; }
-  int Activate(const char* parameter) override;
-
- private:
-  std::string type_ = "News";
-};
 
 // The plug-in host until the plug-in system is built: no plug-in loads, so
 // a switch shows an empty view titled with the channel's name.

@@ -1,0 +1,483 @@
+// The channel screens in a content area of their own, on a real store
+// volume: what the list shows in both display modes, opening a channel,
+// keys that scroll the focused row into view, the check-box lists and the
+// add form.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "app/content_area.h"
+#include "app/look.h"
+#include "app/path_menu.h"
+#include "app/view_title.h"
+#include "channels/add_channel.h"
+#include "channels/data_sources.h"
+#include "channels/list_channels.h"
+#include "gui/image_decode.h"
+#include "platform/os.h"
+#include "platform/screenshot.h"
+#include "platform/services.h"
+
+namespace {
+
+using namespace VexaAppGUISystem;
+
+constexpr int kWidth = 236, kHeight = 200;
+
+const wchar_t* Texts(int id) {
+  static const std::map<int, const wchar_t*> texts = {
+      {1, L"Tidelark"},       {5, L"OK"},
+      {10, L"Pick channels from our recommendations, import them, or enter the address of a news feed."},
+      {11, L"Recommended"},   {12, L"Choose from a list"},
+      {13, L"Enter a feed address"}, {16, L"Delete"},
+      {17, L"The selected channels have been deleted."},
+      {75, L"Your channels have been added."}, {76, L"Subscribe"},
+      {77, L"There are no channels to show here."}, {78, L"No channels yet."},
+      {79, L"Please enter the address of a news feed."}, {92, L"Channels"},
+      {101, L"Add channel"},  {108, L"Recommended channels"},
+      {111, L"Delete channels"}, {125, L"http://"},
+      {129, L"Channel name:"}, {139, L"Add channel"},
+      {140, L"Arrange channels"}, {198, L"Weather"},
+      {199, L"EN"},           {238, L"Import OPML"}};
+  auto it = texts.find(id);
+  return it == texts.end() ? nullptr : it->second;
+}
+
+// The program's styles by index, as far as these screens use them.
+const TextStyle& Style(int index) {
+  static TextStyle styles[17];
+  static bool made = false;
+  if (!made) {
+    for (int i = 0; i < 17; ++i) {
+      TextStyle& s = styles[i];
+      const bool small = i == 10 || i == 11;
+      const bool bold = i == 2 || i == 3 || i == 8 || i == 13;
+      s.font = CreateTextFont(kTextFace, small ? 12 : 14, bold, false, false);
+      s.multiLine = !(i == 12 || i == 13 || i == 14 || i == 1 || i == 7);
+      s.wordBreak = s.multiLine;
+      s.horizontal = i == 10 || i == 11 || i == 1 || i == 7 ? 2 : 0;
+      s.vertical = i >= 12 || i == 1 || i == 7 ? 2 : 0;
+      s.transparent = true;
+      s.textColour = i == 11 || i == 14 || i == 8 ? RGB(0, 0, 255) : i == 7 ? RGB(255, 255, 255) : RGB(0, 0, 0);
+    }
+    made = true;
+  }
+  return styles[index >= 0 && index < 17 ? index : 0];
+}
+
+HBITMAP Image(int id) { return LoadGifResource(GetModuleHandleW(nullptr), id); }
+
+struct Messages {
+  static std::vector<std::u16string>& Shown() {
+    static std::vector<std::u16string> shown;
+    return shown;
+  }
+  static int Box(void*, const std::u16string& text, const std::u16string&, std::uint32_t) {
+    Shown().push_back(text);
+    return platform::kIdOk;
+  }
+};
+
+struct Table {
+  std::vector<int> commands;
+  static int Handle(int command, void* context, int) {
+    static_cast<Table*>(context)->commands.push_back(command);
+    return 1;
+  }
+};
+
+class RecordingHost : public CKorvelLifePluginHost {
+ public:
+  int LoadPlugin(const char* name, const char* database) override {
+    loaded.push_back(std::string(name) + "/" + database);
+    return 0;
+  }
+  std::vector<std::string> loaded;
+};
+
+void Pump() {
+  MSG m;
+  while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&m);
+    DispatchMessageW(&m);
+  }
+}
+
+std::u16string U16(const wchar_t* s) { return std::u16string(s, s + wcslen(s)); }
+
+class Screens : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetStringSource(Texts);
+    SetLookSources(Style, Image);
+    TextFieldBox::SetStringSource(Texts);
+    ASSERT_EQ(platform::os::MakeTempDirectory("channel-screens", &dir_), 0);
+    store_ = CObjectStore(platform::os::JoinPath(dir_, "Reader.vol"));
+    services_ = platform::DefaultServices();
+    services_.message_box = Messages::Box;
+    platform::SetServices(&services_);
+    Messages::Shown().clear();
+    CKorvelLifeViewInterface::SetTitleBox(&title_);
+    area_.SetSize(0, kWidth, nullptr, 1);
+    area_.SetSize(1, kHeight, nullptr, 1);
+    area_.SetStyle(WS_POPUP);
+    ASSERT_TRUE(area_.Create(true, nullptr, nullptr, false));
+    area_.SetPluginHost(&host_);
+    area_.SetCommandTable(Table::Handle, &table_);
+    for (CKorvelLifeViewInterface* v : std::initializer_list<CKorvelLifeViewInterface*>{
+             &list_, &delete_, &recommend_, &add_}) {
+      v->SetStore(&store_);
+      v->SetMenu(&menu_);
+    }
+    ScopedDatabase cats;
+    ASSERT_EQ(store_.Open(cats.Out(), "TavoCats", true), 0);
+    StoreRecord("Categories").Text("News", "News").WriteTo(cats.Get());
+  }
+  void TearDown() override {
+    area_.SetView(nullptr, nullptr, 0);
+    area_.Close(0);
+    CKorvelLifeViewInterface::SetTitleBox(nullptr);
+    platform::SetServices(nullptr);
+    platform::os::RemoveTree(dir_);
+  }
+
+  void Channel(int id, const std::string& name, const char* subscribed = "Yes", bool icon = true) {
+    ScopedDatabase rss;
+    ASSERT_EQ(store_.Open(rss.Out(), "TavoRss", true), 0);
+    StoreRecord r(("Channel " + std::to_string(id)).c_str());
+    r.Text("ChName", name).Text("DbName", "Tavo " + std::to_string(id)).Text("Plugin", "News").Text("Subscr", subscribed);
+    if (icon) r.Raw("Icon", store::kTypeBinary, IconBytes().data(), static_cast<std::uint32_t>(IconBytes().size()));
+    ASSERT_EQ(r.WriteTo(rss.Get()), 0);
+  }
+  // The skin's channel picture as a channel's icon bytes.
+  static const std::string& IconBytes() {
+    static std::string bytes = [] {
+      HRSRC found = FindResourceW(nullptr, MAKEINTRESOURCEW(225), L"GIF");
+      HGLOBAL loaded = found ? LoadResource(nullptr, found) : nullptr;
+      const char* data = loaded ? static_cast<const char*>(LockResource(loaded)) : nullptr;
+      return data ? std::string(data, SizeofResource(nullptr, found)) : std::string("GIF89a");
+    }();
+    return bytes;
+  }
+  void Articles(int id, int count, int read) {
+    ScopedDatabase d;
+    ASSERT_EQ(store_.Open(d.Out(), ("Tavo " + std::to_string(id)).c_str(), true), 0);
+    for (int i = 0; i < count; ++i)
+      ASSERT_EQ(StoreRecord(("Item " + std::to_string(i)).c_str())
+                    .Text("Title", "Article " + std::to_string(i))
+                    .Int("READ", i < read ? 1 : 0)
+                    .WriteTo(d.Get()),
+                0);
+  }
+  void Setting(const char* object, const char* property, std::int32_t value) {
+    ScopedDatabase d;
+    ASSERT_EQ(store_.Open(d.Out(), "TavoSavedPrefs", true), 0);
+    ASSERT_EQ(StoreRecord(object).Int(property, value).WriteTo(d.Get()), 0);
+  }
+  std::string Text(const char* db, const char* object, const char* property) {
+    ScopedDatabase d;
+    if (store_.Open(d.Out(), db, false) != 0) return "<no database>";
+    store::Object* o = nullptr;
+    store::CreateObject(&o, object);
+    std::string text = "<missing>";
+    if (store::ReadObject(d.Get(), o) == 0) CObjectStore::ReadText(o, property, &text);
+    store::FreeObject(o);
+    return text;
+  }
+  void Show(CKorvelLifeViewInterface* view) {
+    area_.SetView(view, nullptr, 0);
+    Pump();
+  }
+  // The focused cell's top and bottom in the area's visible coordinates.
+  void FocusedSpan(int* top, int* bottom) {
+    Box* focused = list_.GetViewBox()->GetFocused(true);
+    ASSERT_NE(focused, nullptr);
+    Box* cell = focused->GetParent();
+    *top = cell->GetOffsetIn(&area_, 1);
+    *bottom = *top + cell->Height();
+  }
+  int FocusedRow() {
+    Box* focused = list_.GetViewBox()->GetFocused(true);
+    for (size_t i = 0; i < list_.Rows().size(); ++i)
+      if (focused && focused->GetParent() == list_.Cell(static_cast<int>(i))) return static_cast<int>(i);
+    return -1;
+  }
+  void Shot(const char* name) {
+    std::string dir = std::string(TIDELARK_TEST_OUTPUT) + "/channels";
+    platform::os::MakeDirectories(dir);
+    area_.InvalidateAll();
+    platform::SaveWindowPng(area_.GetHandle(), dir + "/" + name + ".png");
+  }
+
+  std::string dir_;
+  CObjectStore store_;
+  platform::Services services_;
+  Table table_;
+  CPathMenu menu_;
+  CKorvelLifeViewTitle title_;
+  CKorvelLifeContentArea area_;
+  RecordingHost host_;
+  CKorvelLifeDataSources list_;
+  CKorvelDeleteChannel delete_;
+  CKorvelRecommendChannels recommend_;
+  CKorvelAddChannel add_;
+};
+
+TEST_F(Screens, ListRowsShowCountsThatFollowReadingAndTheIconViewShowsCells) {
+  Channel(1, "Fifty");
+  Channel(2, "Empty");
+  Articles(1, 50, 7);
+  Show(&list_);
+  EXPECT_EQ(title_.GetText(), L"Channels");
+  ASSERT_EQ(list_.Rows().size(), 2u);
+  EXPECT_FALSE(list_.IconView()) << "no display settings: the list";
+  IconBox* fifty = list_.Cell(1);  // "Empty" sorts first
+  ASSERT_NE(fifty, nullptr);
+  ASSERT_NE(fifty->Count(), nullptr);
+  EXPECT_STREQ(fifty->Count()->Label().GetText(), L"43/50");
+  EXPECT_STREQ(list_.Cell(0)->Count()->Label().GetText(), L"0/0");
+  EXPECT_EQ(fifty->Width(), kWidth - 10);
+  EXPECT_EQ(fifty->Height(), 20);
+  int w = 0, h = 0;
+  GetBitmapSize(fifty->Icon()->GetCurrentBitmap(), &w, &h);
+  EXPECT_EQ(w, 16);
+  Shot("list-counts");
+
+  {
+    ScopedDatabase d;
+    ASSERT_EQ(store_.Open(d.Out(), "Tavo 1", false), 0);
+    ASSERT_EQ(StoreRecord("Item 20").Int("READ", 1).WriteTo(d.Get()), 0);
+  }
+  Show(&list_);
+  EXPECT_STREQ(list_.Cell(1)->Count()->Label().GetText(), L"42/50") << "read from the store at every opening";
+
+  Setting("DisplaySettings", "IconView", 1);
+  Show(&list_);
+  ASSERT_TRUE(list_.IconView());
+  IconBox* cell = list_.Cell(0);
+  EXPECT_EQ(cell->Width(), 70);
+  EXPECT_EQ(cell->Height(), 80);
+  EXPECT_EQ(cell->Count(), nullptr) << "the icon view has no counts";
+  GetBitmapSize(cell->Icon()->GetCurrentBitmap(), &w, &h);
+  EXPECT_EQ(w, 32);
+  EXPECT_EQ(list_.Cell(1)->GetOffsetIn(&area_, 1), cell->GetOffsetIn(&area_, 1)) << "cells side by side";
+  Shot("icons");
+}
+
+TEST_F(Screens, LongNamesAreShortenedToTwoThirdsOfTheWidth) {
+  HFONT font = Style(12).font;
+  struct Case {
+    std::wstring name;
+    bool cut;
+  } cases[] = {{L"Short", false},
+               {L"WWWWWWWWWWWWWWWWWWWW", false},  // 20 characters stay whole, however wide
+               {L"A channel with a rather long name that goes on", true},
+               {L"Abcdefghijklmnopqrstu", false}};  // 21 characters that fit
+  for (const Case& c : cases) {
+    std::wstring shown = CKorvelLifeDataSources::ShortenName(c.name, font, kWidth * 2 / 3);
+    EXPECT_EQ(shown != c.name, c.cut) << std::string(c.name.begin(), c.name.end());
+    if (!c.cut) continue;
+    EXPECT_EQ(shown.back(), L'\x2026');
+    EXPECT_EQ(c.name.compare(0, shown.size() - 1, shown, 0, shown.size() - 1), 0) << "a start of the name";
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, font);
+    SIZE size = {};
+    GetTextExtentPoint32W(dc, shown.c_str(), static_cast<int>(shown.size()), &size);
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    EXPECT_LE(size.cx, kWidth * 2 / 3);
+  }
+  Channel(1, "A channel with a rather long name that goes on");
+  Show(&list_);
+  const wchar_t* label = list_.Cell(0)->Label()->Label().GetText();
+  EXPECT_EQ(label[wcslen(label) - 1], L'\x2026');
+}
+
+TEST_F(Screens, OpeningARowSwitchesToItsPluginAndTheListFocusesItNextTime) {
+  Channel(1, "Alpha");
+  Channel(2, "Beta");
+  Channel(3, "Gamma");
+  Show(&list_);
+  EXPECT_EQ(menu_.Handle() ? GetMenuItemCount(menu_.Handle()) : 0, 2) << "Add channel, Arrange channels";
+  area_.RouteCommand(4048);
+  ASSERT_EQ(host_.loaded.size(), 1u);
+  EXPECT_EQ(host_.loaded[0], "News/Tavo 2");
+  EXPECT_EQ(area_.GetView(), &host_);
+  EXPECT_EQ(title_.GetText(), L"Beta");
+  const CKorvelLifeNavigationHistory::Entry* e = area_.History().At(area_.History().Index());
+  ASSERT_NE(e, nullptr);
+  EXPECT_STREQ(e->parameter.data(), "News|Tavo 2|Beta");
+  EXPECT_EQ(Text("Tavo 2", "ChannelName", "Channel"), "Beta");
+
+  area_.Back();
+  EXPECT_EQ(area_.GetView(), &list_);
+  EXPECT_EQ(title_.GetText(), L"Channels");
+  EXPECT_EQ(FocusedRow(), 1) << "the channel opened last";
+  EXPECT_TRUE(table_.commands.empty()) << "row commands are the list's own";
+}
+
+TEST_F(Screens, KeysMoveTheFocusAndScrollItsRowIntoView) {
+  for (int i = 0; i < 30; ++i) Channel(100 + i, "Channel " + std::string(1, static_cast<char>('A' + i / 10)) +
+                                                    std::to_string(i % 10));
+  for (bool icons : {false, true}) {
+    SCOPED_TRACE(icons ? "icon view" : "list view");
+    Setting("DisplaySettings", "IconView", icons ? 1 : 0);
+    Show(&list_);
+    ASSERT_EQ(FocusedRow(), 0);
+    EXPECT_EQ(area_.GetScrollPosition(1), 0);
+    int top = 0, bottom = 0, last = 0;
+    for (int step = 0; step < 29; ++step) {
+      ASSERT_EQ(list_.MoveFocus(1, 0), 1) << step;
+      FocusedSpan(&top, &bottom);
+      EXPECT_GE(top, 0) << step;
+      EXPECT_LE(bottom, kHeight) << step;
+      last = FocusedRow();
+    }
+    EXPECT_EQ(last, 29);
+    EXPECT_GT(area_.GetScrollPosition(1), 0);
+    Shot(icons ? "icons-scrolled" : "list-scrolled");
+    for (int step = 0; step < 29; ++step) {
+      ASSERT_EQ(list_.MoveFocus(-1, 0), 1) << step;
+      FocusedSpan(&top, &bottom);
+      EXPECT_GE(top, 0) << step;
+      EXPECT_LE(bottom, kHeight) << step;
+    }
+    EXPECT_EQ(FocusedRow(), 0);
+    EXPECT_EQ(area_.GetScrollPosition(1), 0);
+    // The channel opened last sits below the fold: the list opens scrolled to it.
+    Setting("DSIData", "LastActive", 4047 + 27);
+    Show(&list_);
+    EXPECT_EQ(FocusedRow(), 27);
+    FocusedSpan(&top, &bottom);
+    EXPECT_GE(top, 0);
+    EXPECT_LE(bottom, kHeight);
+    Setting("DSIData", "LastActive", 0);
+  }
+}
+
+TEST_F(Screens, AnEmptyListSaysWhatToDo) {
+  Show(&list_);
+  EXPECT_TRUE(list_.Rows().empty());
+  EXPECT_EQ(list_.GetViewBox()->GetChildCount(), 2) << "a picture and a text";
+  Shot("list-empty");
+}
+
+TEST_F(Screens, DeleteUnsubscribesTheCheckedAndTheRecommendationsSubscribe) {
+  Channel(1, "Engadget");
+  Channel(2, "slashdot");
+  Channel(3, "Autoblog");
+  Channel(4, "No picture yet", "Yes", false);
+  Channel(5, "Offered", "No", false);
+  Show(&delete_);
+  EXPECT_EQ(title_.GetText(), L"Delete channels");
+  ASSERT_EQ(delete_.RowCount(), 4) << "every subscribed channel, with or without an icon";
+  EXPECT_EQ(delete_.RowName(0), "Autoblog");
+  EXPECT_EQ(delete_.RowName(3), "slashdot") << "sorted ignoring case";
+  EXPECT_STREQ(delete_.RowDatabase(0), "Tavo 3");
+  EXPECT_EQ(delete_.Row(0)->Width(), 200);
+  EXPECT_EQ(delete_.Row(0)->Height(), 20);
+  EXPECT_EQ(delete_.Row(0)->GetOffsetIn(&area_, 0), 20);
+  Shot("delete");
+  // A tap on a row toggles it.
+  std::intptr_t at[2] = {5, 5};
+  delete_.Row(0)->HandleEvent(delete_.Row(0), EventPenDown, at);
+  delete_.Row(3)->SetChecked(true);
+  EXPECT_EQ(delete_.CheckedNames(), (std::vector<std::string>{"Autoblog", "slashdot"}));
+  area_.RouteCommand(3120);
+  ASSERT_EQ(Messages::Shown().size(), 1u);
+  EXPECT_EQ(Messages::Shown()[0], U16(Texts(17)));
+  EXPECT_EQ(table_.commands, (std::vector<int>{3120})) << "then the channel list";
+  EXPECT_EQ(Text("TavoRss", "Channel 3", "Subscr"), "No");
+  EXPECT_EQ(Text("TavoRss", "Channel 2", "Subscr"), "No");
+  EXPECT_EQ(Text("TavoRss", "Channel 1", "Subscr"), "Yes");
+
+  // Nothing checked: nothing written, nothing said.
+  Show(&delete_);
+  area_.RouteCommand(3120);
+  EXPECT_EQ(Messages::Shown().size(), 1u);
+
+  Show(&recommend_);
+  EXPECT_EQ(title_.GetText(), L"Recommended channels");
+  ASSERT_EQ(recommend_.RowCount(), 3);
+  EXPECT_EQ(recommend_.RowName(0), "Autoblog");
+  recommend_.Row(0)->SetChecked(true);
+  table_.commands.clear();
+  area_.RouteCommand(3140);
+  EXPECT_EQ(Messages::Shown().back(), U16(Texts(75)));
+  EXPECT_EQ(table_.commands, (std::vector<int>{5017})) << "then the synchronization screen";
+  EXPECT_EQ(Text("TavoRss", "Channel 3", "Subscr"), "Yes");
+}
+
+TEST_F(Screens, ListsWithoutChannelsSayWhy) {
+  Show(&recommend_);
+  EXPECT_EQ(recommend_.RowCount(), 0);
+  int texts = 0;
+  for (int i = 0; i < recommend_.ListBox().GetChildCount(); ++i)
+    if (auto* t = dynamic_cast<VexaAppGUISystem::Text*>(recommend_.ListBox().GetChild(i)))
+      texts += t->GetText() && std::wstring(t->GetText()) == Texts(77);
+  EXPECT_EQ(texts, 1);
+  area_.RouteCommand(3140);
+  EXPECT_TRUE(Messages::Shown().empty());
+}
+
+TEST_F(Screens, TheAddFormRestoresFollowsTheFocusAndAddsAChannel) {
+  channels::AddForm saved;
+  saved.option = channels::kEnterAddress;
+  saved.url = "http://saved.example/rss";
+  saved.name = "Saved";
+  ASSERT_EQ(channels::SaveAddForm(store_, saved), 0);
+  Show(&add_);
+  EXPECT_EQ(title_.GetText(), L"Add channel");
+  channels::AddForm form = add_.Form();
+  EXPECT_EQ(form.option, channels::kEnterAddress);
+  EXPECT_EQ(form.url, saved.url);
+  EXPECT_EQ(form.name, saved.name);
+  Shot("add-form");
+
+  // Focus entering an option's elements selects it.
+  add_.GetViewBox()->SetFocus(&add_.Option(0));
+  EXPECT_EQ(add_.SelectedOption(), channels::kChooseFromList);
+  add_.GetViewBox()->SetFocus(&add_.NameField());
+  EXPECT_EQ(add_.SelectedOption(), channels::kEnterAddress);
+  area_.RouteCommand(3072);
+  EXPECT_EQ(add_.SelectedOption(), channels::kChooseFromList);
+  area_.RouteCommand(3073);
+  EXPECT_EQ(add_.SelectedOption(), channels::kEnterAddress);
+
+  // A bare address adds nothing and keeps the form.
+  add_.AddressField().SetText("http://");
+  add_.NameField().SetText("Mine");
+  area_.RouteCommand(3071);
+  ASSERT_EQ(Messages::Shown().size(), 1u);
+  EXPECT_EQ(Messages::Shown()[0], U16(Texts(79)));
+  EXPECT_TRUE(table_.commands.empty()) << "the form stays";
+  EXPECT_EQ(area_.GetView(), &add_);
+  EXPECT_EQ(Text("TavoRss", "x", "URL"), "<no database>");
+  channels::AddForm kept;
+  ASSERT_TRUE(channels::LoadAddForm(store_, &kept));
+  EXPECT_EQ(kept.url, "http://");
+  EXPECT_EQ(kept.name, "Mine");
+
+  add_.AddressField().SetText("file:///feeds/mine.xml");
+  area_.RouteCommand(3071);
+  ASSERT_EQ(Messages::Shown().size(), 2u);
+  EXPECT_EQ(Messages::Shown()[1], U16(Texts(75)));
+  EXPECT_EQ(table_.commands, (std::vector<int>{5017}));
+  ASSERT_FALSE(add_.LastAdded().empty());
+  EXPECT_EQ(add_.LastAdded().compare(0, 8, "Channel "), 0);
+  EXPECT_EQ(Text("TavoRss", add_.LastAdded().c_str(), "URL"), "file:///feeds/mine.xml");
+  EXPECT_EQ(Text("TavoRss", add_.LastAdded().c_str(), "ChName"), "Mine");
+  EXPECT_EQ(Text("TavoRss", add_.LastAdded().c_str(), "Subscr"), "Yes");
+
+  // The first option only leads on to the synchronization screen.
+  Show(&add_);
+  table_.commands.clear();
+  area_.RouteCommand(3072);
+  area_.RouteCommand(3071);
+  EXPECT_EQ(table_.commands, (std::vector<int>{5017}));
+  EXPECT_EQ(Messages::Shown().size(), 2u);
+}
+
+}  // namespace
