@@ -39,7 +39,7 @@ bool Inside(Box* box, Box* ancestor) {
   return false;
 }
 
-std::string FieldText(const TextFieldBox& field, int size) {
+std::string FieldContent(const TextFieldBox& field, int size) {
   std::string buffer(static_cast<size_t>(size), '\0');
   if (!field.GetText(&buffer[0], size)) return std::string();
   buffer.resize(buffer.find('\0'));
@@ -107,7 +107,7 @@ void CKorvelAddChannel::BuildFields(int width) {
   // Fields end clear of the scroll bar that the input panel may bring.
   const int field_width = width - kIndent - kMargin - GetSystemMetrics(SM_CXVSCROLL);
   for (TextFieldBox* field : {&address_, &name_}) {
-    field->SetCaption(L"", FieldText, content_area_, true, false);
+    field->SetCaption(L"", VexaAppGUISystem::FieldText, content_area_, true, false);
     field->SetSize(0, field_width, nullptr, 1);
     field->SetSize(1, kFieldHeight, nullptr, 1);
   }
@@ -196,8 +196,8 @@ void CKorvelAddChannel::Select(int option) {
 channels::AddForm CKorvelAddChannel::Form() const {
   channels::AddForm form;
   form.option = SelectedOption();
-  form.url = FieldText(address_, kMaxAddress);
-  form.name = FieldText(name_, kMaxName);
+  form.url = FieldContent(address_, kMaxAddress);
+  form.name = FieldContent(name_, kMaxName);
   return form;
 }
 

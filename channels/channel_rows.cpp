@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cassert>
 
-#include "channels/store_query.h"
+#include "store_query.h"
 
 namespace channels {
 
