@@ -243,9 +243,11 @@ void CKorvelLifeDataSources::BuildCells(int width, std::int32_t last_active) {
     if (rows_[i].command == last_active) focus = static_cast<int>(i);
   IconBox* focused = cells_[static_cast<size_t>(focus)].get();
   view_box_.SetFocus(focused);
+  // The list opens at its top unless the focused row lies below the fold;
+  // a position kept from the last visit would hide the rows above.
   int x = 0, y = 0, w = 0, h = 0;
-  if (list_.GetChildRect(focused, &x, &y, &w, &h) && y + h + kCellSpacing > visible)
-    QueueScroll(0, y + h + kCellSpacing - visible);
+  const bool below = list_.GetChildRect(focused, &x, &y, &w, &h) && y + h + kCellSpacing > visible;
+  QueueScroll(0, below ? y + h + kCellSpacing - visible : 0);
 }
 
 int CKorvelLifeDataSources::Deactivate(int, int) {
