@@ -94,7 +94,8 @@ void CKorvelAddChannel::BuildOptions(int width) {
                           false, false);
   }
   Place(&first_, kRadioLeft, 2 * kMargin);
-  const int button_width = (width - kIndent - 2 * kMargin) / 2;
+  // Both buttons and the gap between them end clear of the scroll bar.
+  const int button_width = (width - kIndent - 2 * kMargin - GetSystemMetrics(SM_CXVSCROLL)) / 2;
   SetUpButton(&recommended_, kRecommendedLabel, button_width);
   SetUpButton(&opml_, kOpmlLabel, button_width);
   list_buttons_.AddChild(&recommended_, &list_buttons_);

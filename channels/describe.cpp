@@ -55,3 +55,19 @@ std::string DescribeChannelScreen(CKorvelLifeViewInterface* view, Box* frame) {
   }
   return out;
 }
+
+std::string DescribeChannelFocus(CKorvelLifeViewInterface* view, Box* focused) {
+  auto holds = [focused](Box* element) {
+    for (Box* b = focused; b; b = b->GetParent())
+      if (b == element) return true;
+    return false;
+  };
+  if (auto* list = dynamic_cast<CKorvelLifeDataSources*>(view)) {
+    for (size_t i = 0; i < list->Rows().size(); ++i)
+      if (holds(list->Cell(static_cast<int>(i)))) return "channel " + std::to_string(i);
+  } else if (auto* checks = dynamic_cast<CKorvelListChannels*>(view)) {
+    for (int i = 0; i < checks->RowCount(); ++i)
+      if (holds(checks->Row(i))) return "check " + std::to_string(i);
+  }
+  return std::string();
+}

@@ -12,3 +12,6 @@
 //   checks=N, check <i>=<x> <y> <w> <h>|<0|1>|<name>, list_button=<x> <y> <w> <h>
 //   add_option=-1|0|1, add_address=..., add_name=..., add_button=..., add_second_option=...
 std::string DescribeChannelScreen(CKorvelLifeViewInterface* view, VexaAppGUISystem::Box* frame);
+// The focused element of a channel screen: "channel <i>" for a cell of the
+// channel list, "check <i>" for a row of a check-box list; else "".
+std::string DescribeChannelFocus(CKorvelLifeViewInterface* view, VexaAppGUISystem::Box* focused);
