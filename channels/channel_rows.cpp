@@ -69,6 +69,13 @@ ListSettings ReadListSettings(const CObjectStore& store) {
   return settings;
 }
 
+std::int32_t SaveIconView(const CObjectStore& store, bool icon_view) {
+  ScopedDatabase db;
+  std::int32_t rc = store.Open(db.Out(), "TavoSavedPrefs", true);
+  if (rc != store::kStoreOk) return rc;
+  return StoreRecord("DisplaySettings").Int("IconView", icon_view ? 1 : 0).WriteTo(db.Get());
+}
+
 std::vector<std::string> ReadUserOrder(const CObjectStore& store) {
   std::vector<std::string> names;
   ScopedDatabase db;

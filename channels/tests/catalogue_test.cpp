@@ -227,6 +227,10 @@ TEST_F(Catalogue, DisplaySettingsSelectTheIconViewOnlyWithOne) {
     d.Close();
     EXPECT_EQ(channels::ReadListSettings(store_).icon_view, value == 1) << value;
   }
+  for (bool icons : {true, false}) {
+    ASSERT_EQ(channels::SaveIconView(store_, icons), 0);
+    EXPECT_EQ(channels::ReadListSettings(store_).icon_view, icons);
+  }
 }
 
 TEST_F(Catalogue, UnsubscribingMovesAChannelToTheRecommendationsAndSubscribingBack) {

@@ -60,6 +60,9 @@ struct ListSettings {
   std::int32_t last_active = 0; // "DSIData"/"LastActive"; 0 when missing
 };
 ListSettings ReadListSettings(const CObjectStore& store);
+// Saves "DisplaySettings"/"IconView" as the display settings screen does:
+// the database and object are created when missing. The store's code.
+std::int32_t SaveIconView(const CObjectStore& store, bool icon_view);
 
 // The names of the user's order: the "ChName" of each object of
 // "TavoCustomArrange" in the order they were written ("Obj1", "Obj2", ...,
