@@ -136,7 +136,8 @@ std::int32_t QueryChannelRows(const CObjectStore& store, const char* plugin, con
     if (RowOf(object, rules, &row)) rows->push_back(std::move(row));
   });
   store::FreeResult(result);
-  db.Close();
+  // "TavoRss" stays open while the counts are read: the volume stays
+  // mounted, so each article database opens without reading the volume again.
   const bool counted = !plugin || std::string(plugin) != kWeatherPlugin;
   for (ChannelRow& row : *rows) {
     if (!counted || row.database.empty()) continue;
@@ -176,6 +177,9 @@ void ArrangeRows(const std::vector<std::string>& user_order, const TextRules& ru
 }
 
 std::vector<ChannelRow> ReadChannelList(const CObjectStore& store, const char* plugin, const TextRules& rules) {
+  // Held for the whole read, so that the volume is mounted once.
+  ScopedDatabase rss;
+  store.Open(rss.Out(), "TavoRss", false);
   std::vector<std::string> order = ReadUserOrder(store);
   std::vector<ChannelRow> rows;
   QueryChannelRows(store, plugin, rules, &rows);

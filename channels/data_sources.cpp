@@ -160,6 +160,10 @@ int CKorvelLifeDataSources::Activate(const char* parameter) {
   rows_.clear();
   channels::ListSettings settings;
   if (store_) {
+    // Held while the list is read: the volume is mounted once, not at every
+    // database the list opens.
+    ScopedDatabase rss;
+    store_->Open(rss.Out(), "TavoRss", false);
     settings = channels::ReadListSettings(*store_);
     rows_ = channels::ReadChannelList(*store_, type_.c_str(), channels::ProgramTextRules());
   }
