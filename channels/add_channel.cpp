@@ -179,7 +179,7 @@ int CKorvelAddChannel::Deactivate(int, int) {
 }
 
 int CKorvelAddChannel::Scroll(int, int y, int) {
-  if (IsQueueRunning() && content_area_) content_area_->SetScrollPosition(1, y, true);
+  channels::FollowQueuedScroll(this, y);
   return 0;
 }
 

@@ -259,10 +259,8 @@ int CKorvelLifeDataSources::Deactivate(int, int) {
   return 0;
 }
 
-int CKorvelLifeDataSources::Scroll(int x, int y, int) {
-  // Only the queue's own requests move the area; the area's notifications of
-  // its scrolling arrive while the queue is idle.
-  if (IsQueueRunning() && content_area_) content_area_->SetScrollPosition(1, y, true);
+int CKorvelLifeDataSources::Scroll(int, int y, int) {
+  channels::FollowQueuedScroll(this, y);
   return 0;
 }
 

@@ -107,6 +107,17 @@ TextButtonRounded* CKorvelListChannels::MakeFooterButton(int label, int command)
   return b;
 }
 
+TextButtonRounded* CKorvelListChannels::AppendFooterButton(int label, int command) {
+  TextButtonRounded* button = MakeFooterButton(label, command);
+  Append(button, (ListWidth() - button->SettledSize(0)) / 2, kFooterGap, true);
+  return button;
+}
+
+void CKorvelListChannels::AppendTitle(int text) {
+  SetTitle(AppString(text));
+  Append(MakeText(AppString(text), AppTextStyle(kTitleStyle)), kTitleLeft, kTitleTop);
+}
+
 void CKorvelListChannels::AddRows(const std::vector<channels::ListedChannel>& channels) {
   for (const channels::ListedChannel& channel : channels) {
     auto row = std::make_unique<RowRecord>();
@@ -196,7 +207,7 @@ int CKorvelListChannels::Deactivate(int, int) {
 }
 
 int CKorvelListChannels::Scroll(int, int y, int) {
-  if (IsQueueRunning() && content_area_) content_area_->SetScrollPosition(1, y, true);
+  channels::FollowQueuedScroll(this, y);
   return 0;
 }
 
@@ -208,15 +219,9 @@ std::int32_t CKorvelDeleteChannel::QueryChannels(store::Database* database, stor
                                        result);
 }
 
-void CKorvelDeleteChannel::BuildHeader(Box*) {
-  SetTitle(AppString(kDeleteTitle));
-  Append(MakeText(AppString(kDeleteTitle), AppTextStyle(kTitleStyle)), kTitleLeft, kTitleTop);
-}
+void CKorvelDeleteChannel::BuildHeader(Box*) { AppendTitle(kDeleteTitle); }
 
-void CKorvelDeleteChannel::BuildFooter(Box*) {
-  TextButtonRounded* button = MakeFooterButton(kDeleteLabel, kDeleteCommand);
-  Append(button, (ListWidth() - button->SettledSize(0)) / 2, kFooterGap, true);
-}
+void CKorvelDeleteChannel::BuildFooter(Box*) { AppendFooterButton(kDeleteLabel, kDeleteCommand); }
 
 int CKorvelDeleteChannel::ProcessButton(int command, int) {
   if (command != kDeleteCommand || !store_) return 0;
@@ -233,15 +238,9 @@ std::int32_t CKorvelRecommendChannels::QueryChannels(store::Database* database, 
                                        channels::kNotSubscribed, result);
 }
 
-void CKorvelRecommendChannels::BuildHeader(Box*) {
-  SetTitle(AppString(kRecommendTitle));
-  Append(MakeText(AppString(kRecommendTitle), AppTextStyle(kTitleStyle)), kTitleLeft, kTitleTop);
-}
+void CKorvelRecommendChannels::BuildHeader(Box*) { AppendTitle(kRecommendTitle); }
 
-void CKorvelRecommendChannels::BuildFooter(Box*) {
-  TextButtonRounded* button = MakeFooterButton(kSubscribeLabel, kSubscribeCommand);
-  Append(button, (ListWidth() - button->SettledSize(0)) / 2, kFooterGap, true);
-}
+void CKorvelRecommendChannels::BuildFooter(Box*) { AppendFooterButton(kSubscribeLabel, kSubscribeCommand); }
 
 int CKorvelRecommendChannels::ProcessButton(int command, int) {
   if (command != kSubscribeCommand || !store_) return 0;

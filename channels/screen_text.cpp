@@ -44,6 +44,10 @@ void ShowMessage(CKorvelLifeViewInterface* view, int text, std::uint32_t icon) {
                                       std::u16string(caption, caption + lstrlenW(caption)), platform::kMbOk | icon);
 }
 
+void FollowQueuedScroll(CKorvelLifeViewInterface* view, int y) {
+  if (view->IsQueueRunning() && view->GetContentArea()) view->GetContentArea()->SetScrollPosition(1, y, true);
+}
+
 void SendCommand(CKorvelLifeViewInterface* view, int command) {
   CKorvelLifeContentArea* area = view->GetContentArea();
   if (!area) return;

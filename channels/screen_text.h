@@ -23,6 +23,9 @@ const TextRules& ProgramTextRules();
 // The program's message box over the view's window: text string `text`,
 // caption string 1, OK with `icon`.
 void ShowMessage(CKorvelLifeViewInterface* view, int text, std::uint32_t icon);
+// The scroll a view queued, carried out on the content area; the area's own
+// notifications of its scrolling (outside the queue) change nothing.
+void FollowQueuedScroll(CKorvelLifeViewInterface* view, int y);
 // Sends `command` to the content area as a button inside the view does; the
 // application takes what the view does not.
 void SendCommand(CKorvelLifeViewInterface* view, int command);

@@ -58,6 +58,10 @@ class CKorvelListChannels : public CKorvelLifeViewInterface {
   // A rounded text button as every list's footer has: a quarter of the
   // screen wide, 20 high, centred; owned by the list until it closes.
   VexaAppGUISystem::TextButtonRounded* MakeFooterButton(int label, int command);
+  // The footer button made and appended, centred below the element before.
+  VexaAppGUISystem::TextButtonRounded* AppendFooterButton(int label, int command);
+  // The screen's title (text string `text`) in the title box and as the list's first line.
+  void AppendTitle(int text);
   // A line of text in `style` as wide as the list allows; owned by the list until it closes.
   VexaAppGUISystem::Text* MakeText(const wchar_t* text, const VexaAppGUISystem::TextStyle& style);
   int ListWidth() const;
