@@ -1,6 +1,8 @@
 // The add-channel form.
 #include "channels/add_channel.h"
 
+#include <algorithm>
+
 #include "app/commands.h"
 #include "app/content_area.h"
 #include "app/look.h"
@@ -21,7 +23,7 @@ constexpr int kAddedMessage = 75, kNoAddressMessage = 79;
 // Text styles: the bold heading, body text, labels and buttons (normal, pressed).
 constexpr int kHeadingStyle = 13, kBodyStyle = 0, kButtonStyle = 1, kPressedButtonStyle = 7;
 constexpr int kMargin = 5, kIndent = 25, kRadioLeft = 5, kFieldHeight = 22, kButtonHeight = 20;
-constexpr int kRadioLabelHeight = 20, kRadioFontHeight = 14;
+constexpr int kRadioLabelHeight = 20, kRadioFontHeight = 14, kButtonPadding = 6;
 
 void SetUpButton(TextButtonRounded* button, int label, int width) {
   button->SetNormalStyle(AppTextStyle(kButtonStyle));
@@ -31,6 +33,18 @@ void SetUpButton(TextButtonRounded* button, int label, int width) {
   button->SetMaximumSize(width, kButtonHeight);
   button->SetLabel(AppString(label));
   button->SetFocusMode(FocusItem);
+}
+
+// The width of text string `label` in the buttons' style.
+int LabelWidth(int label) {
+  const wchar_t* text = AppString(label);
+  HDC dc = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = AppTextStyle(kButtonStyle).font ? SelectObject(dc, AppTextStyle(kButtonStyle).font) : nullptr;
+  SIZE size = {};
+  GetTextExtentPoint32W(dc, text, lstrlenW(text), &size);
+  if (old) SelectObject(dc, old);
+  DeleteDC(dc);
+  return size.cx;
 }
 
 bool Inside(Box* box, Box* ancestor) {
@@ -94,13 +108,17 @@ void CKorvelAddChannel::BuildOptions(int width) {
                           false, false);
   }
   Place(&first_, kRadioLeft, 2 * kMargin);
-  // Both buttons and the gap between them end clear of the scroll bar.
-  const int button_width = (width - kIndent - 2 * kMargin - GetSystemMetrics(SM_CXVSCROLL)) / 2;
+  // Both buttons and the gap between them end clear of the scroll bar; a
+  // label too long for half of that row moves the row to the left margin.
+  const int room = width - kIndent - 2 * kMargin - GetSystemMetrics(SM_CXVSCROLL);
+  const int needed = std::max(LabelWidth(kRecommendedLabel), LabelWidth(kOpmlLabel)) + 2 * kButtonPadding;
+  const int indent = needed * 2 > room ? kMargin : kIndent;
+  const int button_width = std::min(needed, (room + kIndent - indent) / 2);
   SetUpButton(&recommended_, kRecommendedLabel, button_width);
   SetUpButton(&opml_, kOpmlLabel, button_width);
   list_buttons_.AddChild(&recommended_, &list_buttons_);
   list_buttons_.AddChild(&opml_, &list_buttons_);
-  Place(&list_buttons_, kIndent, kMargin);
+  Place(&list_buttons_, indent, kMargin);
   Place(&second_, kRadioLeft, 2 * kMargin);
 }
 
