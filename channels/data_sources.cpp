@@ -256,6 +256,7 @@ void CKorvelLifeDataSources::BuildCells(int width, std::int32_t last_active) {
 
 int CKorvelLifeDataSources::Deactivate(int, int) {
   ClearCells();
+  rows_.clear();
   return 0;
 }
 

@@ -98,11 +98,12 @@ class Screens : public ::testing::Test {
     platform::os::RemoveTree(dir_);
   }
 
-  void Channel(int id, const std::string& name, const char* subscribed = "Yes", bool icon = true) {
+  void Channel(int id, const std::string& name, const char* subscribed = "Yes", bool icon = true,
+               const char* plugin = "News") {
     ScopedDatabase rss;
     ASSERT_EQ(store_.Open(rss.Out(), "TavoRss", true), 0);
     StoreRecord r(("Channel " + std::to_string(id)).c_str());
-    r.Text("ChName", name).Text("DbName", "Tavo " + std::to_string(id)).Text("Plugin", "News").Text("Subscr", subscribed);
+    r.Text("ChName", name).Text("DbName", "Tavo " + std::to_string(id)).Text("Plugin", plugin).Text("Subscr", subscribed);
     if (icon) r.Raw("Icon", store::kTypeBinary, IconBytes().data(), static_cast<std::uint32_t>(IconBytes().size()));
     ASSERT_EQ(r.WriteTo(rss.Get()), 0);
   }

@@ -102,6 +102,20 @@ TEST_F(Screens, OpeningARowSwitchesToItsPluginAndTheListFocusesItNextTime) {
   EXPECT_TRUE(table_.commands.empty()) << "row commands are the list's own";
 }
 
+TEST_F(Screens, AWeatherListOpensItsFirstChannelAtOnce) {
+  Channel(1, "Oslo", "Yes", true, "Weather");
+  Channel(2, "Bergen", "Yes", true, "Weather");
+  Channel(3, "News only", "Yes", true, "News");
+  list_.SetPluginType("Weather");
+  Show(&list_);
+  ASSERT_EQ(host_.loaded.size(), 1u);
+  EXPECT_EQ(host_.loaded[0], "Weather/Tavo 2") << "Bergen sorts first";
+  EXPECT_EQ(title_.GetText(), L"Bergen");
+  EXPECT_EQ(Text("Tavo 2", "ChannelName", "Channel"), "<no database>") << "nothing is written for weather";
+  EXPECT_TRUE(list_.Rows().empty()) << "the list left the area and keeps nothing";
+  list_.SetPluginType("News");
+}
+
 TEST_F(Screens, KeysMoveTheFocusAndScrollItsRowIntoView) {
   for (int i = 0; i < 30; ++i) Channel(100 + i, "Channel " + std::string(1, static_cast<char>('A' + i / 10)) +
                                                     std::to_string(i % 10));
