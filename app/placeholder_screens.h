@@ -4,9 +4,6 @@
 #pragma once
 
 #include "app/view.h"
-#include "channels/add_channel.h"
-#include "channels/data_sources.h"
-#include "channels/list_channels.h"
 
 // An empty screen with the title of screen number `title` (0: none).
 class CKorvelPendingScreen : public CKorvelLifeViewInterface {
