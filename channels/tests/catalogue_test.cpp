@@ -213,6 +213,15 @@ TEST_F(Catalogue, OpeningAChannelRemembersItAndNamesItsDatabase) {
     store::DeleteObject(rss.Get(), o, 1);
     store::FreeObject(o);
   }
+  // A name longer than 100 bytes opens whole; a database name takes up to 31.
+  const std::string long_db = "Tavo " + std::string(26, 'd'), long_name(120, 'n');
+  Channel("Channel 6", long_name, long_db);
+  ASSERT_EQ(channels::OpenChannel(store_, "Channel 6", 4051, &opened), 0);
+  EXPECT_EQ(opened.database, long_db);
+  EXPECT_EQ(opened.name, long_name);
+  EXPECT_EQ(Text(long_db.c_str(), "ChannelName", "Channel"), long_name);
+  ASSERT_EQ(channels::OpenChannel(store_, "Channel 9", 4050, &opened), 0);
+
   EXPECT_EQ(channels::OpenChannel(store_, "Channel 8", 4048, &opened), -1);
   EXPECT_EQ(channels::OpenChannel(store_, "Channel 404", 4048, &opened), -1);
   EXPECT_EQ(channels::ReadListSettings(store_).last_active, 4050);
