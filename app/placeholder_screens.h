@@ -40,11 +40,3 @@ TIDELARK_PENDING_SCREEN(CKorvelLifeFaq, 197);
 TIDELARK_PENDING_SCREEN(CKorvelLifeOPML, 237);
 
 #undef TIDELARK_PENDING_SCREEN
-
-// The plug-in host until the plug-in system is built: no plug-in loads, so
-// a switch shows an empty view titled with the channel's name.
-class CKorvelLifePlugin : public CKorvelLifePluginHost {
- public:
-  int LoadPlugin(const char* name, const char* database) override { return -1; }
-  int Activate(const char* parameter) override;
-};

@@ -6,6 +6,7 @@
 #include "app/commands.h"
 #include "app/content_area.h"
 #include "app/look.h"
+#include "lang/ansi.h"
 #include "platform/device.h"
 #include "platform/os.h"
 #include "platform/services.h"
@@ -162,8 +163,8 @@ int CKorvelAddChannel::Activate(const char*) {
 
   channels::AddForm form;
   if (!store_ || !channels::LoadAddForm(*store_, &form)) {
-    const std::wstring initial = AppString(kInitialAddress);
-    form.url = channels::AnsiNarrow(initial);
+    const wchar_t* initial = AppString(kInitialAddress);
+    form.url = lang::WideToAnsi(std::u16string(initial, initial + lstrlenW(initial)));
   }
   address_.SetText(form.url.c_str());
   name_.SetText(form.name.c_str());

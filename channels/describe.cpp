@@ -5,6 +5,7 @@
 #include "channels/add_channel.h"
 #include "channels/data_sources.h"
 #include "channels/list_channels.h"
+#include "lang/ansi.h"
 #include "platform/os.h"
 #include "screen_text.h"
 
@@ -41,7 +42,7 @@ std::string DescribeChannelScreen(CKorvelLifeViewInterface* view, Box* frame) {
     for (int i = 0; i < checks->RowCount(); ++i)
       Line(&out, "check " + std::to_string(i),
            Rect(checks->Row(i), frame) + "|" + (checks->Row(i)->IsChecked() ? "1" : "0") + "|" +
-               Utf8(channels::AnsiWiden(checks->RowName(i))));
+               Utf8(lang::AnsiToWide(checks->RowName(i))));
     Box& box = checks->ListBox();
     for (int i = 0; i < box.GetChildCount(); ++i)
       if (auto* button = dynamic_cast<VexaAppGUISystem::TextButtonRounded*>(box.GetChild(i)))

@@ -2,26 +2,10 @@
 
 #include "app/commands.h"
 #include "app/content_area.h"
+#include "lang/ansi.h"
 #include "platform/services.h"
 
 namespace channels {
-
-std::u16string AnsiWiden(const std::string& text) {
-  if (text.empty()) return std::u16string();
-  const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::u16string out(n > 0 ? n : 0, u'\0');
-  if (n > 0)
-    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), reinterpret_cast<wchar_t*>(&out[0]), n);
-  return out;
-}
-
-std::string AnsiNarrow(const std::wstring& text) {
-  if (text.empty()) return std::string();
-  const int n = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-  std::string out(n > 0 ? n : 0, '\0');
-  if (n > 0) WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &out[0], n, nullptr, nullptr);
-  return out;
-}
 
 int CompareIgnoringCase(const std::u16string& a, const std::u16string& b) {
   const int r = CompareStringOrdinal(reinterpret_cast<const wchar_t*>(a.data()), static_cast<int>(a.size()),
@@ -30,7 +14,7 @@ int CompareIgnoringCase(const std::u16string& a, const std::u16string& b) {
 }
 
 const TextRules& ProgramTextRules() {
-  static const TextRules rules{AnsiWiden, CompareIgnoringCase};
+  static const TextRules rules{lang::AnsiToWide, CompareIgnoringCase};
   return rules;
 }
 

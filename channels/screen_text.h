@@ -1,4 +1,4 @@
-// What the channel screens share on the device: texts in the ANSI code page,
+// What the channel screens share on the device: texts in the device's code page (lang/ansi.h),
 // names compared ignoring case, the program's message box, and commands
 // handed on to the application.
 #pragma once
@@ -12,8 +12,6 @@
 
 namespace channels {
 
-std::u16string AnsiWiden(const std::string& text);
-std::string AnsiNarrow(const std::wstring& text);
 inline std::wstring AsWide(const std::u16string& text) { return std::wstring(text.begin(), text.end()); }
 // Ordinal comparison ignoring case, as the system folds it.
 int CompareIgnoringCase(const std::u16string& a, const std::u16string& b);
