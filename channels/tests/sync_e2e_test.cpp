@@ -1,12 +1,15 @@
 // Adding a channel by address, end to end: the add form writes it, the real
 // sync engine (tidelark-sync, the native build's) carries it in "TavoRss" to
 // the real server, which fetches the feed and sends the channel back with
-// its articles; unsubscribing it on the unsubscribe list takes it off the
-// device and off the account at the next sync.
+// its articles, which Feedpane shows and marks read; unsubscribing it on
+// the unsubscribe list takes it off the device and off the account at the
+// next sync.
 #include <algorithm>
+#include <memory>
 #include <string>
 
 #include "platform/unix_host.h"
+#include "plugin/plugin_host.h"
 #include "screen_fixture.h"
 
 namespace {
@@ -36,6 +39,8 @@ class AddedChannelEndToEnd : public Screens {
                                   " --fetch-interval 0 --retention 200 --allow-file-addresses yes"))
         << server_.Log();
     store_ = CObjectStore(WinePath(root_ + "/device/Reader.vol"));
+    reader_.reset(new CKorvelLifePlugin(WinePath(root_ + "/device/Reader.vol").c_str()));
+    reader_->SetMenu(&menu_);
   }
   void TearDown() override {
     server_.Stop();
@@ -67,31 +72,9 @@ class AddedChannelEndToEnd : public Screens {
     ScopedDatabase d;
     return store.Open(d.Out(), db.c_str(), false) == 0;
   }
-  // Marks the first article of a channel database read.
-  void ReadOne(const std::string& db) {
-    ScopedDatabase d;
-    ASSERT_EQ(store_.Open(d.Out(), db.c_str(), false), 0);
-    store::ResultSet* result = nullptr;
-    ASSERT_EQ(store::ListObjects(d.Get(), &result, 0), 0);
-    std::string article;
-    store::Object* o = nullptr;
-    for (int rc = store::FirstResult(result, &o); rc == 0 && article.empty(); rc = store::NextResult(result, &o)) {
-      std::string title;
-      char name[128] = {};
-      std::uint32_t size = sizeof name;
-      if (CObjectStore::ReadText(o, "Title", &title) && !title.empty() &&
-          store::GetObjectName(o, name, &size) == 0)
-        article = name;
-      store::FreeObject(o);
-      o = nullptr;
-    }
-    store::FreeResult(result);
-    ASSERT_FALSE(article.empty());
-    ASSERT_EQ(StoreRecord(article.c_str()).Int("READ", 1).WriteTo(d.Get()), 0);
-  }
-
   std::string root_, sync_output_;
   platform::unix_host::Server server_;
+  std::unique_ptr<CKorvelLifePlugin> reader_;  // the real plug-in host
 };
 
 TEST_F(AddedChannelEndToEnd, AnAddressFromTheFormComesBackWithItsArticlesAndLeavesWhenUnsubscribed) {
@@ -127,17 +110,28 @@ TEST_F(AddedChannelEndToEnd, AnAddressFromTheFormComesBackWithItsArticlesAndLeav
     EXPECT_FALSE(CObjectStore::CanRead(rss.Get(), add_.LastAdded().c_str()))
         << "the object the form wrote gave way to the server's channel";
   }
-  ReadOne(database);
-  Show(&list_);
-  added = Find(list_.Rows());
-  ASSERT_NE(added, nullptr);
-  EXPECT_EQ(added->unread, added->total - 1);
   Shot("e2e-added");
 
-  // Opening it switches to the plug-in with its articles.
+  // Opened from the list, it shows its articles in Feedpane; reading the
+  // topmost one there counts on the list.
+  area_.SetPluginHost(reader_.get());
   area_.RouteCommand(added->command);
-  ASSERT_FALSE(host_.loaded.empty());
-  EXPECT_EQ(host_.loaded.back(), "News/" + database);
+  ASSERT_EQ(area_.GetView(), reader_.get());
+  ASSERT_TRUE(reader_->HasLibrary()) << "Feedpane.dll did not load";
+  EXPECT_EQ(reader_->PluginName(), "News");
+  EXPECT_EQ(title_.GetText(), L"Guardian US");
+  Pump();
+  Shot("e2e-articles");
+  SendMessageW(area_.GetHandle(), WM_LBUTTONDOWN, 0, MAKELPARAM(kWidth / 2, 12));
+  SendMessageW(area_.GetHandle(), WM_LBUTTONUP, 0, MAKELPARAM(kWidth / 2, 12));
+  Pump();
+  Shot("e2e-article");
+  Show(&list_);
+  area_.SetPluginHost(&host_);
+  added = Find(list_.Rows());
+  ASSERT_NE(added, nullptr);
+  EXPECT_EQ(added->total, 55);
+  EXPECT_EQ(added->unread, added->total - 1);
 
   // Another device of the account gets it too.
   ASSERT_EQ(Sync("second"), 0) << sync_output_;
