@@ -3,6 +3,7 @@
 #include <string>
 
 #include "app/app.h"
+#include "channels/describe.h"
 #include "platform/aygshell.h"
 #include "platform/os.h"
 #include "resources/dialogs.h"
@@ -28,8 +29,11 @@ std::string FocusName(CKorvelLifeApp& app) {
   if (focused == &app.ContentArea()) return "content";
   for (CKorvelLifeButtonsBar* bar : {&app.DynamicBar(), &app.StaticBar(), &app.NavigationBar()})
     if (focused->GetParent() == bar) return "button " + std::to_string(focused->GetUserValue());
-  for (VexaAppGUISystem::Box* b = focused; b; b = b->GetParent())
-    if (b == &app.ContentArea()) return "inside content";
+  for (VexaAppGUISystem::Box* b = focused; b; b = b->GetParent()) {
+    if (b != &app.ContentArea()) continue;
+    const std::string element = DescribeChannelFocus(app.ContentArea().GetView(), focused);
+    return element.empty() ? "inside content" : "inside content: " + element;
+  }
   return "other";
 }
 
@@ -84,11 +88,11 @@ std::string DescribeAppState() {
     int checked = 0;
     for (int i = 0; i < screen.RowCount(); ++i) checked += screen.Row(i)->IsChecked() ? 1 : 0;
     line("sync_rows", std::to_string(screen.RowCount()) + " " + std::to_string(checked));
-    line("sync_all", Rect(&screen.SyncAllButton(), &app.Frame()));
+    if (screen.SyncAllButton()) line("sync_all", Rect(screen.SyncAllButton(), &app.Frame()));
     // Each row: "<x> <y> <w> <h> <database>".
     for (int i = 0; i < screen.RowCount(); ++i) {
-      auto* database = static_cast<const std::string*>(screen.Row(i)->GetUserData());
-      line("sync_row " + std::to_string(i), Rect(screen.Row(i), &app.Frame()) + " " + (database ? *database : ""));
+      const char* database = screen.RowDatabase(i);
+      line("sync_row " + std::to_string(i), Rect(screen.Row(i), &app.Frame()) + " " + (database ? database : ""));
     }
   }
   line("input_panel", SHSipInfo(SPI_GETSIPINFO, 0, &sip, 0) && (sip.fdwFlags & SIPF_ON) ? "1" : "0");
@@ -100,6 +104,7 @@ std::string DescribeAppState() {
            Rect(b, &app.Frame()) + " " + (b->IsVisible() ? "1" : "0") + " " + std::to_string(b->GetState()));
     }
   }
+  out += DescribeChannelScreen(app.ContentArea().GetView(), &app.Frame());
   return out;
 }
 

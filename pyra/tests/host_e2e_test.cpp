@@ -17,7 +17,7 @@
 #include "platform/screenshot.h"
 #include "pyra/pyra.h"
 #include "store/store.h"
-#include "unix_server.h"  // from the walk
+#include "unix_server.h"
 
 namespace {
 
@@ -35,7 +35,7 @@ std::wstring W(const std::string& s) {
 }
 
 std::string ShotPath(const std::string& name) {
-  std::string dir = walk::WinePath(std::string(TIDELARK_TEST_OUTPUT) + "/pyra");
+  std::string dir = pyra_test::WinePath(std::string(TIDELARK_TEST_OUTPUT) + "/pyra");
   platform::os::MakeDirectories(dir);
   return dir + "/" + name;
 }
@@ -58,20 +58,20 @@ std::map<int, int> Impressions(const std::string& report) {
 class HostTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(platform::os::PathExists(walk::WinePath(kServer)))
+    ASSERT_TRUE(platform::os::PathExists(pyra_test::WinePath(kServer)))
         << kServer << " is missing: build the native preset first";
     for (const char* f : {"libjpeg-turbo-testorig.jpg", "wuffs-peacock.progressive.jpeg", "pillow-transparent.gif"})
-      ASSERT_TRUE(platform::os::PathExists(walk::WinePath(kImages + f))) << "missing shared test data: " << f;
+      ASSERT_TRUE(platform::os::PathExists(pyra_test::WinePath(kImages + f))) << "missing shared test data: " << f;
     ASSERT_EQ(0, platform::os::MakeTempDirectory("tidelark-pyra-host", &root_));
     SetEnvironmentVariableW(L"TIDELARK_DEVICE_ROOT", W(root_).c_str());
     server_dir_ = std::string(TIDELARK_TEST_OUTPUT) + "/pyra-server-" +
                   ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    platform::os::RemoveTree(walk::WinePath(server_dir_));
-    ASSERT_EQ(0, platform::os::MakeDirectories(walk::WinePath(server_dir_)));
+    platform::os::RemoveTree(pyra_test::WinePath(server_dir_));
+    ASSERT_EQ(0, platform::os::MakeDirectories(pyra_test::WinePath(server_dir_)));
   }
 
   void Start(const std::string& catalogue, int banner_height) {
-    ASSERT_TRUE(server_.StartWithAds(kServer, server_dir_, catalogue)) << server_.Log();
+    ASSERT_TRUE(server_.Start(kServer, server_dir_, catalogue)) << server_.Log();
     WriteServerSettings();
     window_ = pyra_test::CreateBannerWindow(240, banner_height);
   }
@@ -131,7 +131,7 @@ class HostTest : public ::testing::Test {
   }
 
   std::string root_, server_dir_;
-  walk::UnixServer server_;
+  pyra_test::UnixServer server_;
   HWND window_ = nullptr;
   void* handle_ = nullptr;
 };

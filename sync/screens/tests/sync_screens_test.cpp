@@ -16,13 +16,14 @@
 #include "app/stored_object.h"
 #include "device_folder.h"
 #include "platform/os.h"
+#include "platform/unix_host.h"
 #include "relay.h"
-#include "unix_server.h"
 #include "walk.h"
 
 namespace {
 
 using platform::automation::Driver;
+using platform::unix_host::WinePath;
 using walk::State;
 
 constexpr DWORD kWait = 20000;
@@ -41,13 +42,13 @@ std::string Output(const std::string& name) {
 // A catalogue with every feed of the shared data as a channel; the number of feeds.
 std::size_t WriteSharedFeedsCatalogue(const std::string& dir) {
   std::vector<std::string> names;
-  platform::os::ListDirectory(walk::WinePath(kFeeds), &names);
+  platform::os::ListDirectory(WinePath(kFeeds), &names);
   std::sort(names.begin(), names.end());
   std::string catalogue;
   for (std::size_t i = 0; i < names.size(); ++i)
     catalogue += "[channel " + std::to_string(40001 + i) + "]\nname = " + names[i] + "\nurl = " + kFeeds + "/" +
                  names[i] + "\n";
-  return platform::os::WriteWholeFile(walk::WinePath(dir + "/cat.ini"), catalogue) == 0 ? names.size() : 0;
+  return platform::os::WriteWholeFile(WinePath(dir + "/cat.ini"), catalogue) == 0 ? names.size() : 0;
 }
 
 struct Device : walk::DeviceFolder {
@@ -104,10 +105,10 @@ class SyncScreen : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     server_dir_ = std::string(TIDELARK_TEST_OUTPUT) + "/sync-server";
-    platform::os::RemoveTree(walk::WinePath(server_dir_));
-    platform::os::MakeDirectories(walk::WinePath(server_dir_));
+    platform::os::RemoveTree(WinePath(server_dir_));
+    platform::os::MakeDirectories(WinePath(server_dir_));
     feeds_ = WriteSharedFeedsCatalogue(server_dir_);
-    server_ = new walk::UnixServer();
+    server_ = new platform::unix_host::Server();
     started_ = server_->Start(kNativeBin + "/tidelark-server", server_dir_,
                               "--catalogue " + server_dir_ + "/cat.ini --fetch-interval 0 --fetch-pictures no");
   }
@@ -116,7 +117,7 @@ class SyncScreen : public ::testing::Test {
     server_ = nullptr;
   }
   void SetUp() override {
-    ASSERT_TRUE(platform::os::PathExists(walk::WinePath(kNativeBin + "/tidelark-server")))
+    ASSERT_TRUE(platform::os::PathExists(WinePath(kNativeBin + "/tidelark-server")))
         << "the native build's server is missing: build the native preset first";
     ASSERT_GE(feeds_, 20u) << "the shared feeds are missing: " << kFeeds;
     ASSERT_TRUE(started_) << server_->Log();
@@ -158,14 +159,14 @@ class SyncScreen : public ::testing::Test {
 
   static std::string server_dir_;
   static std::size_t feeds_;
-  static walk::UnixServer* server_;
+  static platform::unix_host::Server* server_;
   static bool started_;
   std::unique_ptr<Driver> driver_ = std::make_unique<Driver>();
 };
 
 std::string SyncScreen::server_dir_;
 std::size_t SyncScreen::feeds_ = 0;
-walk::UnixServer* SyncScreen::server_ = nullptr;
+platform::unix_host::Server* SyncScreen::server_ = nullptr;
 bool SyncScreen::started_ = false;
 
 TEST_F(SyncScreen, BringsTheChannelListThenEveryChannelWithMovingProgress) {

@@ -14,8 +14,8 @@
 #include "app/commands.h"
 #include "app/object_store.h"
 #include "app/view.h"
+#include "channels/list_channels.h"
 #include "gui/button.h"
-#include "sync/screens/form.h"
 #include "sync/screens/sync_state.h"
 
 class CKorvelLifeUIFrame;
@@ -60,45 +60,25 @@ std::wstring ConnectionAddress(const CObjectStore& store);
 
 }  // namespace sync_screens
 
-class CKorvelLifeSyncScreen : public CKorvelLifeInternalView {
+class CKorvelLifeSyncScreen : public CKorvelListChannels {
  public:
-  CKorvelLifeSyncScreen();
-  ~CKorvelLifeSyncScreen() override;
-
-  int Activate(const char* parameter) override;
-  int Deactivate(int a, int b) override;
+  // Slots 11 to 13: the subscribed channels; the explanation with "Sync all"
+  // above the list, "Synchronize" below it.
+  std::int32_t QueryChannels(store::Database* database, store::ResultSet** result, int type,
+                             const char* plugin) override;
+  void BuildHeader(VexaAppGUISystem::Box* box) override;
+  void BuildFooter(VexaAppGUISystem::Box* box) override;
   int ProcessButton(int command, int b) override;
+  int Deactivate(int a, int b) override;
 
   void SetHost(const SyncHost& host) { host_ = host; }
   const SyncHost& Host() const { return host_; }
-
-  // The list's rows: each channel's database name and whether it is checked.
-  int RowCount() const { return static_cast<int>(rows_.size()); }
-  VexaAppGUISystem::CCheckBoxEx* Row(int i) const { return rows_[static_cast<size_t>(i)]; }
-  VexaAppGUISystem::TextButtonRounded& SyncAllButton() { return sync_all_; }
-  // The database names to sync: every row's (all) or the checked rows'.
-  std::vector<std::string> Names(bool all) const;
+  // While the screen shows; null otherwise.
+  VexaAppGUISystem::TextButtonRounded* SyncAllButton() const { return sync_all_; }
+  // The channel databases to sync: every row's (all) or the checked rows'.
+  std::vector<std::string> Databases(bool all) const;
 
  private:
-  // Activate's steps.
-  void BuildHeader();
-  void BuildSections();
-  // The subscribed channels of the plug-in `plugin` as (name, database), by name.
-  std::vector<std::pair<std::string, std::string>> QueryChannels(const char* plugin) const;
-  void AddHeading(const wchar_t* text);
-  void AddRow(const std::string& name, const std::string& database);
-  void BuildFooter();
-  VexaAppGUISystem::TextStyle Style(int index) const;
-  void Clear();
-
   SyncHost host_;
-  sync_screens::Column column_;
-  VexaAppGUISystem::Text explanation_;
-  VexaAppGUISystem::TextButtonRounded sync_all_;
-  VexaAppGUISystem::TextButtonRounded sync_checked_;
-  VexaAppGUISystem::TextBase spacer_;
-  std::vector<VexaAppGUISystem::TextBase*> headings_;
-  std::vector<VexaAppGUISystem::CCheckBoxEx*> rows_;
-  std::vector<std::string*> databases_;  // the rows' user data
-  HBITMAP check_off_ = nullptr, check_on_ = nullptr;
+  VexaAppGUISystem::TextButtonRounded* sync_all_ = nullptr;  // owned by the list
 };
