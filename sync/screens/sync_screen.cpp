@@ -4,13 +4,14 @@
 
 #include "app/look.h"
 #include "channels/subscriptions.h"
+#include "platform/device.h"
 #include "sync_run.h"
 
 namespace {
 
 // Screen numbers of the texts.
 constexpr int kTitle = 98, kExplanation = 118, kSyncAllLabel = 119, kSyncCheckedLabel = 98;
-constexpr int kLeft = 10, kTop = 10, kGap = 5;
+constexpr int kLeft = 10, kTop = 10, kGap = 5, kFooterGap = 10, kButtonHeight = 20;
 constexpr int kExplanationStyle = 0;
 
 }  // namespace
@@ -29,7 +30,12 @@ void CKorvelLifeSyncScreen::BuildHeader(VexaAppGUISystem::Box*) {
 }
 
 void CKorvelLifeSyncScreen::BuildFooter(VexaAppGUISystem::Box*) {
-  AppendFooterButton(kSyncCheckedLabel, sync_screens::kSyncChecked);
+  // Wider than the lists' other footer buttons: "Synchronize" would not fit.
+  VexaAppGUISystem::TextButtonRounded* button = MakeFooterButton(kSyncCheckedLabel, sync_screens::kSyncChecked);
+  const int width = platform::device::Screen().width / 2;
+  button->SetMinimumSize(width, kButtonHeight);
+  button->SetMaximumSize(width, kButtonHeight);
+  Append(button, (ListWidth() - width) / 2, kFooterGap, true);
 }
 
 int CKorvelLifeSyncScreen::Deactivate(int a, int b) {
