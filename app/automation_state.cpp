@@ -6,6 +6,7 @@
 #include "channels/describe.h"
 #include "platform/aygshell.h"
 #include "platform/os.h"
+#include "resources/dialogs.h"
 
 namespace {
 
@@ -64,6 +65,35 @@ std::string DescribeAppState() {
   if (app.Eula().GetHandle()) {
     line("eula_accept", Rect(&app.Eula().AcceptButton(), &app.Eula()));
     line("eula_decline", Rect(&app.Eula().DeclineButton(), &app.Eula()));
+  }
+  // A running sync: the progress values and text, and the cancel button in screen coordinates.
+  CKorvelLifeSyncState& sync = app.SyncState();
+  line("sync", sync.Running() ? "1" : "0");
+  line("sync_connection", std::to_string(sync.connection.LastStatus()));
+  if (HWND window = sync.window.load()) {
+    SyncProgress::Values v = sync.progress.Read();
+    line("sync_progress", std::to_string(v.first) + " " + std::to_string(v.second) + " " +
+                              std::to_string(v.longest_second) + " " + std::to_string(v.state));
+    line("sync_text", v.text);
+    RECT r;
+    if (GetWindowRect(GetDlgItem(window, IDC_SYNC_CANCEL), &r))
+      line("sync_cancel", std::to_string(r.left) + " " + std::to_string(r.top) + " " + std::to_string(r.right - r.left) +
+                              " " + std::to_string(r.bottom - r.top));
+  }
+  line("sync_result", std::to_string(sync.result.load()));
+  line("sync_channels", std::to_string(sync.channels.size()));
+  // The sync screen: its rows ("<count> <checked>") and the "sync all" button.
+  if (app.ContentArea().GetView() == &app.SyncScreen()) {
+    CKorvelLifeSyncScreen& screen = app.SyncScreen();
+    int checked = 0;
+    for (int i = 0; i < screen.RowCount(); ++i) checked += screen.Row(i)->IsChecked() ? 1 : 0;
+    line("sync_rows", std::to_string(screen.RowCount()) + " " + std::to_string(checked));
+    if (screen.SyncAllButton()) line("sync_all", Rect(screen.SyncAllButton(), &app.Frame()));
+    // Each row: "<x> <y> <w> <h> <database>".
+    for (int i = 0; i < screen.RowCount(); ++i) {
+      const char* database = screen.RowDatabase(i);
+      line("sync_row " + std::to_string(i), Rect(screen.Row(i), &app.Frame()) + " " + (database ? database : ""));
+    }
   }
   line("input_panel", SHSipInfo(SPI_GETSIPINFO, 0, &sip, 0) && (sip.fdwFlags & SIPF_ON) ? "1" : "0");
   // Every bar button: "<x> <y> <w> <h> <visible> <state>" in frame coordinates.

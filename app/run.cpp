@@ -68,11 +68,27 @@ void CKorvelLifeApp::HandOutParts() {
     s->SetMenu(&menu_);
   }
   CKorvelLifeViewInterface::SetTitleBox(&title_);
+  HandOutSyncHost();
   content_.SetPluginHost(&plugin_);
   plugin_.SetBannerArea(&ads_);
   plugin_.SetDynamicBar(&dynamic_bar_);
   content_.SetDynamicBar(&dynamic_bar_);
   content_.SetCommandTable(TableHandler, this);
+}
+
+void CKorvelLifeApp::HandOutSyncHost() {
+  SyncHost host;
+  host.state = &sync_state_;
+  host.frame = &frame_;
+  host.ads = &ads_;
+  host.commands = TableHandler;
+  host.context = this;
+  host.resources = GetModuleHandleW(nullptr);
+  host.load_image = LoadAppImage;
+  host.text_style = [](int index) -> const VexaAppGUISystem::TextStyle& { return GetApp().TextStyle(index); };
+  sync_.SetHost(host);
+  sync_settings_.SetHost(host);
+  connection_settings_.SetHost(host);
 }
 
 void CKorvelLifeApp::ShowFrame() {
@@ -124,6 +140,10 @@ void CKorvelLifeApp::ShowFirstRunHint() {
 }
 
 void CKorvelLifeApp::EndRun() {
+  // A sync still running when the frame closes is cancelled, and the connection's watch ends,
+  // so that no worker outlives what it uses.
+  sync_screens::StopSync(&sync_state_, 20000);
+  sync_state_.connection.StopWorker();
   frame_.DeleteDecorations();
   ads_.Close();
   for (CKorvelLifeButtonsBar* bar : {&dynamic_bar_, &static_bar_, &navigation_bar_})

@@ -18,10 +18,32 @@ namespace sync_engine {
 const char kDefaultServerHost[] = "sync.tidelark.net";
 
 namespace {
-
-constexpr char kAnchorDatabase[] = "TavoSyncDBAnchors";
 constexpr char kSettingsDatabase[] = "_sysSettings";
 constexpr char kSettingsObject[] = "ServerSettings";
+}  // namespace
+
+void ServerOf(SyncStore* store, const std::string& default_host, std::uint32_t default_port, std::string* host,
+              std::uint32_t* port) {
+  *host = default_host;
+  *port = default_port;
+  SyncStore::Database db = nullptr;
+  if (!store || store->Open(kSettingsDatabase, false, false, 0, &db) != 0) return;
+  WireObject settings;
+  if (store->ReadObject(db, kSettingsObject, &settings) == 0) {
+    std::string ip, port_text;
+    if (settings.GetText("ServerIP", &ip) && !ip.empty() && ip.size() <= kMaxServerHost) *host = ip;
+    if (settings.GetText("ServerPort", &port_text) && !port_text.empty() && port_text.size() <= 5 &&
+        port_text.find_first_not_of("0123456789") == std::string::npos) {
+      unsigned long p = std::strtoul(port_text.c_str(), nullptr, 10);
+      if (p >= 1 && p <= 65535) *port = static_cast<std::uint32_t>(p);
+    }
+  }
+  store->Close(&db);
+}
+
+namespace {
+
+constexpr char kAnchorDatabase[] = "TavoSyncDBAnchors";
 constexpr char kHeaderObject[] = "Sync-Database";
 // A parsed item must leave room in the work buffer for the next range.
 constexpr std::size_t kMaxParsedItem = kPieceBytes - 400;
@@ -62,22 +84,7 @@ std::uint32_t Percent(std::uint64_t part, std::uint64_t whole) {
 }
 
 void ReadServerSettings(const SyncSession* s, std::string* host, std::uint32_t* port) {
-  SyncStore* store = s->store;
-  *host = s->default_host;
-  *port = s->default_port;
-  SyncStore::Database db = nullptr;
-  if (!store || store->Open(kSettingsDatabase, false, false, 0, &db) != 0) return;
-  WireObject settings;
-  if (store->ReadObject(db, kSettingsObject, &settings) == 0) {
-    std::string ip, port_text;
-    if (settings.GetText("ServerIP", &ip) && !ip.empty() && ip.size() <= kMaxServerHost) *host = ip;
-    if (settings.GetText("ServerPort", &port_text) && !port_text.empty() && port_text.size() <= 5 &&
-        port_text.find_first_not_of("0123456789") == std::string::npos) {
-      unsigned long p = std::strtoul(port_text.c_str(), nullptr, 10);
-      if (p >= 1 && p <= 65535) *port = static_cast<std::uint32_t>(p);
-    }
-  }
-  store->Close(&db);
+  ServerOf(s->store, s->default_host, s->default_port, host, port);
 }
 
 // Packs encoded objects into pieces and sends each as one Base64 chunk.

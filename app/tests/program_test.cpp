@@ -9,6 +9,7 @@
 #include "gui/window_box.h"
 #include "platform/os.h"
 #include "platform/screenshot.h"
+#include "device_folder.h"
 #include "walk.h"
 
 namespace {
@@ -18,54 +19,11 @@ using walk::State;
 
 constexpr DWORD kWait = 20000;
 
-std::wstring Wide(const std::string& s) {
-  std::u16string w = platform::os::Utf8ToUtf16(s);
-  return std::wstring(w.begin(), w.end());
-}
-
 // A device folder with the program under `base` (its packs named after it).
-class DeviceFolder {
- public:
-  explicit DeviceFolder(const std::string& base = "Tidelark") : base_(base) {
-    EXPECT_EQ(platform::os::MakeTempDirectory("tidelark-device", &dir_), 0);
-    const std::string bin = TIDELARK_BIN_DIR;
-    Copy(bin + "/Tidelark.exe", base + ".exe");
-    Copy(bin + "/TidelarkEN.lnp", base + "EN.lnp");
-    Copy(bin + "/TidelarkDE.lnp", base + "DE.lnp");
-    Copy(bin + "/imgdecmp.dll", "imgdecmp.dll");
-    Copy(bin + "/aygshell.dll", "aygshell.dll");
+struct DeviceFolder : walk::DeviceFolder {
+  explicit DeviceFolder(const std::string& base = "Tidelark") : walk::DeviceFolder(TIDELARK_BIN_DIR, base) {
+    EXPECT_TRUE(ok()) << Dir();
   }
-  ~DeviceFolder() { platform::os::RemoveTree(dir_); }
-  std::wstring Program() const { return Wide(platform::os::JoinPath(dir_, base_ + ".exe")); }
-  std::string Volume() const { return platform::os::JoinPath(dir_, "Reader.vol"); }
-
-  // An integer of a stored object; -1 when it cannot be read.
-  int ReadInt(const char* database, const char* object, const char* property) const {
-    CObjectStore access(Volume());
-    store::Database* db = nullptr;
-    if (access.Open(&db, database, false, false, 0) != store::kStoreOk) return -1;
-    std::int32_t value = -1;
-    if (!CObjectStore::ReadInt(db, object, property, &value)) value = -1;
-    store::CloseDatabase(&db);
-    return value;
-  }
-  bool Has(const char* database, const char* object) const {
-    CObjectStore access(Volume());
-    store::Database* db = nullptr;
-    if (access.Open(&db, database, false) != store::kStoreOk) return false;
-    bool found = CObjectStore::CanRead(db, object);
-    store::CloseDatabase(&db);
-    return found;
-  }
-
- private:
-  void Copy(const std::string& from, const std::string& to) {
-    std::string bytes;
-    ASSERT_EQ(platform::os::ReadWholeFile(from, &bytes), 0) << from;
-    ASSERT_EQ(platform::os::WriteWholeFile(platform::os::JoinPath(dir_, to), bytes), 0);
-  }
-  std::string base_;
-  std::string dir_;
 };
 
 std::string Output(const std::string& name) {
@@ -334,7 +292,9 @@ TEST(ProgramFrame, BarsBackForwardAndKeysDriveTheScreens) {
       {"button 5016", "Options"},  {"button 5017", "Synchronize"}, {"button 5018", "Help"}};
   driver.Key(frame, VK_RETURN);
   driver.Sync();
-  if (screens.count(second)) EXPECT_EQ(driver.State()["title"], screens.at(second)) << second;
+  if (screens.count(second)) {
+    EXPECT_EQ(driver.State()["title"], screens.at(second)) << second;
+  }
   ASSERT_TRUE(walk::ParseRect(driver.State(), "content", &x, &y, &w, &h));
   driver.Tap(frame, x + w / 2, y + h / 2);
   driver.Sync();

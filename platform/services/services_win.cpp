@@ -54,7 +54,7 @@ bool ShellExecuteWin(const std::u16string& file, const std::u16string& parameter
   std::wstring f = W(file), p = W(parameters);
   SHELLEXECUTEINFOW info = {};
   info.cbSize = sizeof info;
-  info.fMask = SEE_MASK_NOCLOSEPROCESS;
+  info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
   info.lpVerb = L"open";
   info.lpFile = f.c_str();
   info.lpParameters = p.empty() ? nullptr : p.c_str();

@@ -1,8 +1,12 @@
 // tidelark-walk: starts Tidelark.exe, walks its main screens through real
-// window messages, reads the first channel's list and its topmost article,
-// writes a screenshot of each screen into a folder, prints their paths and
-// closes the program. Exit 0 when every step worked.
-//   tidelark-walk.exe PROGRAM OUTDIR [--no-reading]
+// window messages, syncs from the sync screen when given a server, reads
+// the first channel's list and its topmost article, writes a screenshot of
+// each screen into a folder, prints their paths and closes the program.
+// Exit 0 when every step worked.
+//   tidelark-walk.exe PROGRAM OUTDIR [--server PORT] [--no-reading]
+// --server: the walk syncs from the sync screen with the sync server on
+// 127.0.0.1:PORT, through a relay that slows the answers so that the
+// progress window is photographed mid-sync; then the channel list it leaves.
 // --no-reading leaves out the channel and the article (a device folder that
 // has never synced has no channel to open).
 #include <windows.h>
@@ -11,8 +15,10 @@
 #include <string>
 #include <vector>
 
+#include "app/server_settings.h"
 #include "channels/channel_rows.h"
 #include "platform/os.h"
+#include "relay.h"
 #include "walk.h"
 
 namespace {
@@ -23,7 +29,8 @@ struct Walk {
   int shots = 0;
   bool ok = true;
 
-  void Shoot(const char* name) {
+  // The screenshot's path.
+  std::string Shoot(const char* name) {
     char file[64];
     std::snprintf(file, sizeof file, "%02d-%s.png", ++shots, name);
     std::string path = platform::os::JoinPath(folder, file);
@@ -34,12 +41,49 @@ struct Walk {
       ok = false;
     }
     std::fflush(stdout);
+    return path;
   }
 };
 
 std::string Narrow(const wchar_t* w) {
   std::u16string u(w, w + lstrlenW(w));
   return platform::os::Utf16ToUtf8(u);
+}
+
+// The server's answers pass at this rate, so that a sync of the demo
+// catalogue lasts a few seconds.
+constexpr int kRelayBytesPerSecond = 4 * 1024;
+
+// From the sync screen: "sync all"; when shooting, the progress window photographed while
+// the relay holds the sync (once at its start, again when a bar is part
+// way, which a sync that has little to bring may never reach), and the
+// screen the program shows when the sync has ended.
+bool SyncAll(Walk* walk, HWND frame, walk::Relay* relay, bool shoot) {
+  if (!shoot) {
+    walk::State end;
+    if (walk::TapSyncAll(walk->driver, frame)) end = walk::WaitForState(walk->driver, "sync", "0", 300000);
+    return end["sync"] == "0" && end["sync_result"] == "0";
+  }
+  relay->Hold();
+  if (!walk::TapSyncAll(walk->driver, frame) || walk::WaitForState(walk->driver, "sync", "1", 20000)["sync"] != "1") {
+    relay->Release();
+    std::fprintf(stderr, "tidelark-walk: no sync started from the sync screen\n");
+    return false;
+  }
+  const std::string shot = walk->Shoot("sync-progress");
+  relay->Release();
+  if (walk::WaitUntilUnderWay(walk->driver, 60000, nullptr)) {
+    relay->Hold();
+    walk->driver.Shot(shot);
+    relay->Release();
+  }
+  walk::State end = walk::WaitForState(walk->driver, "sync", "0", 300000);
+  if (end["sync"] != "0" || end["sync_result"] != "0") {
+    std::fprintf(stderr, "tidelark-walk: the sync ended with %s\n", end["sync_result"].c_str());
+    return false;
+  }
+  walk->Shoot("after-sync");
+  return true;
 }
 
 // The channel list in its other display mode: the setting is saved into the
@@ -62,14 +106,35 @@ void ShowOtherDisplayMode(Walk* walk, HWND frame, const std::string& program) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  const bool reading = !(argc == 4 && std::wstring(argv[3]) == L"--no-reading");
-  if (argc != 3 && reading) {
-    std::fprintf(stderr, "usage: tidelark-walk.exe PROGRAM OUTDIR [--no-reading]\n");
+  bool reading = true;
+  int port = 0;
+  bool usable = argc >= 3;
+  for (int i = 3; i < argc && usable; ++i) {
+    if (std::wstring(argv[i]) == L"--no-reading")
+      reading = false;
+    else if (std::wstring(argv[i]) == L"--server" && i + 1 < argc)
+      port = _wtoi(argv[++i]);
+    else
+      usable = false;
+  }
+  const bool syncing = port != 0;
+  if (!usable || (syncing && (port < 0 || port > 65535))) {
+    std::fprintf(stderr, "usage: tidelark-walk.exe PROGRAM OUTDIR [--server PORT] [--no-reading]\n");
     return 2;
   }
   Walk walk;
   walk.folder = Narrow(argv[2]);
   platform::os::MakeDirectories(walk.folder);
+  walk::Relay relay;
+  if (syncing) {
+    std::string program = Narrow(argv[1]);
+    const std::string volume = platform::os::JoinPath(program.substr(0, program.find_last_of("\\/") + 1), "Reader.vol");
+    if (!relay.Start(port, kRelayBytesPerSecond) ||
+        WriteServerSettings(volume, "127.0.0.1", static_cast<std::uint32_t>(relay.port())) != 0) {
+      std::fprintf(stderr, "tidelark-walk: cannot point the device at the server on port %d\n", port);
+      return 1;
+    }
+  }
   if (!walk.driver.Start(argv[1])) {
     std::fprintf(stderr, "tidelark-walk: cannot start %s\n", Narrow(argv[1]).c_str());
     return 1;
@@ -92,7 +157,14 @@ int wmain(int argc, wchar_t** argv) {
       walk.ok = false;
       continue;
     }
+    // The first sync of a new device brings its channel list, the second their articles.
+    if (syncing && s.command == 5017 &&
+        (!SyncAll(&walk, frame, &relay, false) || !walk::TapButton(walk.driver, frame, s.command))) {
+      std::fprintf(stderr, "tidelark-walk: the first sync failed\n");
+      walk.ok = false;
+    }
     if (s.name) walk.Shoot(s.name);
+    if (syncing && s.command == 5017 && !SyncAll(&walk, frame, &relay, true)) walk.ok = false;
   }
   ShowOtherDisplayMode(&walk, frame, Narrow(argv[1]));
   std::string why;

@@ -84,6 +84,41 @@ bool StartToChannels(platform::automation::Driver& driver, HWND* frame,
   return driver.Sync();
 }
 
+State WaitForState(platform::automation::Driver& driver, const std::string& key, const std::string& value,
+                   DWORD timeout_ms, std::set<std::string>* progress) {
+  const DWORD start = GetTickCount();
+  State s;
+  for (;;) {
+    s = driver.State();
+    if (progress && s.count("sync_progress")) progress->insert(s["sync_progress"]);
+    if (s[key] == value || GetTickCount() - start >= timeout_ms) return s;
+    Sleep(kStep);
+  }
+}
+
+bool WaitUntilUnderWay(platform::automation::Driver& driver, DWORD timeout_ms, std::set<std::string>* progress) {
+  const DWORD start = GetTickCount();
+  while (GetTickCount() - start < timeout_ms) {
+    State s = driver.State();
+    if (s["sync"] != "1") return false;
+    if (progress && s.count("sync_progress")) progress->insert(s["sync_progress"]);
+    int first = 0, second = 0, longest = 0;
+    if (std::sscanf(s["sync_progress"].c_str(), "%d %d %d", &first, &second, &longest) == 3) {
+      const int lower = second > longest ? second : longest;
+      if ((first >= 20 && first <= 95) || (lower >= 20 && lower <= 95)) return true;
+    }
+    Sleep(kStep);
+  }
+  return false;
+}
+
+bool TapSyncAll(platform::automation::Driver& driver, HWND frame) {
+  int x, y, w, h;
+  if (!ParseRect(driver.State(), "sync_all", &x, &y, &w, &h)) return false;
+  driver.Tap(frame, x + w / 2, y + h / 2);
+  return driver.Sync();
+}
+
 bool ReadChannel(platform::automation::Driver& driver, HWND frame, int row,
                  void (*shoot)(void* context, const char* name), void* context, std::string* why) {
   constexpr int kFirstChannelRow = 4047, kBack = 5019;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <map>
+#include <set>
 #include <string>
 
 #include "platform/automation.h"
@@ -28,6 +29,16 @@ bool DismissMessageBox(platform::automation::Driver& driver, DWORD timeout_ms);
 bool StartToChannels(platform::automation::Driver& driver, HWND* frame,
                      void (*shoot)(void* context, const char* name), void* context);
 
+// Polls the program's state until `key` has `value` or `timeout_ms` have
+// passed; the last state read. The progress values seen meanwhile are added
+// to `progress` when given.
+State WaitForState(platform::automation::Driver& driver, const std::string& key, const std::string& value,
+                   DWORD timeout_ms, std::set<std::string>* progress = nullptr);
+// Waits until a running sync has one of its bars part way, between a fifth
+// and nearly full; false when the sync ended or `timeout_ms` passed first.
+bool WaitUntilUnderWay(platform::automation::Driver& driver, DWORD timeout_ms, std::set<std::string>* progress);
+// The sync screen's "sync all" button, tapped as the user taps it.
+bool TapSyncAll(platform::automation::Driver& driver, HWND frame);
 // From the channel list into the channel of row `row` (its command, as the
 // list's row sends it), then into the topmost article with a tap, then back
 // to the list. Calls `shoot` with "article-list" and "article" at those

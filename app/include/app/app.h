@@ -28,6 +28,9 @@
 #include "lang/localization.h"
 #include "placeholder_screens.h"
 #include "plugin/plugin_host.h"
+#include "sync/screens/connection_settings.h"
+#include "sync/screens/sync_screen.h"
+#include "sync/screens/sync_settings.h"
 
 class CKorvelLifeApp;
 CKorvelLifeApp& GetApp();
@@ -68,6 +71,10 @@ class CKorvelLifeApp {
   CKorvelLifePlugin& PluginHost() { return plugin_; }
   FullScreenAdWindow& Splash() { return splash_; }
   CEulaScreen& Eula() { return eula_; }
+  CKorvelLifeSyncState& SyncState() { return sync_state_; }
+  CKorvelLifeSyncScreen& SyncScreen() { return sync_; }
+  CKorvelLifeSyncSettings& SyncSettings() { return sync_settings_; }
+  CKorvelLifeConnectionSettings& ConnectionSettings() { return connection_settings_; }
 
   std::uint32_t StartTick() const { return start_tick_; }
   std::uint32_t EndTick() const { return end_tick_; }
@@ -80,6 +87,7 @@ class CKorvelLifeApp {
   void LoadBarImages();
   void FillBars();
   void HandOutParts();
+  void HandOutSyncHost();
   void ShowFrame();
   void ShowSplash();
   bool AskAgreement();
@@ -121,9 +129,10 @@ class CKorvelLifeApp {
   CKorvelLifeFaq faq_;
   CKorvelLifeOPML opml_;
   CKorvelLifePlugin plugin_;
-  // 8. The start-up windows.
+  // 8. The start-up windows; the sync's state with the connection.
   FullScreenAdWindow splash_{[](int id) { return GetApp().LoadImage(id); }};
   CEulaScreen eula_;
+  CKorvelLifeSyncState sync_state_;
   // 9. The store, 10. the localization.
   CObjectStore store_;
   std::unique_ptr<CKorvelNewsLocalization> localization_;

@@ -20,6 +20,8 @@ enum SyncCode : int {
   kSyncAllocFailed = 1011,
   kSyncBusy = 15001,
   kSyncTransferFailed = 15002,
+  // Never returned by this engine; screens still have a message for it.
+  kSyncServerRefused = 15003,
   kSyncConnectFailed = 15004,
   kSyncCancelled = 15005,
   kSyncDataLimit = 15006,
@@ -74,6 +76,10 @@ int AddDatabase(SyncSession* session, const char* name);
 int SetUserAgent(SyncSession* session, const char* product, const char* version);
 int Synchronize(SyncSession* session, SyncCallback callback);
 int EndSession(SyncSession* session, int force);
+
+// The server the store's "ServerSettings" name, else the defaults given.
+void ServerOf(SyncStore* store, const std::string& default_host, std::uint32_t default_port, std::string* host,
+              std::uint32_t* port);
 
 // The date-time anchor stored when the server sends an empty one:
 // yyyyMMdd followed by HH'mm (24-hour).

@@ -8,6 +8,7 @@
 
 #include "database.h"
 #include "index.h"
+#include "app/stored_object.h"
 #include "inspect.h"
 #include "platform/os.h"
 #include "store/store.h"
@@ -131,6 +132,34 @@ TEST_F(VolTest, CheckFindsOrphanedRecordsAndDuplicateNames) {
   EXPECT_EQ(RunTool({"--check", volume_, "TavoPrefs"}), 1);
   EXPECT_EQ(RunTool({"--check", volume_, "TavoRss"}), 1);
   EXPECT_EQ(RunTool({volume_}), 0);  // listing still works
+}
+
+}  // namespace
+
+namespace {
+
+std::string StoredText(const std::string& volume, const char* property) {
+  store::Database* db = nullptr;
+  if (store::OpenDatabase(&db, "_sysSettings", 0, 0, store::kCreatorPyra, 0, 11, 10, volume.c_str()) != 0) return "";
+  StoredObject settings("ServerSettings");
+  std::string text;
+  if (settings.Load(db) == store::kStoreOk) settings.GetText(property, &text);
+  store::CloseDatabase(&db);
+  return text;
+}
+
+TEST_F(VolTest, PointsAVolumeAtAServer) {
+  const std::string fresh = platform::os::JoinPath(dir_, "fresh.vol");
+  EXPECT_EQ(RunTool({"--server", "127.0.0.1:8123", fresh}), 0) << "a missing volume is made";
+  EXPECT_EQ(StoredText(fresh, "ServerIP"), "127.0.0.1");
+  EXPECT_EQ(StoredText(fresh, "ServerPort"), "8123");
+  EXPECT_EQ(RunTool({"--server", "sync.example.net:80", fresh}), 0) << "and changed again";
+  EXPECT_EQ(StoredText(fresh, "ServerIP"), "sync.example.net");
+  EXPECT_EQ(StoredText(fresh, "ServerPort"), "80");
+  EXPECT_EQ(RunTool({"--check", fresh}), 0);
+  for (const char* bad : {"127.0.0.1", "host:", ":80", "host:0", "host:65536", "host:8x"})
+    EXPECT_EQ(RunTool({"--server", bad, fresh}), 2) << bad;
+  EXPECT_EQ(StoredText(fresh, "ServerIP"), "sync.example.net") << "a bad address changes nothing";
 }
 
 }  // namespace

@@ -25,7 +25,9 @@ struct Services {
   // owner is a window handle or null. Returns the button chosen (kIdOk ...).
   int (*message_box)(void* owner, const std::u16string& text, const std::u16string& caption,
                      std::uint32_t flags);
-  // Starts a program or opens a document (ShellExecuteEx). Returns true when started.
+  // Starts a program or opens a document (ShellExecuteEx). Returns true when
+  // started; false, without the shell's own error box, when nothing started
+  // (a caller may run on a worker thread, where a box would stop it).
   bool (*shell_execute)(const std::u16string& file, const std::u16string& parameters);
   // Plays a sound file asynchronously (PlaySoundW). Returns true when started.
   bool (*play_sound)(const std::u16string& path);
