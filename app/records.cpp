@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "app/object_store.h"
 #include "platform/os.h"
 #include "store/store.h"
 
@@ -83,28 +84,11 @@ class Record {
   Object* object_ = nullptr;
 };
 
-// Reads an integer property; false when the object or property is missing.
 bool ReadInt(Database* db, const char* object, const char* property, std::int32_t* value) {
-  Object* o = nullptr;
-  if (store::CreateObject(&o, object) != store::kStoreOk) return false;
-  std::int32_t rc = store::ReadObject(db, o);
-  if (rc != store::kStoreOk) {
-    if (rc == store::kStoreObjectNotFound) store::FreeObject(o);
-    return false;
-  }
-  std::uint32_t size = 4;
-  bool ok = store::GetProperty(o, property, store::kTypeInteger, value, &size) == store::kStoreOk;
-  store::FreeObject(o);
-  return ok;
+  return CObjectStore::ReadInt(db, object, property, value);
 }
 
-bool CanRead(Database* db, const char* object) {
-  Object* o = nullptr;
-  if (store::CreateObject(&o, object) != store::kStoreOk) return false;
-  std::int32_t rc = store::ReadObject(db, o);
-  if (rc == store::kStoreOk || rc == store::kStoreObjectNotFound) store::FreeObject(o);
-  return rc == store::kStoreOk;
-}
+bool CanRead(Database* db, const char* object) { return CObjectStore::CanRead(db, object); }
 
 // Adds to a statistic in "TavoInfo", starting from `first` when it cannot be read.
 void AddToStatistic(const char* property, std::int64_t add, std::int32_t first) {

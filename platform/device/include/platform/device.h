@@ -38,6 +38,13 @@ ScreenMetrics Screen();
 // Overrides the choice for this process (tests, the gallery); null restores it.
 void SetScreenOverride(const ScreenMetrics* metrics);
 
+// Turns the device: the screen becomes `metrics` for this process and every
+// visible top-level window of the process hears of it as the device tells
+// its windows, with WM_SETTINGCHANGE (wParam kSettingChangeReset). Windows
+// build only.
+constexpr unsigned kSettingChangeReset = 0x3002;
+void ChangeScreen(const ScreenMetrics& metrics);
+
 // The maker's text for the device (the platform's OEM information): the
 // line "oem=<text>" in "device.ini", else "Tidelark Handheld".
 std::string OemInfo();

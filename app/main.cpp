@@ -1,0 +1,14 @@
+// Tidelark.exe: the news reader.
+#include <windows.h>
+
+#include <string>
+
+#include "app/app.h"
+#include "platform/automation.h"
+
+std::string DescribeAppState();
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
+  if (platform::automation::InstallIfAsked()) platform::automation::SetReporter(DescribeAppState);
+  return TidelarkMain();
+}

@@ -1,0 +1,82 @@
+// tidelark-walk: starts Tidelark.exe, walks its main screens through real
+// window messages, writes a screenshot of each into a folder, prints their
+// paths and closes the program. Exit 0 when every step worked.
+//   tidelark-walk.exe PROGRAM OUTDIR
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "platform/os.h"
+#include "walk.h"
+
+namespace {
+
+struct Walk {
+  platform::automation::Driver driver;
+  std::string folder;
+  int shots = 0;
+  bool ok = true;
+
+  void Shoot(const char* name) {
+    char file[64];
+    std::snprintf(file, sizeof file, "%02d-%s.png", ++shots, name);
+    std::string path = platform::os::JoinPath(folder, file);
+    if (driver.Shot(path)) {
+      std::printf("%s\n", path.c_str());
+    } else {
+      std::fprintf(stderr, "tidelark-walk: no screenshot of %s\n", name);
+      ok = false;
+    }
+    std::fflush(stdout);
+  }
+};
+
+std::string Narrow(const wchar_t* w) {
+  std::u16string u(w, w + lstrlenW(w));
+  return platform::os::Utf16ToUtf8(u);
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: tidelark-walk.exe PROGRAM OUTDIR\n");
+    return 2;
+  }
+  Walk walk;
+  walk.folder = Narrow(argv[2]);
+  platform::os::MakeDirectories(walk.folder);
+  if (!walk.driver.Start(argv[1])) {
+    std::fprintf(stderr, "tidelark-walk: cannot start %s\n", Narrow(argv[1]).c_str());
+    return 1;
+  }
+  HWND frame = nullptr;
+  auto shoot = [](void* w, const char* name) { static_cast<Walk*>(w)->Shoot(name); };
+  if (!walk::StartToChannels(walk.driver, &frame, shoot, &walk)) {
+    std::fprintf(stderr, "tidelark-walk: the program did not reach its channel list\n");
+    return 1;
+  }
+  walk.Shoot("channels");
+  struct Step {
+    int command;
+    const char* name;
+  } steps[] = {{5016, "options"}, {5018, "help"}, {5017, "sync"}, {5022, "add-channel"},
+               {5021, "input-panel"}, {5021, nullptr}, {5019, "back"}, {5011, "channels-again"}};
+  for (const Step& s : steps) {
+    if (!walk::TapButton(walk.driver, frame, s.command)) {
+      std::fprintf(stderr, "tidelark-walk: no button %d\n", s.command);
+      walk.ok = false;
+      continue;
+    }
+    if (s.name) walk.Shoot(s.name);
+  }
+  PostMessageW(frame, WM_CLOSE, 0, 0);
+  int code = walk.driver.WaitExit(20000);
+  if (code != 0) {
+    std::fprintf(stderr, "tidelark-walk: the program ended with %d\n", code);
+    walk.ok = false;
+  }
+  return walk.ok ? 0 : 1;
+}
