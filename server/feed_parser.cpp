@@ -2,6 +2,7 @@
 
 #include <libxml/parser.h>
 #include <libxml/tree.h>
+#include <libxml/xmlerror.h>
 
 #include <cctype>
 #include <cstdio>
@@ -207,6 +208,8 @@ bool HasDeclaredEncoding(const std::string& bytes) {
   return bytes.substr(0, end).find("encoding") != std::string::npos;
 }
 
+void IgnoreXmlMessage(void*, const char*, ...) {}
+
 // UTF-16 and UTF-32 documents: bytes the entity pass must not touch.
 bool WideEncoding(const std::string& bytes) {
   if (bytes.size() < 4) return false;
@@ -232,9 +235,17 @@ bool ParseFeed(const std::string& raw, Feed* feed) {
   std::string bytes = raw.substr(start);
   if (bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 && !IsValidUtf8(bytes.substr(3)))
     bytes = bytes.substr(3);  // a BOM on bytes that are not UTF-8 lies
-  // Undeclared and not UTF-8: the bytes are almost always Windows-1252.
+  // Undeclared and not UTF-8: the bytes are almost always Windows-1252. Read
+  // here, as libxml2's conversion stops the document at the first byte that
+  // code page leaves undefined, and every item after it is lost.
   const char* encoding = nullptr;
-  if (!HasDeclaredEncoding(bytes) && !IsValidUtf8(bytes)) encoding = "windows-1252";
+  if (!HasDeclaredEncoding(bytes) && !IsValidUtf8(bytes)) {
+    if (WideEncoding(bytes)) encoding = "windows-1252";
+    else bytes = FromDeviceText(bytes, 1252);
+  }
+  // Encoding trouble reaches libxml2's generic handler despite NOERROR: a
+  // stranger's bytes must not write to the server's log.
+  xmlSetGenericErrorFunc(nullptr, IgnoreXmlMessage);
   if (!WideEncoding(bytes)) bytes = MakeEntitiesXmlSafe(bytes);
   int options = XML_PARSE_RECOVER | XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING |
                 XML_PARSE_NOCDATA;

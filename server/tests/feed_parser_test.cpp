@@ -140,6 +140,23 @@ TEST(FeedParser, C1ControlsAreTheirWindows1252Characters) {
             "don\xE2\x80\x99t");
 }
 
+TEST(FeedParser, UndeclaredWindows1252LosesNothingAtAnUndefinedByte) {
+  // 0x81 and 0x8D mean nothing in Windows-1252; the items after them still
+  // count, and nothing of them reaches the server's log.
+  Feed feed;
+  testing::internal::CaptureStderr();
+  bool parsed = ParseFeed("<rss><channel><title>T\x81</title>"
+                          "<item><title>caf\xE9 \x8D\x93q\x94</title></item>"
+                          "<item><title>second</title></item></channel></rss>",
+                          &feed);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  ASSERT_TRUE(parsed);
+  EXPECT_EQ(feed.title, "T");
+  ASSERT_EQ(feed.items.size(), 2u);
+  EXPECT_EQ(feed.items[0].title, "caf\xC3\xA9 \xE2\x80\x9Cq\xE2\x80\x9D");
+  EXPECT_EQ(feed.items[1].title, "second");
+}
+
 TEST(FeedParser, AtomEntriesInheritTheFeedAuthor) {
   Feed feed;
   ASSERT_TRUE(ParseFeed("<feed xmlns='http://www.w3.org/2005/Atom'><title>T</title><author><name>Feed Ann</name></author>"
