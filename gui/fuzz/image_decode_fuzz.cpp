@@ -93,19 +93,23 @@ bool ParseOptions(int argc, wchar_t** argv, Options* o) {
   return !o->folders.empty();
 }
 
-std::vector<std::string> ReadFolders(const std::vector<std::string>& folders) {
-  std::vector<std::string> inputs;
+// The pictures of every folder; false when a folder cannot be read (a run
+// that silently lost its real-world pictures would prove little).
+bool ReadFolders(const std::vector<std::string>& folders, std::vector<std::string>* inputs) {
   for (const std::string& folder : folders) {
     std::vector<std::string> names;
-    if (os::ListDirectory(folder, &names) != os::kOk) continue;
+    if (os::ListDirectory(folder, &names) != os::kOk) {
+      std::fprintf(stderr, "cannot read the folder %s\n", folder.c_str());
+      return false;
+    }
     for (const std::string& name : names) {
       std::string bytes;
       if (os::ReadWholeFile(os::JoinPath(folder, name), &bytes) == os::kOk && !bytes.empty() &&
           bytes.size() <= kMaxInput)
-        inputs.push_back(bytes);
+        inputs->push_back(bytes);
     }
   }
-  return inputs;
+  return true;
 }
 
 // ---- Mutations -----------------------------------------------------------------
@@ -278,7 +282,8 @@ int wmain(int argc, wchar_t** argv) {
     g_crash_dir = o.save;
   }
   SetUnhandledExceptionFilter(OnCrash);
-  std::vector<std::string> seeds = ReadFolders(o.folders);
+  std::vector<std::string> seeds;
+  if (!ReadFolders(o.folders, &seeds)) return 2;
   if (seeds.empty()) {
     std::fprintf(stderr, "no pictures in the folders given\n");
     return 2;
