@@ -46,6 +46,11 @@ std::string DescribeAppState() {
   line("focus_mode", CKorvelLifeUIFrame::FocusMode() ? "1" : "0");
   line("focus", FocusName(app));
   line("first_run", app.FirstRun() ? "1" : "0");
+  // The plug-in the host view has loaded, and whether it is the screen shown.
+  line("plugin", app.PluginHost().PluginName());
+  line("plugin_shown", app.ContentArea().GetView() == &app.PluginHost() ? "1" : "0");
+  line("plugin_content", std::to_string(app.PluginHost().GetViewBox()->Width()) + " " +
+                             std::to_string(app.PluginHost().GetViewBox()->Height()));
   line("history", std::to_string(app.ContentArea().History().Index()) + " " +
                       std::to_string(app.ContentArea().History().Count()));
   SIPINFO sip = {};
@@ -67,3 +72,6 @@ std::string DescribeAppState() {
   }
   return out;
 }
+
+// A command value as a button of the current screen sends it.
+void RunAutomationCommand(int command) { GetApp().ContentArea().RouteCommand(command); }

@@ -7,8 +7,12 @@
 #include "platform/automation.h"
 
 std::string DescribeAppState();
+void RunAutomationCommand(int command);
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
-  if (platform::automation::InstallIfAsked()) platform::automation::SetReporter(DescribeAppState);
+  if (platform::automation::InstallIfAsked()) {
+    platform::automation::SetReporter(DescribeAppState);
+    platform::automation::SetCommandRunner(RunAutomationCommand);
+  }
   return TidelarkMain();
 }

@@ -3,6 +3,9 @@
 // screen's own module replaces its class here when it is built.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "app/view.h"
 
 // An empty screen with the title of screen number `title` (0: none).
@@ -45,21 +48,24 @@ TIDELARK_PENDING_SCREEN(CKorvelLifeOPML, 237);
 #undef TIDELARK_PENDING_SCREEN
 
 // The channel list, for one plug-in type ("News": title 92; "Weather": 198).
+// Until its screen is built it shows no rows, but a row's command opens the
+// channel as the list will: its rows are the subscribed channels of its
+// plug-in type in "TavoRss", by name.
 class CKorvelLifeDataSources : public CKorvelPendingScreen {
  public:
+  struct Row {
+    std::string plugin, database, name;
+  };
+
   CKorvelLifeDataSources() : CKorvelPendingScreen(92) {}
   void SetPluginType(const char* type) { type_ = type ? type : ""; }
   const std::string& PluginType() const { return type_; }
   int Activate(const char* parameter) override;
+  // 4047 + row: the channel's name becomes the title and the content area
+  // switches to its plug-in with its database. 1 when there is such a row.
+  int ProcessButton(int command, int b) override;
+  std::vector<Row> Rows() const;
 
  private:
   std::string type_ = "News";
-};
-
-// The plug-in host until the plug-in system is built: no plug-in loads, so
-// a switch shows an empty view titled with the channel's name.
-class CKorvelLifePlugin : public CKorvelLifePluginHost {
- public:
-  int LoadPlugin(const char* name, const char* database) override { return -1; }
-  int Activate(const char* parameter) override;
 };

@@ -69,6 +69,8 @@ void CKorvelLifeApp::HandOutParts() {
   }
   CKorvelLifeViewInterface::SetTitleBox(&title_);
   content_.SetPluginHost(&plugin_);
+  plugin_.SetBannerArea(&ads_);
+  plugin_.SetDynamicBar(&dynamic_bar_);
   content_.SetDynamicBar(&dynamic_bar_);
   content_.SetCommandTable(TableHandler, this);
 }

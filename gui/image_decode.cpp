@@ -46,8 +46,8 @@ int ScreenDepth() {
 
 }  // namespace
 
-HBITMAP DecodeImage(const BYTE* bytes, DWORD size) {
-  if (!bytes || size == 0) return nullptr;
+HBITMAP DecodeImage(const BYTE* bytes, DWORD size, int maxWidth, int maxHeight) {
+  if (!bytes || size == 0 || maxWidth <= 0 || maxHeight <= 0) return nullptr;
   HMODULE library = LoadLibraryW(L"imgdecmp.dll");
   if (!library) return nullptr;
   auto decompress = reinterpret_cast<DECOMPRESSIMAGEINDIRECT>(GetProcAddress(library, "DecompressImageIndirect"));
@@ -65,8 +65,8 @@ HBITMAP DecodeImage(const BYTE* bytes, DWORD size) {
     info.iBitDepth = ScreenDepth();
     info.lParam = reinterpret_cast<LPARAM>(&reader);
     info.iScale = 100;
-    info.iMaxWidth = 10000;
-    info.iMaxHeight = 10000;
+    info.iMaxWidth = maxWidth < kDecodeLimit ? maxWidth : kDecodeLimit;
+    info.iMaxHeight = maxHeight < kDecodeLimit ? maxHeight : kDecodeLimit;
     info.pfnGetData = ReadImageData;
     info.pfnImageProgress = nullptr;
     info.crTransparentOverride = CLR_INVALID;

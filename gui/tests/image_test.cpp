@@ -45,6 +45,28 @@ TEST(DecodeImageTest, EverySamplePictureAtItsTrueSizeOrNone) {
   EXPECT_EQ(nullptr, DecodeImage(junk, sizeof junk));
 }
 
+// A picture wider or higher than the room given comes scaled down to fit,
+// keeping its proportions; one that fits keeps its size.
+TEST(DecodeImageTest, ScalesDownToTheRoomGiven) {
+  std::string cat = sample_pictures::Read("image-rs-cat.jpg");  // 320x240
+  const BYTE* bytes = reinterpret_cast<const BYTE*>(cat.data());
+  const DWORD size = static_cast<DWORD>(cat.size());
+  struct {
+    int max_w, max_h, w, h;
+  } cases[] = {{200, 10000, 200, 150}, {10000, 120, 160, 120}, {100, 100, 100, 75}, {320, 240, 320, 240},
+               {1000, 1000, 320, 240}};
+  for (auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.max_w << "x" << c.max_h);
+    HBITMAP b = DecodeImage(bytes, size, c.max_w, c.max_h);
+    ASSERT_NE(nullptr, b);
+    Size s = SizeOf(b);
+    EXPECT_EQ(c.w, s.w);
+    EXPECT_EQ(c.h, s.h);
+    DeleteObject(b);
+  }
+  EXPECT_EQ(nullptr, DecodeImage(bytes, size, 0, 100)) << "no room";
+}
+
 // The program's resources by identifier; the skin library beside the program
 // replaces what it carries; a missing identifier gives none.
 TEST(ImageResourcesTest, ProgramResourcesAndTheSkinLibrary) {

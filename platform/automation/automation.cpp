@@ -18,6 +18,7 @@ std::string g_folder;
 UINT g_message = 0;
 HHOOK g_hook = nullptr;
 Reporter g_reporter = nullptr;
+CommandRunner g_runner = nullptr;
 
 // Thread messages come before paints: what is waiting to be painted is
 // painted now, so that the shot shows what the user would see.
@@ -26,7 +27,8 @@ BOOL CALLBACK PaintNow(HWND hwnd, LPARAM) {
   return TRUE;
 }
 
-void Answer(WPARAM kind, LPARAM number) {
+void Answer(WPARAM request, LPARAM number) {
+  const WPARAM kind = request & ((WPARAM(1) << kKindBits) - 1);
   const std::string base = os::JoinPath(g_folder, std::to_string(static_cast<long long>(number)));
   if (kind == kShot) {
     EnumThreadWindows(GetCurrentThreadId(), PaintNow, 0);
@@ -34,6 +36,8 @@ void Answer(WPARAM kind, LPARAM number) {
     SaveScreenPng(screen.width, screen.height, base + ".png");
   } else if (kind == kState) {
     os::WriteWholeFile(base + ".txt", g_reporter ? g_reporter() : std::string());
+  } else if (kind == kCommand && g_runner) {
+    g_runner(static_cast<int>(static_cast<INT_PTR>(request) >> kKindBits));
   }
   os::WriteWholeFile(base + ".done", "");
 }
@@ -58,6 +62,7 @@ bool InstallIfAsked() {
 }
 
 void SetReporter(Reporter reporter) { g_reporter = reporter; }
+void SetCommandRunner(CommandRunner runner) { g_runner = runner; }
 
 }  // namespace automation
 }  // namespace platform

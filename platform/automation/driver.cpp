@@ -95,13 +95,14 @@ HWND Driver::WaitForWindow(const wchar_t* window_class, const wchar_t* title, DW
 
 DWORD Driver::ThreadId() const { return thread_; }
 
-bool Driver::Request(RequestKind kind, DWORD timeout_ms, std::string* reply_path) {
+bool Driver::Request(RequestKind kind, DWORD timeout_ms, std::string* reply_path, int value) {
   static const UINT message = RegisterWindowMessageW(kMessageName);
   const LPARAM number = next_++;
   const std::string base = os::JoinPath(replies_, std::to_string(static_cast<long long>(number)));
   const DWORD start = GetTickCount();
   // The thread may not have its queue yet right after the start.
-  while (!PostThreadMessageW(ThreadId(), message, kind, number)) {
+  const WPARAM request = kind | (static_cast<WPARAM>(static_cast<INT_PTR>(value)) << kKindBits);
+  while (!PostThreadMessageW(ThreadId(), message, request, number)) {
     if (GetTickCount() - start >= timeout_ms) return false;
     Sleep(kPollMs);
   }
@@ -119,6 +120,8 @@ bool Driver::Shot(const std::string& png_path, DWORD timeout_ms) {
   std::string bytes;
   return os::ReadWholeFile(made, &bytes) == os::kOk && os::WriteWholeFile(png_path, bytes) == os::kOk;
 }
+
+bool Driver::Command(int value, DWORD timeout_ms) { return Request(kCommand, timeout_ms, nullptr, value); }
 
 std::map<std::string, std::string> Driver::State(DWORD timeout_ms) {
   std::map<std::string, std::string> state;

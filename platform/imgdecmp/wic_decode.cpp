@@ -259,9 +259,13 @@ HRESULT DecodePicture(const std::vector<BYTE>& data, COLORREF transparent, Canva
   if (FAILED(hr = factory->CreateStream(stream.Out()))) return hr;
   if (FAILED(hr = stream->InitializeFromMemory(const_cast<BYTE*>(data.data()), static_cast<DWORD>(data.size()))))
     return hr;
+  // The format is known from its signature: the decoder is made directly, as
+  // asking the factory to find one walks every registered codec each time.
   Com<IWICBitmapDecoder> decoder;
-  hr = factory->CreateDecoderFromStream(stream.get(), nullptr, WICDecodeMetadataCacheOnDemand, decoder.Out());
-  if (FAILED(hr)) return E_FAIL;
+  hr = CoCreateInstance(gif ? CLSID_WICGifDecoder : CLSID_WICJpegDecoder, nullptr, CLSCTX_INPROC_SERVER,
+                        IID_IWICBitmapDecoder, reinterpret_cast<void**>(decoder.Out()));
+  if (FAILED(hr)) return hr == E_OUTOFMEMORY ? hr : E_FAIL;
+  if (FAILED(decoder->Initialize(stream.get(), WICDecodeMetadataCacheOnDemand))) return E_FAIL;
   GUID format;
   if (FAILED(decoder->GetContainerFormat(&format))) return E_FAIL;
   if (gif && format == GUID_ContainerFormatGif) hr = DecodeGif(factory.get(), decoder.get(), transparent, out);

@@ -1,7 +1,10 @@
 // tidelark-walk: starts Tidelark.exe, walks its main screens through real
-// window messages, writes a screenshot of each into a folder, prints their
-// paths and closes the program. Exit 0 when every step worked.
-//   tidelark-walk.exe PROGRAM OUTDIR
+// window messages, reads the first channel's list and its topmost article,
+// writes a screenshot of each screen into a folder, prints their paths and
+// closes the program. Exit 0 when every step worked.
+//   tidelark-walk.exe PROGRAM OUTDIR [--no-reading]
+// --no-reading leaves out the channel and the article (a device folder that
+// has never synced has no channel to open).
 #include <windows.h>
 
 #include <cstdio>
@@ -41,8 +44,9 @@ std::string Narrow(const wchar_t* w) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: tidelark-walk.exe PROGRAM OUTDIR\n");
+  const bool reading = !(argc == 4 && std::wstring(argv[3]) == L"--no-reading");
+  if (argc != 3 && reading) {
+    std::fprintf(stderr, "usage: tidelark-walk.exe PROGRAM OUTDIR [--no-reading]\n");
     return 2;
   }
   Walk walk;
@@ -71,6 +75,11 @@ int wmain(int argc, wchar_t** argv) {
       continue;
     }
     if (s.name) walk.Shoot(s.name);
+  }
+  std::string why;
+  if (reading && !walk::ReadChannel(walk.driver, frame, 0, shoot, &walk, &why)) {
+    std::fprintf(stderr, "tidelark-walk: reading the first channel: %s\n", why.c_str());
+    walk.ok = false;
   }
   PostMessageW(frame, WM_CLOSE, 0, 0);
   int code = walk.driver.WaitExit(20000);

@@ -28,4 +28,11 @@ bool DismissMessageBox(platform::automation::Driver& driver, DWORD timeout_ms);
 bool StartToChannels(platform::automation::Driver& driver, HWND* frame,
                      void (*shoot)(void* context, const char* name), void* context);
 
+// From the channel list into the channel of row `row` (its command, as the
+// list's row sends it), then into the topmost article with a tap, then back
+// to the list. Calls `shoot` with "article-list" and "article" at those
+// screens when given. False with a reason in `*why` when a step fails.
+bool ReadChannel(platform::automation::Driver& driver, HWND frame, int row,
+                 void (*shoot)(void* context, const char* name), void* context, std::string* why);
+
 }  // namespace walk

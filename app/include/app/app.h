@@ -24,6 +24,7 @@
 #include "gui/text.h"
 #include "lang/localization.h"
 #include "placeholder_screens.h"
+#include "plugin/plugin_host.h"
 
 class CKorvelLifeApp;
 CKorvelLifeApp& GetApp();

@@ -12,8 +12,10 @@
 namespace VexaAppGUISystem {
 
 // Decodes GIF or JPEG data with imgdecmp.dll, loaded for this call only, into
-// a bitmap of the screen's depth at the picture's own size.
-HBITMAP DecodeImage(const BYTE* bytes, DWORD size);
+// a bitmap of the screen's depth at the picture's own size, or scaled down,
+// keeping its proportions, to fit maxWidth x maxHeight.
+constexpr int kDecodeLimit = 10000;
+HBITMAP DecodeImage(const BYTE* bytes, DWORD size, int maxWidth = kDecodeLimit, int maxHeight = kDecodeLimit);
 
 // The resource of type "GIF" with that numeric identifier in `module`, decoded.
 HBITMAP LoadGifResource(HMODULE module, int id);

@@ -12,6 +12,9 @@
 //   kPing   "<n>.done"
 //   kShot   "<n>.png" (the device screen), then "<n>.done"
 //   kState  "<n>.txt" (the reporter's text, UTF-8), then "<n>.done"
+//   kCommand the command runner's work with the value in wParam's bits above
+//           the kind (a command value as a button of the current screen
+//           sends it, for rows that have no button yet), then "<n>.done"
 #pragma once
 
 #include <windows.h>
@@ -23,7 +26,8 @@
 namespace platform {
 namespace automation {
 
-enum RequestKind : WPARAM { kPing = 1, kShot = 2, kState = 3 };
+enum RequestKind : WPARAM { kPing = 1, kShot = 2, kState = 3, kCommand = 4 };
+constexpr int kKindBits = 8;
 
 extern const char kVariable[];          // "TIDELARK_AUTOMATION"
 extern const wchar_t kMessageName[];    // "TidelarkAutomation"
@@ -35,6 +39,9 @@ using Reporter = std::string (*)();
 bool InstallIfAsked();
 // What kState reports: "key=value" lines.
 void SetReporter(Reporter reporter);
+using CommandRunner = void (*)(int value);
+// What kCommand does.
+void SetCommandRunner(CommandRunner runner);
 
 // ---- The driver's side -----------------------------------------------------------------
 
@@ -54,10 +61,12 @@ class Driver {
   // The program's visible top-level windows of a class (any class when null).
   std::vector<HWND> Windows(const wchar_t* window_class) const;
   // Sends one request and waits for its answer; false after `timeout_ms`.
-  bool Request(RequestKind kind, DWORD timeout_ms, std::string* reply_path = nullptr);
+  bool Request(RequestKind kind, DWORD timeout_ms, std::string* reply_path = nullptr, int value = 0);
   // Waits until the program has handled everything sent to it before.
   bool Sync(DWORD timeout_ms = 10000) { return Request(kPing, timeout_ms); }
   bool Shot(const std::string& png_path, DWORD timeout_ms = 10000);
+  // Has the program run a command value (kCommand) and waits until it has.
+  bool Command(int value, DWORD timeout_ms = 10000);
   std::map<std::string, std::string> State(DWORD timeout_ms = 10000);
   // A tap (pen down and up) at client coordinates of `window`, as the user's
   // pen sends it: to the child window under the point.
