@@ -1,6 +1,7 @@
 // The application object: construction, the text styles, the entry point.
 #include "app/app.h"
 
+#include "app/look.h"
 #include "app/records.h"
 #include "platform/device.h"
 #include "platform/os.h"
@@ -64,6 +65,8 @@ std::string ChannelIcon() {
 }
 
 const wchar_t* StringOfApp(int id) { return GetApp().GetString(id); }
+const VexaAppGUISystem::TextStyle& StyleOfApp(int index) { return GetApp().TextStyle(index); }
+HBITMAP ImageOfApp(int id) { return GetApp().LoadImage(id); }
 
 }  // namespace
 
@@ -73,6 +76,7 @@ CKorvelLifeApp::CKorvelLifeApp() {
   CKorvelLifeUIFrame::SetInputPanelFlag(false);
   images_.Open();
   SetStringSource(StringOfApp);
+  SetLookSources(StyleOfApp, ImageOfApp);
   app::DeviceFacts facts;
   facts.screen_width = ScreenWidth;
   facts.screen_height = ScreenHeight;
@@ -84,6 +88,7 @@ CKorvelLifeApp::CKorvelLifeApp() {
 
 CKorvelLifeApp::~CKorvelLifeApp() {
   SetStringSource(nullptr);
+  SetLookSources(nullptr, nullptr);
   localization_.reset();
   for (VexaAppGUISystem::TextStyle& s : styles_) {
     if (s.font) DeleteObject(s.font);

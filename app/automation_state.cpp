@@ -3,6 +3,7 @@
 #include <string>
 
 #include "app/app.h"
+#include "channels/describe.h"
 #include "platform/aygshell.h"
 #include "platform/os.h"
 
@@ -27,8 +28,11 @@ std::string FocusName(CKorvelLifeApp& app) {
   if (focused == &app.ContentArea()) return "content";
   for (CKorvelLifeButtonsBar* bar : {&app.DynamicBar(), &app.StaticBar(), &app.NavigationBar()})
     if (focused->GetParent() == bar) return "button " + std::to_string(focused->GetUserValue());
-  for (VexaAppGUISystem::Box* b = focused; b; b = b->GetParent())
-    if (b == &app.ContentArea()) return "inside content";
+  for (VexaAppGUISystem::Box* b = focused; b; b = b->GetParent()) {
+    if (b != &app.ContentArea()) continue;
+    const std::string element = DescribeChannelFocus(app.ContentArea().GetView(), focused);
+    return element.empty() ? "inside content" : "inside content: " + element;
+  }
   return "other";
 }
 
@@ -70,6 +74,7 @@ std::string DescribeAppState() {
            Rect(b, &app.Frame()) + " " + (b->IsVisible() ? "1" : "0") + " " + std::to_string(b->GetState()));
     }
   }
+  out += DescribeChannelScreen(app.ContentArea().GetView(), &app.Frame());
   return out;
 }
 

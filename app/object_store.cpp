@@ -50,3 +50,14 @@ std::int32_t CObjectStore::Delete(store::Database* db, const char* object) {
   store::FreeObject(o);
   return rc;
 }
+
+bool CObjectStore::ReadText(store::Object* object, const char* property, std::string* text) {
+  std::uint32_t size = 0;
+  if (store::GetProperty(object, property, store::kTypeText, nullptr, &size) != store::kStoreBufferTooSmall) return false;
+  std::string buffer(size, '\0');
+  if (size == 0 || store::GetProperty(object, property, store::kTypeText, &buffer[0], &size) != store::kStoreOk)
+    return false;
+  buffer.resize(buffer.find('\0') == std::string::npos ? buffer.size() : buffer.find('\0'));
+  *text = std::move(buffer);
+  return true;
+}

@@ -60,29 +60,7 @@ bool Exists(const char* name) {
   return true;
 }
 
-// An object under construction; written and freed in one go.
-class Record {
- public:
-  explicit Record(const char* name) { store::CreateObject(&object_, name); }
-  ~Record() {
-    if (object_) store::FreeObject(object_);
-  }
-  Record& Text(const char* name, const std::string& text) {
-    return Raw(name, store::kTypeText, text.c_str(), static_cast<std::uint32_t>(text.size() + 1));
-  }
-  Record& Int(const char* name, std::int32_t v) { return Raw(name, store::kTypeInteger, &v, 4); }
-  Record& Raw(const char* name, std::uint16_t type, const void* data, std::uint32_t length) {
-    if (object_) store::SetProperty(object_, name, type, data, length, 1, 1, 1, 0);
-    return *this;
-  }
-  std::int32_t WriteTo(Database* db) {
-    if (!object_) return store::kStoreObjectAllocFailed;
-    return store::WriteObject(db, object_, 1, 1, 1, 1);
-  }
-
- private:
-  Object* object_ = nullptr;
-};
+using Record = StoreRecord;
 
 bool ReadInt(Database* db, const char* object, const char* property, std::int32_t* value) {
   return CObjectStore::ReadInt(db, object, property, value);

@@ -145,6 +145,18 @@ bool Inside(Box* box, Box* ancestor) {
   return false;
 }
 
+// What the user sees as the focused element: the item, or the outermost
+// group that holds only it (a channel cell with its icon, a check box with
+// its label, a field with its caption), up to the view's box.
+Box* ElementOf(Box* item, Box* view) {
+  Box* element = item;
+  for (Box* p = item->GetParent(); p && p != view && p->GetFocusMode() == VexaAppGUISystem::FocusGroup &&
+                                   p->GetFocusCount() == 1;
+       p = p->GetParent())
+    element = p;
+  return element;
+}
+
 }  // namespace
 
 int CKorvelLifeViewInterface::MoveFocus(int a, int) {
@@ -154,7 +166,7 @@ int CKorvelLifeViewInterface::MoveFocus(int a, int) {
   Box* next = nullptr;
   if (!view_box_.MoveFocus(a, true, true, &next) || !next || !Inside(next, &view_box_)) return 0;
   view_box_.SetFocus(next);
-  ScrollIntoView(next, a > 0);
+  ScrollIntoView(ElementOf(next, &view_box_), a > 0);
   return 1;
 }
 

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "channels/channel_rows.h"
 #include "platform/os.h"
 #include "walk.h"
 
@@ -39,6 +40,23 @@ struct Walk {
 std::string Narrow(const wchar_t* w) {
   std::u16string u(w, w + lstrlenW(w));
   return platform::os::Utf16ToUtf8(u);
+}
+
+// The channel list in its other display mode: the setting is saved into the
+// program's volume as the display settings screen saves it, the list opens
+// again, and the setting is put back.
+void ShowOtherDisplayMode(Walk* walk, HWND frame, const std::string& program) {
+  const std::size_t slash = program.find_last_of("\\/");
+  const std::string folder = slash == std::string::npos ? std::string(".") : program.substr(0, slash);
+  const CObjectStore store(platform::os::JoinPath(folder, "Reader.vol"));
+  const bool icons = walk->driver.State()["channel_view"] == "icons";
+  if (channels::SaveIconView(store, !icons) != 0 || !walk::TapButton(walk->driver, frame, 5011)) {
+    std::fprintf(stderr, "tidelark-walk: cannot show the channel list in its other display mode\n");
+    walk->ok = false;
+    return;
+  }
+  walk->Shoot(icons ? "channels-list" : "channels-icons");
+  channels::SaveIconView(store, icons);
 }
 
 }  // namespace
@@ -76,6 +94,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (s.name) walk.Shoot(s.name);
   }
+  ShowOtherDisplayMode(&walk, frame, Narrow(argv[1]));
   std::string why;
   if (reading && !walk::ReadChannel(walk.driver, frame, 0, shoot, &walk, &why)) {
     std::fprintf(stderr, "tidelark-walk: reading the first channel: %s\n", why.c_str());

@@ -87,13 +87,19 @@ bool StartToChannels(platform::automation::Driver& driver, HWND* frame,
 bool ReadChannel(platform::automation::Driver& driver, HWND frame, int row,
                  void (*shoot)(void* context, const char* name), void* context, std::string* why) {
   constexpr int kFirstChannelRow = 4047, kBack = 5019;
-  if (!driver.Command(kFirstChannelRow + row) || !driver.Sync()) return *why = "no answer to the row's command", false;
+  // A tap on the row where the channel list shows it; the row's command
+  // when the list does not describe its rows.
+  int x, y, w, h;
+  if (ParseRect(driver.State(), "channel " + std::to_string(row), &x, &y, &w, &h))
+    driver.Tap(frame, x + w / 2, y + h / 2);
+  else if (!driver.Command(kFirstChannelRow + row))
+    return *why = "no answer to the row's command", false;
+  if (!driver.Sync()) return *why = "no answer after opening the row", false;
   State list = driver.State();
   if (list["plugin"] != "News" || list["plugin_shown"] != "1")
     return *why = "the channel did not open in the news plug-in", false;
   if (shoot) shoot(context, "article-list");
   // The topmost article's title sits at the top of the content area.
-  int x, y, w, h;
   if (!ParseRect(list, "content", &x, &y, &w, &h)) return *why = "no content area", false;
   driver.Tap(frame, x + w / 2, y + 12);
   if (!driver.Sync()) return *why = "no answer after the tap", false;
