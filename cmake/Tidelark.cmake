@@ -97,10 +97,14 @@ function(tidelark_bench name)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/benchmarks)
 endfunction()
 
-# tidelark_fuzz(<name> SOURCES <files...> [LIBS <targets...>] [CORPUS <dir>])
-# Built only in the fuzz preset; tools/fuzz runs every one on its seed corpus.
+# tidelark_fuzz(<name> SOURCES <files...> [LIBS <targets...>] [CORPUS <dir>] [DATA <folder>]
+#               [MAX_LEN <bytes>])
+# Built only in the fuzz preset; tools/fuzz runs every one on its seed corpus,
+# the committed one in CORPUS. DATA names a folder of the shared real-world
+# data (feeds, images, opml) that long runs add as seeds, read in place;
+# MAX_LEN the largest input a run makes (libFuzzer's -max_len).
 function(tidelark_fuzz name)
-  cmake_parse_arguments(F "" "CORPUS" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(F "" "CORPUS;DATA;MAX_LEN" "SOURCES;LIBS" ${ARGN})
   if(NOT TIDELARK_FUZZ OR TIDELARK_WINDOWS)
     return()
   endif()
@@ -109,16 +113,23 @@ function(tidelark_fuzz name)
   target_link_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
   target_link_libraries(${name} PRIVATE ${F_LIBS})
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzzers)
-  if(F_CORPUS)
-    file(APPEND ${CMAKE_BINARY_DIR}/fuzzers.list "${name} ${F_CORPUS}\n")
-  else()
-    file(APPEND ${CMAKE_BINARY_DIR}/fuzzers.list "${name} -\n")
+  if(F_DATA)
+    set(F_DATA ${TIDELARK_SHARED_DATA}/${F_DATA})
   endif()
+  foreach(field CORPUS DATA MAX_LEN)
+    if(NOT F_${field})
+      set(F_${field} -)
+    endif()
+  endforeach()
+  # One line per target: name, committed corpus, shared data folder, largest input.
+  file(APPEND ${CMAKE_BINARY_DIR}/fuzzers.list "${name} ${F_CORPUS} ${F_DATA} ${F_MAX_LEN}\n")
 endfunction()
 
 # Libraries compiled for a fuzzer carry the sanitizer and coverage instrumentation too.
 if(TIDELARK_FUZZ)
   file(REMOVE ${CMAKE_BINARY_DIR}/fuzzers.list)
-  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+  # Undefined behaviour stops a run like a crash, as in the native build.
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer
+                      -fno-sanitize-recover=undefined)
   add_link_options(-fsanitize=address,undefined)
 endif()

@@ -2,6 +2,7 @@
 
 #include <libxml/parser.h>
 #include <libxml/tree.h>
+#include <libxml/xmlerror.h>
 
 #include <cctype>
 #include <cstdio>
@@ -207,6 +208,23 @@ bool HasDeclaredEncoding(const std::string& bytes) {
   return bytes.substr(0, end).find("encoding") != std::string::npos;
 }
 
+// The declaration names Windows-1252, which libxml2 reads as strictly as
+// the undeclared bytes below.
+bool DeclaresWindows1252(const std::string& bytes) {
+  std::size_t end = bytes.find("?>");
+  if (end == std::string::npos || end > 400) return false;
+  std::string head = bytes.substr(0, end);
+  for (char& c : head) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  std::size_t open = head.find_first_of("'\"", head.find("encoding"));
+  if (open == std::string::npos) return false;
+  std::size_t close = head.find(head[open], open + 1);
+  if (close == std::string::npos) return false;
+  std::string name = head.substr(open + 1, close - open - 1);
+  return name == "windows-1252" || name == "cp1252";
+}
+
+void IgnoreXmlMessage(void*, const char*, ...) {}
+
 // UTF-16 and UTF-32 documents: bytes the entity pass must not touch.
 bool WideEncoding(const std::string& bytes) {
   if (bytes.size() < 4) return false;
@@ -232,12 +250,23 @@ bool ParseFeed(const std::string& raw, Feed* feed) {
   std::string bytes = raw.substr(start);
   if (bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 && !IsValidUtf8(bytes.substr(3)))
     bytes = bytes.substr(3);  // a BOM on bytes that are not UTF-8 lies
-  // Undeclared and not UTF-8: the bytes are almost always Windows-1252.
-  const char* encoding = nullptr;
-  if (!HasDeclaredEncoding(bytes) && !IsValidUtf8(bytes)) encoding = "windows-1252";
-  if (!WideEncoding(bytes)) bytes = MakeEntitiesXmlSafe(bytes);
   int options = XML_PARSE_RECOVER | XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING |
                 XML_PARSE_NOCDATA;
+  // Undeclared and not UTF-8: the bytes are almost always Windows-1252. Read
+  // here, as libxml2's conversion stops the document at the first byte that
+  // code page leaves undefined, and every item after it is lost.
+  const char* encoding = nullptr;
+  bool undeclared_8bit = !HasDeclaredEncoding(bytes) && !IsValidUtf8(bytes);
+  if (undeclared_8bit && WideEncoding(bytes)) {
+    encoding = "windows-1252";
+  } else if (undeclared_8bit || DeclaresWindows1252(bytes)) {
+    bytes = FromDeviceText(bytes, 1252);
+    options |= XML_PARSE_IGNORE_ENC;
+  }
+  // Encoding trouble reaches libxml2's generic handler despite NOERROR: a
+  // stranger's bytes must not write to the server's log.
+  xmlSetGenericErrorFunc(nullptr, IgnoreXmlMessage);
+  if (!WideEncoding(bytes)) bytes = MakeEntitiesXmlSafe(bytes);
   xmlDocPtr doc = xmlReadMemory(bytes.data(), static_cast<int>(bytes.size()), "feed.xml", encoding,
                                 options);
   if (!doc) return false;

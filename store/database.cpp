@@ -501,10 +501,20 @@ StoreCode DeleteFound(Database* db, Object* object, std::uint32_t hid, int mode)
   return PushRecycled(db, recycle);
 }
 
+// Identifier lists are the store's own, for object headers: one among an
+// object's properties would sort with the headers, hide the objects after it
+// from listings and, named like an object, stand in for that object's header.
+bool HoldsIdentifierList(const Object* object) {
+  for (std::uint32_t i = 0; i < object->count; ++i)
+    if (object->properties[i].type == kTypeIdList) return true;
+  return false;
+}
+
 }  // namespace
 
 StoreCode WriteObject(Database* db, Object* object, int create, int update, int add, int retype) {
   if (!Usable(db) || !HasTag(object, kObjectTag) || object->name == nullptr) return kStoreBadArgument;
+  if (HoldsIdentifierList(object)) return kStoreBadArgument;
   // The lookup is inside the bracket: nobody can add the name in between.
   Bracket bracket(db, BracketKind::kWrite);
   if (bracket.status() != kStoreOk) return bracket.status();

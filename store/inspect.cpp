@@ -6,6 +6,8 @@
 #include <set>
 
 #include "block_cache.h"
+#include "platform/cedb.h"
+#include "platform/os.h"
 #include "database.h"
 #include "index.h"
 #include "recycle_list.h"
@@ -232,6 +234,45 @@ StoreCode DescribeDatabase(Database* db, std::string* out) {
   }
   FreeResult(all);
   return rc == kStoreNoMoreResults ? kStoreOk : rc;
+}
+
+std::vector<std::string> VolumeDatabaseNames(const std::string& volume, bool* mounted) {
+  std::vector<std::string> names;
+  CEGUID guid;
+  CREATE_INVALIDGUID(&guid);
+  std::u16string path = platform::os::Utf8ToUtf16(volume);
+  *mounted = CeMountDBVol(&guid, reinterpret_cast<LPCWSTR>(path.c_str()), OPEN_EXISTING) != FALSE;
+  if (!*mounted) return names;
+  HANDLE list = CeFindFirstDatabaseEx(&guid, 0);
+  for (CEOID oid; list != INVALID_HANDLE_VALUE && (oid = CeFindNextDatabaseEx(list, &guid)) != 0;) {
+    CEOIDINFOEX info;
+    std::memset(&info, 0, sizeof(info));
+    info.wVersion = CEOIDINFOEX_VERSION;
+    if (!CeOidGetInfoEx2(&guid, oid, &info) || info.wObjType != OBJTYPE_DATABASE) continue;
+    std::u16string name;
+    for (int i = 0; i < CEDB_MAXDBASENAMELEN && info.infDatabase.szDbaseName[i]; ++i)
+      name += static_cast<char16_t>(info.infDatabase.szDbaseName[i]);
+    names.push_back(platform::os::Utf16ToUtf8(name));
+  }
+  if (list != INVALID_HANDLE_VALUE) CeCloseDatabase(list);
+  CeUnmountDBVol(&guid);
+  return names;
+}
+
+void CheckVolume(const std::string& volume, bool* mounted, std::vector<std::string>* problems) {
+  for (const std::string& name : VolumeDatabaseNames(volume, mounted)) {
+    Database* db = nullptr;
+    StoreCode rc = OpenDatabase(&db, name.c_str(), 0, 0, kCreatorPyra, 0, kVersionMajor, kVersionMinor, volume.c_str());
+    if (rc != kStoreOk) {
+      problems->push_back("database \"" + name + "\": cannot open (" + std::to_string(rc) + ")");
+      continue;
+    }
+    std::vector<std::string> found;
+    rc = CheckDatabase(db, &found);
+    if (rc != kStoreOk) found.push_back("check failed with " + std::to_string(rc));
+    for (const std::string& f : found) problems->push_back("database \"" + name + "\": " + f);
+    CloseDatabase(&db);
+  }
 }
 
 }  // namespace store

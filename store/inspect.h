@@ -18,6 +18,15 @@ namespace store {
 // recycled). Each inconsistency adds one line to *problems.
 StoreCode CheckDatabase(Database* db, std::vector<std::string>* problems);
 
+// The names of a volume's databases; *mounted false when the file is no
+// volume.
+std::vector<std::string> VolumeDatabaseNames(const std::string& volume, bool* mounted);
+
+// Every database of the volume opened and checked as CheckDatabase checks
+// it; one line per inconsistency, and per database that cannot be opened.
+// *mounted false (and no lines) when the file is no volume.
+void CheckVolume(const std::string& volume, bool* mounted, std::vector<std::string>* problems);
+
 // Every object with every property: type, value; binary as length and a hex prefix.
 StoreCode DescribeDatabase(Database* db, std::string* out);
 

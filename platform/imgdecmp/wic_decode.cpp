@@ -136,12 +136,16 @@ struct GifFrame {
   int transparent = -1;  // palette index, or none
 };
 
-HRESULT ReadGifFrame(IWICImagingFactory* factory, IWICBitmapFrameDecode* frame, GifFrame* out) {
+// global_table: the file's global colour table flag, -1 when it cannot be read.
+HRESULT ReadGifFrame(IWICImagingFactory* factory, IWICBitmapFrameDecode* frame, int global_table, GifFrame* out) {
   HRESULT hr = frame->GetSize(&out->width, &out->height);
   if (FAILED(hr)) return hr;
   if (!CanvasSizeOk(out->width, out->height)) return E_FAIL;
   Com<IWICMetadataQueryReader> meta;
+  UINT local_table = 1;
+  bool local_known = false;
   if (SUCCEEDED(frame->GetMetadataQueryReader(meta.Out()))) {
+    local_known = ReadNumber(meta.get(), L"/imgdesc/LocalColorTableFlag", &local_table);
     ReadNumber(meta.get(), L"/imgdesc/Left", &out->left);
     ReadNumber(meta.get(), L"/imgdesc/Top", &out->top);
     UINT flag = 0, index = 0;
@@ -149,11 +153,15 @@ HRESULT ReadGifFrame(IWICImagingFactory* factory, IWICBitmapFrameDecode* frame, 
         ReadNumber(meta.get(), L"/grctlext/TransparentColorIndex", &index))
       out->transparent = static_cast<int>(index);
   }
+  // No table at all: every index reads as black. The codec is not asked,
+  // as Wine's reads through the missing table.
+  UINT count = 0;
   Com<IWICPalette> palette;
   if (FAILED(hr = factory->CreatePalette(palette.Out()))) return hr;
-  if (FAILED(hr = frame->CopyPalette(palette.get()))) return hr;
-  UINT count = 0;
-  palette->GetColorCount(&count);
+  if (!(local_known && !local_table && global_table == 0)) {
+    if (FAILED(hr = frame->CopyPalette(palette.get()))) return hr;
+    palette->GetColorCount(&count);
+  }
   out->colours.resize(count ? count : 1);
   if (count && FAILED(hr = palette->GetColors(count, out->colours.data(), &count))) return hr;
   out->colours.resize(256, 0xFF000000u);  // indexes past the table read as black
@@ -184,10 +192,13 @@ HRESULT DecodeGif(IWICImagingFactory* factory, IWICBitmapDecoder* decoder, COLOR
   Com<IWICBitmapFrameDecode> frame;
   HRESULT hr = decoder->GetFrame(0, frame.Out());
   if (FAILED(hr)) return hr;
-  GifFrame f;
-  if (FAILED(hr = ReadGifFrame(factory, frame.get(), &f))) return hr;
   Com<IWICMetadataQueryReader> meta;
   decoder->GetMetadataQueryReader(meta.Out());
+  UINT global_table = 0;
+  bool global_known = ReadNumber(meta.get(), L"/logscrdesc/GlobalColorTableFlag", &global_table);
+  GifFrame f;
+  if (FAILED(hr = ReadGifFrame(factory, frame.get(), global_known ? static_cast<int>(global_table != 0) : -1, &f)))
+    return hr;
   UINT width = 0, height = 0;
   ReadNumber(meta.get(), L"/logscrdesc/Width", &width);
   ReadNumber(meta.get(), L"/logscrdesc/Height", &height);

@@ -140,6 +140,25 @@ TEST(FeedParser, C1ControlsAreTheirWindows1252Characters) {
             "don\xE2\x80\x99t");
 }
 
+TEST(FeedParser, Windows1252LosesNothingAtAnUndefinedByte) {
+  // 0x81 and 0x8D mean nothing in Windows-1252; the items after them still
+  // count, and nothing of them reaches the server's log.
+  for (const char* prolog : {"", "<?xml version='1.0' encoding='Windows-1252'?>", "<?xml encoding=\"cp1252\" ?>"}) {
+    Feed feed;
+    testing::internal::CaptureStderr();
+    bool parsed = ParseFeed(std::string(prolog) + "<rss><channel><title>T\x81</title>"
+                            "<item><title>caf\xE9 \x8D\x93q\x94</title></item>"
+                            "<item><title>second</title></item></channel></rss>",
+                            &feed);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << prolog;
+    ASSERT_TRUE(parsed) << prolog;
+    EXPECT_EQ(feed.title, "T") << prolog;
+    ASSERT_EQ(feed.items.size(), 2u) << prolog;
+    EXPECT_EQ(feed.items[0].title, "caf\xC3\xA9 \xE2\x80\x9Cq\xE2\x80\x9D") << prolog;
+    EXPECT_EQ(feed.items[1].title, "second") << prolog;
+  }
+}
+
 TEST(FeedParser, AtomEntriesInheritTheFeedAuthor) {
   Feed feed;
   ASSERT_TRUE(ParseFeed("<feed xmlns='http://www.w3.org/2005/Atom'><title>T</title><author><name>Feed Ann</name></author>"

@@ -18,6 +18,26 @@
 
 using namespace store;
 
+namespace {
+
+constexpr int kMaxSteps = 50;
+
+// Reads the listed object again by its name, then frees it.
+void ReadAgain(Database* db, Object* o) {
+  char name[64];
+  std::uint32_t n = sizeof(name);
+  if (GetObjectName(o, name, &n) == kStoreOk && n > 0) {
+    Object* again = nullptr;
+    CreateObject(&again, name);
+    std::int32_t rc = ReadObject(db, again);
+    // A failed load frees the object; found, missing or refused leave it ours.
+    if (rc == kStoreOk || rc == kStoreObjectNotFound || rc == kStoreBadArgument) FreeObject(again);
+  }
+  FreeObject(o);
+}
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 1) return 0;
   std::uint32_t cache = data[0] & 1 ? 64000 : 0;
@@ -40,22 +60,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ResultSet* all = nullptr;
     if (ListObjects(db, &all, source) != kStoreOk) continue;
     Object* o = nullptr;
-    int steps = 0;
-    for (std::int32_t rc = FirstResult(all, &o); steps < 50 && rc != kStoreNoMoreResults; rc = NextResult(all, &o), ++steps) {
-      if (rc != kStoreOk) continue;
-      char name[64];
-      std::uint32_t n = sizeof(name);
-      if (GetObjectName(o, name, &n) == kStoreOk && n > 0) {
-        Object* again = nullptr;
-        CreateObject(&again, name);
-        std::int32_t rc2 = ReadObject(db, again);
-        // A failed load frees the object; found, missing or refused leave it ours.
-        if (rc2 == kStoreOk || rc2 == kStoreObjectNotFound || rc2 == kStoreBadArgument) FreeObject(again);
-        FreeObject(o);
-        o = nullptr;
-      } else {
-        FreeObject(o);
-      }
+    std::int32_t rc = FirstResult(all, &o);
+    // Every object a step hands out is ours, the last one of a cut-off listing too.
+    for (int steps = 1; rc != kStoreNoMoreResults; ++steps) {
+      if (rc == kStoreOk) ReadAgain(db, o);
+      if (steps == kMaxSteps) break;
+      rc = NextResult(all, &o);
     }
     FreeResult(all);
   }

@@ -408,6 +408,43 @@ TEST_P(DatabaseTest, FailedWriteLeavesTheOldObject) {
   EXPECT_TRUE(QueryNames(q2.o, q2.o).empty());
 }
 
+TEST_P(DatabaseTest, IdentifierListsAreTheStoresOwn) {
+  // An identifier list among an object's properties would sort with the
+  // object headers: listings would stop before the objects after it, and a
+  // list named like an object would stand in for its header.
+  Obj a("A");
+  a.Int("N", 1);
+  ASSERT_EQ(Write(a), kStoreOk);
+  Obj b("B");
+  b.Text("T", "kept");
+  ASSERT_EQ(Write(b), kStoreOk);
+  const std::uint32_t ids[] = {7, 9};
+  for (const char* list_name : {"", "A", "Zed"}) {
+    SCOPED_TRACE(list_name);
+    Obj c("C");
+    c.Int("N", 3);
+    ASSERT_EQ(SetProperty(c.o, list_name, kTypeIdList, ids, 2, 1, 1, 1, 0), kStoreOk);
+    EXPECT_EQ(Write(c), kStoreBadArgument);
+    EXPECT_EQ(Read("C"), nullptr);
+    // Nor into an object that exists.
+    Obj b2("B");
+    b2.Text("T", "changed");
+    ASSERT_EQ(SetProperty(b2.o, list_name, kTypeIdList, ids, 2, 1, 1, 1, 0), kStoreOk);
+    EXPECT_EQ(Write(b2, 0, 1, 1, 1), kStoreBadArgument);
+  }
+  ResultSet* all = nullptr;
+  ASSERT_EQ(ListObjects(db(), &all, 0), kStoreOk);
+  EXPECT_EQ(Names(all), (std::vector<std::string>{"A", "B"}));
+  FreeResult(all);
+  Object* r = Read("B");
+  ASSERT_NE(r, nullptr);
+  EXPECT_EQ(GetText(r, "T"), "kept");
+  FreeObject(r);
+  std::vector<std::string> problems;
+  EXPECT_EQ(CheckDatabase(db(), &problems), kStoreOk);
+  EXPECT_TRUE(problems.empty()) << problems.front();
+}
+
 TEST_P(DatabaseTest, ReadAndDeleteReportMissingObjects) {
   Obj o("Ghost");
   EXPECT_EQ(DeleteObject(db(), o.o, 0), kStoreObjectNotFound);

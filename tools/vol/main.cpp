@@ -17,35 +17,10 @@
 
 #include "app/server_settings.h"
 #include "inspect.h"
-#include "platform/cedb.h"
 #include "platform/os.h"
 #include "store/store.h"
 
 namespace {
-
-// The names of the volume's databases; *mounted false when it is no volume.
-std::vector<std::string> DatabaseNames(const std::string& volume, bool* mounted) {
-  std::vector<std::string> names;
-  CEGUID guid;
-  CREATE_INVALIDGUID(&guid);
-  std::u16string path = platform::os::Utf8ToUtf16(volume);
-  *mounted = CeMountDBVol(&guid, reinterpret_cast<LPCWSTR>(path.c_str()), OPEN_EXISTING) != FALSE;
-  if (!*mounted) return names;
-  HANDLE list = CeFindFirstDatabaseEx(&guid, 0);
-  for (CEOID oid; list != INVALID_HANDLE_VALUE && (oid = CeFindNextDatabaseEx(list, &guid)) != 0;) {
-    CEOIDINFOEX info;
-    std::memset(&info, 0, sizeof(info));
-    info.wVersion = CEOIDINFOEX_VERSION;
-    if (!CeOidGetInfoEx2(&guid, oid, &info) || info.wObjType != OBJTYPE_DATABASE) continue;
-    std::u16string name;
-    for (int i = 0; i < CEDB_MAXDBASENAMELEN && info.infDatabase.szDbaseName[i]; ++i)
-      name += static_cast<char16_t>(info.infDatabase.szDbaseName[i]);
-    names.push_back(platform::os::Utf16ToUtf8(name));
-  }
-  if (list != INVALID_HANDLE_VALUE) CeCloseDatabase(list);
-  CeUnmountDBVol(&guid);
-  return names;
-}
 
 int Usage() {
   std::fprintf(stderr, "usage: tidelark-vol [--check] <volume> [database]\n"
@@ -102,7 +77,7 @@ int main(int argc, char** argv) {
     names.push_back(args[1]);
   } else {
     bool mounted = false;
-    names = DatabaseNames(volume, &mounted);
+    names = store::VolumeDatabaseNames(volume, &mounted);
     if (!mounted) {
       std::fprintf(stderr, "tidelark-vol: %s: not a database volume\n", volume.c_str());
       return 2;

@@ -252,6 +252,26 @@ TEST_F(Decoder, DepthsScaleLimitsAndTheRecord) {
   DeleteObject(preloaded);
 }
 
+TEST_F(Decoder, GifWithoutAnyColourTableIsBlack) {
+  // Neither a global nor a local table: the codec must not be asked for a
+  // palette the picture does not have (it reads through a null table).
+  const std::vector<BYTE> gif = {'G', 'I', 'F', '8', '9', 'a', 2, 0, 1, 0, 0x00, 0, 0,  // no global table
+                                 0x2C, 0, 0, 0, 0, 2, 0, 1, 0, 0x00,                   // no local table
+                                 2, 2, 0x04, 0x0A, 0, 0x3B};  // two pixels of index 0
+  HBITMAP b = nullptr;
+  ASSERT_EQ(S_OK, Decode(gif, &b));
+  EXPECT_EQ(2, Info(b).bmWidth);
+  EXPECT_EQ(1, Info(b).bmHeight);
+  EXPECT_EQ(Pixels(b), (std::vector<std::uint32_t>{0, 0}));
+  DeleteObject(b);
+  // With a global table the frame takes its colours from it.
+  std::vector<BYTE> global = {'G', 'I', 'F', '8', '9', 'a', 2, 0, 1, 0, 0x80, 0, 0, 0x10, 0x20, 0x30, 0x40, 0x50, 0x60,
+                              0x2C, 0, 0, 0, 0, 2, 0, 1, 0, 0x00, 2, 2, 0x04, 0x0A, 0, 0x3B};
+  ASSERT_EQ(S_OK, Decode(global, &b));
+  EXPECT_EQ(Pixels(b)[0], 0x102030u);
+  DeleteObject(b);
+}
+
 TEST_F(Decoder, BadRequestsAndBadDataAreRefused) {
   std::vector<BYTE> data = ReadData("wuffs-hippopotamus.interlaced.gif");
   ASSERT_FALSE(data.empty());

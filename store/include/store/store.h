@@ -114,6 +114,8 @@ StoreCode RemoveDatabase(const char* name, const char* volume_path = nullptr);
 // database.
 StoreCode SetDatabaseMode(Database* database, std::uint32_t cache_limit);
 
+// kStoreBadArgument, nothing written, for an object that holds an identifier
+// list: those are the store's own (object headers).
 StoreCode WriteObject(Database* database, Object* object, int create, int update, int add,
                       int retype);
 // The object holds only its name; the stored properties are added to it.
