@@ -51,7 +51,7 @@ void PhasedSession::CloseData() {
   std::size_t cut = 0;
   resource_ += DataClosing(resource_.size(), &cut);
   last_cut_ = cut;
-  for (const Section& section : sections_) assert(section.end <= cut);
+  for ([[maybe_unused]] const Section& section : sections_) assert(section.end <= cut);
 }
 
 void PhasedSession::Confirm(std::uint64_t received) {

@@ -31,6 +31,7 @@ void ReadDatabase(HANDLE db) {
     volatile unsigned sum = 0;
     for (WORD k = 0; k < count; ++k)
       if (LOWORD(v[k].propid) == CEVT_BLOB && v[k].val.blob.dwCount) sum += v[k].val.blob.lpb[v[k].val.blob.dwCount - 1];
+    (void)sum;
     LocalFree(buf);
   }
 }
